@@ -1,0 +1,125 @@
+#include "common/sjis_text.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace {
+
+unsigned char ByteAt(const char* text, size_t index) {
+    return static_cast<unsigned char>(text[index]);
+}
+
+// Width of the character starting at text[index]: 2 for a double-byte
+// character whose second byte is present, else 1.
+size_t CharWidthAt(const char* text, size_t index) {
+    return IsSjisLeadByte(ByteAt(text, index)) && text[index + 1] != '\0' ? 2 : 1;
+}
+
+unsigned char FoldAscii(unsigned char byte) {
+    return (byte >= 'A' && byte <= 'Z') ? static_cast<unsigned char>(byte + ('a' - 'A')) : byte;
+}
+
+// Compares a (at most aLimit bytes, or to its terminator) with b; 1 when equal.
+int EqualsNoCaseBounded(const char* a, size_t aLimit, const char* b) {
+    size_t i = 0;
+    for (;;) {
+        const unsigned char ca = i < aLimit ? ByteAt(a, i) : 0;
+        const unsigned char cb = ByteAt(b, i);
+        if (ca == 0 || cb == 0) return ca == cb;
+        if (IsSjisLeadByte(ca)) {
+            // A double-byte character compares exactly, both of its bytes.
+            if (ca != cb) return 0;
+            const unsigned char ta = i + 1 < aLimit ? ByteAt(a, i + 1) : 0;
+            const unsigned char tb = ByteAt(b, i + 1);
+            if (ta != tb) return 0;
+            if (ta == 0) return 1;
+            i += 2;
+            continue;
+        }
+        if (FoldAscii(ca) != FoldAscii(cb)) return 0;
+        ++i;
+    }
+}
+
+}  // namespace
+
+size_t FitToCharBoundary(const char* text, size_t maxBytes) {
+    size_t length = 0;
+    while (text[length] != '\0') {
+        const size_t width = CharWidthAt(text, length);
+        if (length + width > maxBytes) break;
+        length += width;
+    }
+    return length;
+}
+
+int CopyText(char* dest, size_t capacity, const char* text) {
+    if (capacity == 0) return 0;
+    const size_t length = FitToCharBoundary(text, capacity - 1);
+    std::memcpy(dest, text, length);
+    dest[length] = '\0';
+    return text[length] == '\0';
+}
+
+const char* BaseNameOf(const char* path) {
+    const char* base = path;
+    size_t i = 0;
+    while (path[i] != '\0') {
+        if (path[i] == '\\') base = path + i + 1;
+        i += CharWidthAt(path, i);
+    }
+    return base;
+}
+
+int EqualsNoCase(const char* a, const char* b) {
+    return EqualsNoCaseBounded(a, static_cast<size_t>(-1), b);
+}
+
+int FieldEqualsNoCase(const char* field, size_t fieldWidth, const char* name) {
+    return EqualsNoCaseBounded(field, fieldWidth, name);
+}
+
+int FormatText(char* dest, size_t capacity, const char* format, ...) {
+    if (capacity == 0) return 0;
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    const int needed = std::vsnprintf(dest, capacity, format, args);
+    va_end(args);
+    int whole = 1;
+    if (needed < 0) {
+        dest[0] = '\0';
+        whole = 0;
+    } else if (static_cast<size_t>(needed) >= capacity) {
+        // Format the whole text, then cut it where a character ends: the
+        // byte-wise cut of vsnprintf may have split a double-byte character.
+        std::unique_ptr<char[]> full(new (std::nothrow) char[static_cast<size_t>(needed) + 1]);
+        if (full) {
+            std::vsnprintf(full.get(), static_cast<size_t>(needed) + 1, format, again);
+            CopyText(dest, capacity, full.get());
+        } else {
+            dest[0] = '\0';
+        }
+        whole = 0;
+    }
+    va_end(again);
+    return whole;
+}
+
+int JoinPath(char* dest, size_t capacity, const char* folder, const char* name) {
+    const size_t folderLength = std::strlen(folder);
+    const size_t nameLength = std::strlen(name);
+    if (capacity == 0) return 0;
+    if (folderLength + 1 + nameLength + 1 > capacity) {
+        dest[0] = '\0';
+        return 0;
+    }
+    std::memcpy(dest, folder, folderLength);
+    dest[folderLength] = '\\';
+    std::memcpy(dest + folderLength + 1, name, nameLength + 1);
+    return 1;
+}

@@ -1,0 +1,52 @@
+// Shift_JIS-aware text helpers over fixed, zero-terminated byte fields.
+//
+// Every text inside the program is Shift_JIS (code page 932). A double-byte
+// character starts with a lead byte (0x81-0x9F, 0xE0-0xFC); its second byte
+// may be any value from 0x40, including 0x5C ('\') and ASCII letters. The
+// helpers here never split such a character, never take its second byte for a
+// separator and never fold it as a letter.
+#pragma once
+
+#include <cstddef>
+
+// True for a byte that starts a Shift_JIS double-byte character.
+inline bool IsSjisLeadByte(unsigned char byte) {
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+// Length of the longest prefix of text, at most maxBytes long, that ends on a
+// character boundary.
+size_t FitToCharBoundary(const char* text, size_t maxBytes);
+
+// Copies text into dest, which holds capacity bytes including the terminator.
+// Returns 1 when the whole text fit, 0 when it had to be cut (at a character
+// boundary). dest is always terminated when capacity is not 0.
+int CopyText(char* dest, size_t capacity, const char* text);
+
+template <size_t Capacity>
+int CopyText(char (&dest)[Capacity], const char* text) {
+    return CopyText(dest, Capacity, text);
+}
+
+// Start of the base name of path: the text after its last '\' separator, or
+// the whole path when it has none. A 0x5C that is the second byte of a
+// double-byte character is not a separator; '/' is not one either.
+const char* BaseNameOf(const char* path);
+
+// Compares two texts without regard to the case of single-byte ASCII letters;
+// double-byte characters compare exactly. Returns 1 when equal.
+int EqualsNoCase(const char* a, const char* b);
+
+// Compares a name field of fieldWidth bytes with name, like EqualsNoCase. The
+// field ends at its first zero byte or at its width, whichever comes first, so
+// a field without a terminator never matches a name longer than the field.
+int FieldEqualsNoCase(const char* field, size_t fieldWidth, const char* name);
+
+// snprintf into dest; a result that does not fit is cut at a character
+// boundary. Returns 1 when the whole result fit, 0 when it was cut.
+int FormatText(char* dest, size_t capacity, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+
+// dest := folder + '\' + name. Returns 0 and leaves dest empty when the joined
+// path does not fit capacity (terminator included).
+int JoinPath(char* dest, size_t capacity, const char* folder, const char* name);

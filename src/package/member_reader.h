@@ -1,0 +1,48 @@
+// Opens a file by name either loose on disk or as a member of the package.
+//
+// A loose file always takes precedence over a package member of the same
+// name, so a file placed beside the updater overrides the packaged copy.
+#pragma once
+
+#include <cstdint>
+
+struct PlatformFile;
+
+enum MemberKind : int32_t {
+    kMemberLoose = 0,   // the name was opened directly on disk
+    kMemberPacked = 1,  // a member inside the package
+};
+
+// One opened name, owned by the caller from OpenMember to CloseMember.
+struct PackageMember {
+    int32_t kind;             // MemberKind
+    PlatformFile* file;       // open for reading; a packed member's file is the package
+    uint32_t dataOffset;      // absolute position of the first byte: 0 when loose
+    uint32_t size;            // length in bytes
+    uint32_t bytesRequested;  // what the last ReadMember asked for; 0 after opening
+    uint32_t bytesRead;       // what that read delivered; 0 after opening
+};
+
+// Opens name loose (relative to the current directory), else its base name
+// in packageName when one is given. Returns nullptr when neither works; a
+// member of size 0 counts as not found. Every failure leaves nothing open.
+PackageMember* OpenMember(const char* name, const char* packageName);
+
+// Looks up the base name of name in the package open in member->file, which
+// stands at its start. On success sets member->dataOffset, leaves the file at
+// the member's first byte and returns its size; returns 0 when not found.
+uint32_t FindMember(PackageMember* member, const char* name);
+
+uint32_t MemberSize(const PackageMember* member);
+
+// Reads the whole member with one read into buffer (at least MemberSize
+// bytes). Returns 1 when every byte was delivered; 0 when the read failed,
+// delivered fewer bytes than the size, or member is nullptr.
+int ReadMember(PackageMember* member, void* buffer);
+
+// Returns 1 when the last read delivered every byte it asked for; 0 when it
+// fell short or member is nullptr. Reads are synchronous: it never waits.
+int WaitMember(const PackageMember* member);
+
+// Closes the member's file and releases the record.
+void CloseMember(PackageMember* member);

@@ -1,0 +1,49 @@
+// The one narrow interface between the program and the operating system.
+//
+// Every operation is named after what the program needs, not after one
+// system's functions. Each platform implements the whole list in its own
+// folder (win32/, posix/); the build picks one. Texts and paths passed here
+// are Shift_JIS (code page 932) byte strings with '\' as the path separator,
+// exactly as the script and the package hold them; each layer converts them
+// at its edge.
+//
+// Divisions: files.
+#pragma once
+
+#include <cstdint>
+
+// Files ---------------------------------------------------------------------
+
+// An open file. Owned by whoever opened it until OsCloseFile.
+struct PlatformFile;
+
+// Opens an existing file for reading only, never creating it. Others may read
+// it meanwhile but not write it; access is announced as sequential. A relative
+// path resolves against the current directory. nullptr when it cannot be
+// opened.
+PlatformFile* OsOpenForReading(const char* path);
+
+// Creates the file, or empties it when it exists, and opens it for writing.
+// No folder is created. While it is open, others may write but not read it.
+// nullptr when it cannot be created or opened.
+PlatformFile* OsCreateForWriting(const char* path);
+
+// The file's length in bytes. Returns 1, or 0 when it cannot be told.
+int OsFileLength(PlatformFile* file, uint64_t* length);
+
+// Reads up to count bytes from the current position into buffer. Returns 1
+// when reading succeeded and stores the number of bytes delivered in
+// *delivered, which is below count only at the end of the file (a short
+// read). Returns 0 when reading failed.
+int OsReadFile(PlatformFile* file, void* buffer, uint32_t count, uint32_t* delivered);
+
+// Writes count bytes at the current position. Returns 1 when all of them were
+// written, 0 otherwise.
+int OsWriteFile(PlatformFile* file, const void* buffer, uint32_t count);
+
+// Moves the position forward by count bytes from the current position.
+// Returns 1, or 0 when the position cannot be set.
+int OsSkipForward(PlatformFile* file, uint32_t count);
+
+// Closes the file. file may be nullptr.
+void OsCloseFile(PlatformFile* file);

@@ -1,0 +1,97 @@
+// Files on POSIX systems.
+//
+// POSIX has no share modes: a file opened here for reading can still be
+// written by another process. The sequential hint is posix_fadvise.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <new>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/posix/posix_text.h"
+
+struct PlatformFile {
+    int descriptor;
+};
+
+namespace {
+
+PlatformFile* WrapDescriptor(int descriptor) {
+    if (descriptor < 0) return nullptr;
+    PlatformFile* file = new (std::nothrow) PlatformFile{descriptor};
+    if (file == nullptr) close(descriptor);
+    return file;
+}
+
+}  // namespace
+
+PlatformFile* OsOpenForReading(const char* path) {
+    std::string native;
+    if (!ToNativePath(path, &native)) return nullptr;
+    const int descriptor = open(native.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return nullptr;
+    struct stat info;
+    // A folder opens for reading on POSIX but is no file to read.
+    if (fstat(descriptor, &info) != 0 || S_ISDIR(info.st_mode)) {
+        close(descriptor);
+        return nullptr;
+    }
+    posix_fadvise(descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
+    return WrapDescriptor(descriptor);
+}
+
+PlatformFile* OsCreateForWriting(const char* path) {
+    std::string native;
+    if (!ToNativePath(path, &native)) return nullptr;
+    return WrapDescriptor(open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+}
+
+int OsFileLength(PlatformFile* file, uint64_t* length) {
+    struct stat info;
+    if (fstat(file->descriptor, &info) != 0) return 0;
+    *length = static_cast<uint64_t>(info.st_size);
+    return 1;
+}
+
+int OsReadFile(PlatformFile* file, void* buffer, uint32_t count, uint32_t* delivered) {
+    char* position = static_cast<char*>(buffer);
+    uint32_t total = 0;
+    while (total < count) {
+        const ssize_t got = read(file->descriptor, position + total, count - total);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return 0;
+        }
+        if (got == 0) break;
+        total += static_cast<uint32_t>(got);
+    }
+    *delivered = total;
+    return 1;
+}
+
+int OsWriteFile(PlatformFile* file, const void* buffer, uint32_t count) {
+    const char* position = static_cast<const char*>(buffer);
+    uint32_t total = 0;
+    while (total < count) {
+        const ssize_t put = write(file->descriptor, position + total, count - total);
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            return 0;
+        }
+        total += static_cast<uint32_t>(put);
+    }
+    return 1;
+}
+
+int OsSkipForward(PlatformFile* file, uint32_t count) {
+    return lseek(file->descriptor, static_cast<off_t>(count), SEEK_CUR) >= 0;
+}
+
+void OsCloseFile(PlatformFile* file) {
+    if (file == nullptr) return;
+    close(file->descriptor);
+    delete file;
+}

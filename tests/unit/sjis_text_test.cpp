@@ -1,0 +1,71 @@
+#include "common/sjis_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+// Sources are compiled with a CP932 execution charset: 表 is 0x95 0x5C and
+// ソ is 0x83 0x5C, both with a '\' as their second byte.
+
+TEST(BaseNameOf, SplitsAtLastSeparatorOnly) {
+    struct Row { const char* name; const char* path; const char* base; } rows[] = {
+        {"plain", "Title.ogg", "Title.ogg"},
+        {"folders", "data\\bgm\\Title.ogg", "Title.ogg"},
+        {"trailing separator", "data\\", ""},
+        {"slash is no separator", "data/Title.ogg", "data/Title.ogg"},
+        {"trail byte 0x5C kept", "表示.txt", "表示.txt"},
+        {"trail byte after folder", "data\\ソフト\\表.dat", "表.dat"},
+        {"trail byte ends folder", "表\\a.txt", "a.txt"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_STREQ(BaseNameOf(row.path), row.base) << row.name;
+    }
+}
+
+TEST(EqualsNoCase, FoldsAsciiLettersOnly) {
+    EXPECT_TRUE(EqualsNoCase("TITLE.OGG", "Title.ogg"));
+    EXPECT_FALSE(EqualsNoCase("Title.ogg", "Title.og"));
+    EXPECT_TRUE(EqualsNoCase("", ""));
+    // ａ (0x82 0x81) and Ａ (0x82 0x60): a double-byte pair compares exactly.
+    EXPECT_FALSE(EqualsNoCase("ａ", "Ａ"));
+    EXPECT_TRUE(EqualsNoCase("表A", "表a"));
+    // 0x83 0x61 (ビ? no: a lead byte then 'a') must not fold its trail byte.
+    EXPECT_FALSE(EqualsNoCase("\x83\x61", "\x83\x41"));
+}
+
+TEST(FieldEqualsNoCase, UnterminatedFieldMatchesOnlyWithinItsWidth) {
+    char field[4] = {'a', 'b', 'c', 'd'};
+    EXPECT_TRUE(FieldEqualsNoCase(field, sizeof field, "ABCD"));
+    EXPECT_FALSE(FieldEqualsNoCase(field, sizeof field, "abcde"));
+    EXPECT_FALSE(FieldEqualsNoCase(field, sizeof field, "abc"));
+    char terminated[4] = {'a', 'b', '\0', 'x'};
+    EXPECT_TRUE(FieldEqualsNoCase(terminated, sizeof terminated, "AB"));
+}
+
+TEST(CopyText, CutsAtCharacterBoundary) {
+    char small[4];
+    EXPECT_EQ(CopyText(small, "abc"), 1);
+    EXPECT_STREQ(small, "abc");
+    EXPECT_EQ(CopyText(small, "abcd"), 0);
+    EXPECT_STREQ(small, "abc");
+    // "a表" is three bytes and fits; "ab表" would split 表 at the fourth byte.
+    EXPECT_EQ(CopyText(small, "a表"), 1);
+    EXPECT_EQ(CopyText(small, "ab表"), 0);
+    EXPECT_STREQ(small, "ab");
+}
+
+TEST(FormatText, CutsResultAtCharacterBoundary) {
+    char text[6];
+    EXPECT_EQ(FormatText(text, sizeof text, "%s", "ab"), 1);
+    EXPECT_STREQ(text, "ab");
+    EXPECT_EQ(FormatText(text, 5, "『%s』", "x"), 0);  // 『 and 』 are two bytes each
+    EXPECT_STREQ(text, "『x");
+}
+
+TEST(JoinPath, RefusesWhatDoesNotFit) {
+    char path[8];
+    EXPECT_EQ(JoinPath(path, sizeof path, "C:", "game"), 1);
+    EXPECT_STREQ(path, "C:\\game");
+    EXPECT_EQ(JoinPath(path, sizeof path, "C:", "games"), 0);
+    EXPECT_STREQ(path, "");
+}

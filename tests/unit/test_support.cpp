@@ -1,0 +1,56 @@
+#include "test_support.h"
+
+#include <filesystem>
+#include <random>
+
+#include "platform/platform.h"
+
+namespace fs = std::filesystem;
+
+void TempFolderTest::SetUp() {
+    previous_ = fs::current_path().string();
+    std::random_device random;
+    const fs::path folder =
+        fs::temp_directory_path() / ("updater-test-" + std::to_string(random()) + std::to_string(random()));
+    fs::create_directories(folder);
+    fs::current_path(folder);
+    folder_ = folder.string();
+}
+
+void TempFolderTest::TearDown() {
+    fs::current_path(previous_);
+    std::error_code ignored;
+    fs::remove_all(folder_, ignored);
+}
+
+bool WriteTestFile(const char* path, const std::string& bytes) {
+    PlatformFile* file = OsCreateForWriting(path);
+    if (file == nullptr) return false;
+    const bool written = OsWriteFile(file, bytes.data(), static_cast<uint32_t>(bytes.size())) == 1;
+    OsCloseFile(file);
+    return written;
+}
+
+bool ReadTestFile(const char* path, std::string* bytes) {
+    PlatformFile* file = OsOpenForReading(path);
+    if (file == nullptr) return false;
+    uint64_t length = 0;
+    uint32_t delivered = 0;
+    bool ok = OsFileLength(file, &length) == 1;
+    if (ok) {
+        bytes->assign(static_cast<size_t>(length), '\0');
+        ok = OsReadFile(file, bytes->data(), static_cast<uint32_t>(length), &delivered) == 1 &&
+             delivered == length;
+    }
+    OsCloseFile(file);
+    return ok;
+}
+
+bool MakeTestFolder(const char* path) {
+    std::string native = path;
+    for (char& c : native) {
+        if (c == '\\') c = '/';
+    }
+    std::error_code error;
+    return fs::create_directories(native, error) || fs::is_directory(native);
+}
