@@ -7,7 +7,7 @@
 // exactly as the script and the package hold them; each layer converts them
 // at its edge.
 //
-// Divisions: files.
+// Divisions: files, user interface.
 #pragma once
 
 #include <cstdint>
@@ -47,3 +47,16 @@ int OsSkipForward(PlatformFile* file, uint32_t count);
 
 // Closes the file. file may be nullptr.
 void OsCloseFile(PlatformFile* file);
+
+// User interface --------------------------------------------------------------
+
+// A window that owns message boxes; nullptr for none.
+struct PlatformWindow;
+
+// Shows a modal message box with text, caption and one OK button, no icon,
+// owned by owner.
+void OsShowMessage(PlatformWindow* owner, const char* caption, const char* text);
+
+// Asks an OK/Cancel question in a modal message box without owner. Returns 1
+// for OK, 0 for Cancel (or when nobody can answer).
+int OsAskOkCancel(const char* caption, const char* text);
