@@ -2,6 +2,7 @@
 // once by LoadUpdateScript and only read afterwards.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "common/fixed_table.h"
@@ -45,8 +46,9 @@ struct ShortcutEntry {
     char subfolder[kNameFieldSize];    // relative to the install folder; may be empty
 };
 
-extern UpdateSettings g_settings;
-extern FixedTable<CopyEntry, kPlanTableCapacity> g_copyTable;
-extern FixedTable<DeleteEntry, kPlanTableCapacity> g_deleteTable;
-extern FixedTable<RenameEntry, kPlanTableCapacity> g_renameTable;
-extern FixedTable<ShortcutEntry, kPlanTableCapacity> g_shortcutTable;
+// The plan, global for the program's life, zero until the script loads.
+inline UpdateSettings g_settings;
+inline FixedTable<CopyEntry, kPlanTableCapacity> g_copyTable;
+inline FixedTable<DeleteEntry, kPlanTableCapacity> g_deleteTable;
+inline FixedTable<RenameEntry, kPlanTableCapacity> g_renameTable;
+inline FixedTable<ShortcutEntry, kPlanTableCapacity> g_shortcutTable;

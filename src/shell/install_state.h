@@ -1,0 +1,22 @@
+// Run-time state of one updater run: where things are and what is installed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/version.h"
+
+constexpr size_t kPathFieldSize = 260;        // a path holds at most 259 bytes
+constexpr size_t kVersionTextFieldSize = 32;  // "Ver.%d.%03d" of any 32-bit value fits
+
+struct InstallState {
+    char programFolder[kPathFieldSize];  // the program's own folder, ending in '\'
+    char installFolder[kPathFieldSize];  // registry value InstallFolder
+    char saveFolder[kPathFieldSize];     // set while the update runs
+    VersionNumber installedVersion;      // registry value Version; 1000 when absent
+    uint32_t addContents;                // registry value AddContents; non-zero: add-contents edition
+    char caption[kPathFieldSize];        // title of the dialog and every message box
+    char targetVersionText[kVersionTextFieldSize];  // the chosen NewVersion as "Ver.1.02"
+};
+
+inline InstallState g_installState;
