@@ -47,10 +47,8 @@ bool ReadTestFile(const char* path, std::string* bytes) {
 }
 
 bool MakeTestFolder(const char* path) {
-    std::string native = path;
-    for (char& c : native) {
-        if (c == '\\') c = '/';
-    }
+    const fs::path native = NativeTestPath(path);
+    if (native.empty()) return false;
     std::error_code error;
-    return fs::create_directories(native, error) || fs::is_directory(native);
+    return fs::create_directories(native, error) || fs::is_directory(native, error);
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 // A test fixture that runs each test in a fresh empty folder made the current
@@ -27,3 +28,9 @@ bool ReadTestFile(const char* path, std::string* bytes);
 
 // Creates a folder named by a program path.
 bool MakeTestFolder(const char* path);
+
+// The file-system path of a program path (Shift_JIS, '\' separators), for
+// checks through std::filesystem. Converted as the platform layer converts
+// it, so 表示.txt is found whatever the system's code page is. Empty when
+// the text cannot be converted.
+std::filesystem::path NativeTestPath(const char* path);
