@@ -10,6 +10,7 @@ updater_wine_env() {
     local root
     root=$(realpath -m "$1")
     mkdir -p "$root/home"
+    export UPDATER_WINE_ROOT="$root"
     export WINEPREFIX="$root/prefix"
     export WINEARCH=win32
     export WINEDEBUG=-all
