@@ -26,10 +26,10 @@ int MeasureSource(const char* path, uint64_t* length) {
     return measured;
 }
 
-// Checks every name and source and works out each member's offset. Returns 1
-// with sizes[] filled and the package's total length, or 0 with message set.
+// Checks every name and source and measures the sources. Returns 1 with
+// sizes[] filled, or 0 with message set.
 int CheckSources(const char* packagePath, PackageLayout layout, const PackageSource* sources, uint32_t count,
-                 uint32_t* sizes, uint64_t* total, char* message, size_t capacity) {
+                 uint32_t* sizes, char* message, size_t capacity) {
     const uint32_t longestName = NameFieldWidthOf(layout) - 1;
     uint64_t length = kPackageHeaderSize + uint64_t{count} * (NameFieldWidthOf(layout) + kPositionPairSize);
     for (uint32_t i = 0; i < count; ++i) {
@@ -76,7 +76,6 @@ int CheckSources(const char* packagePath, PackageLayout layout, const PackageSou
         }
         sizes[i] = static_cast<uint32_t>(size);
     }
-    *total = length;
     return 1;
 }
 
@@ -142,8 +141,7 @@ int WritePackage(const char* packagePath, PackageLayout layout, const PackageSou
         FormatText(message, capacity, "not enough memory for a package of %u members", count);
         return kPackageRefused;
     }
-    uint64_t total = 0;
-    if (!CheckSources(packagePath, layout, sources, count, sizes.get(), &total, message, capacity))
+    if (!CheckSources(packagePath, layout, sources, count, sizes.get(), message, capacity))
         return kPackageRefused;
     uint32_t directoryBytes = 0;
     const std::unique_ptr<unsigned char[]> directory =
