@@ -50,7 +50,9 @@ wine reg add 'HKCU\Software\Example\テストゲーム' /v InstallFolder /t REG_
     /d 'C:\Games\テストゲーム' /f >/dev/null
 wine reg add 'HKCU\Software\Example\テストゲーム' /v Version /t REG_BINARY /d e8030000 /f >/dev/null
 
-rectangle=$(cd "$root" && wine updater_driver.exe 'C:\Update\updater.exe' show-dialog | grep '^rectangle')
+# To a file, not a pipe: the updater keeps the driver's output open.
+(cd "$root" && wine updater_driver.exe 'C:\Update\updater.exe' show-dialog >"$root/driver.out")
+rectangle=$(grep '^rectangle' "$root/driver.out")
 read -r _ left top width height <<<"$rectangle"
 # Shown is not yet painted: give the dialog a moment to draw itself.
 sleep 1

@@ -3,18 +3,25 @@
 # windows by updater_driver.exe: every message box and the confirmation
 # dialog are found, read and answered, then the registry is checked.
 #
-#   shell_wine_e2e.sh ROOT UPDATER_EXE DRIVER_EXE SCENARIO
+#   shell_wine_e2e.sh WINE_ROOT UPDATER_EXE DRIVER_EXE UPDPACK_EXE SCENARIO
 #
-# ROOT keeps the Wine prefix (shared with the other Windows tests). The
+# WINE_ROOT keeps the Wine prefix shared with the other Windows tests. The
 # scenarios take the updater's mutex, so they must not run at the same time
-# as each other. UPDATER_WINE_LANG=C.UTF-8 runs one under code page 1252.
+# as each other. Scenario locale-1252 runs the dialog under code page 1252,
+# where only the explicit code page 932 conversions keep the texts right.
 set -euo pipefail
 
 here=$(dirname "$(realpath "${BASH_SOURCE[0]}")")
 . "$here/wine-env.sh"
 updater_exe=$(realpath "$2")
 driver_exe=$(realpath "$3")
-scenario=$4
+updpack_exe=$(realpath "$4")
+scenario=$5
+code_page=932
+if [ "$scenario" = locale-1252 ]; then
+    export UPDATER_WINE_LANG=C.UTF-8
+    code_page=1252
+fi
 updater_wine_env "$1"
 updater_wine_prefix
 
@@ -42,32 +49,10 @@ cp "$updater_exe" "$base/アップデート/updater.exe"
 cp "$driver_exe" "$work/updater_driver.exe"
 wine reg delete "$key" /f >/dev/null 2>&1 || true
 
-le32() {
-    local value=$1
-    printf "\\x$(printf %02x $((value & 255)))\\x$(printf %02x $((value >> 8 & 255)))"
-    printf "\\x$(printf %02x $((value >> 16 & 255)))\\x$(printf %02x $((value >> 24 & 255)))"
-}
-
-# Writes UpdateData.dat in the long-name layout from files of $work/source.
+# Packs files of $work/source into UpdateData.dat with updpack.exe.
 write_package() {
-    local names=("$@") name offset=0 size
-    {
-        printf 'UPDATE-DATA2'
-        le32 "${#names[@]}"
-        for name in "${names[@]}"; do
-            printf '%s' "$name"
-            head -c $((32 - $(printf '%s' "$name" | wc -c))) /dev/zero
-        done
-        for name in "${names[@]}"; do
-            size=$(wc -c <"$work/source/$name")
-            le32 "$offset"
-            le32 "$size"
-            offset=$((offset + size))
-        done
-        for name in "${names[@]}"; do
-            cat "$work/source/$name"
-        done
-    } >"$base/アップデート/UpdateData.dat"
+    (cd "$work/source" && wine "$updpack_exe" create "$dist_windows\\UpdateData.dat" "$@") >/dev/null ||
+        fail "updpack.exe cannot pack $*"
 }
 
 # Writes Update.ini (UTF-8 lines, stored in Shift_JIS) and packs it with one
@@ -179,13 +164,13 @@ applied-ok)
         message "$caption" "$completed" ok
     expect_registry_version fc,03,00,00
     ;;
-dialog-apply)
+dialog-apply | locale-1252)
     # No Version value: 1000, below SaveVersion. A second instance started
     # while the dialog is open ends at once without a window.
     standard_update
     installed
     remember_registry
-    drive code-page "${UPDATER_EXPECT_CODE_PAGE:-932}" \
+    drive code-page "$code_page" \
         dialog "$caption" 1.000 "$game_windows" "『${title}』 を Ver.1.02 にアップデートします。" "$removal_note" apply \
         second-instance \
         message "$caption" "$completed" ok
