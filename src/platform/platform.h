@@ -7,7 +7,7 @@
 // exactly as the script and the package hold them; each layer converts them
 // at its edge.
 //
-// Divisions: files, user interface.
+// Divisions: files, process, user interface, console.
 #pragma once
 
 #include <cstdint>
@@ -48,6 +48,12 @@ int OsSkipForward(PlatformFile* file, uint32_t count);
 // Closes the file. file may be nullptr.
 void OsCloseFile(PlatformFile* file);
 
+// Process -------------------------------------------------------------------
+
+// Makes path the current directory, against which relative paths resolve.
+// Returns 1, or 0 when it cannot be entered.
+int OsSetCurrentFolder(const char* path);
+
 // User interface --------------------------------------------------------------
 
 // A window that owns message boxes; nullptr for none.
@@ -60,3 +66,11 @@ void OsShowMessage(PlatformWindow* owner, const char* caption, const char* text)
 // Asks an OK/Cancel question in a modal message box without owner. Returns 1
 // for OK, 0 for Cancel (or when nobody can answer).
 int OsAskOkCancel(const char* caption, const char* text);
+
+// Console ---------------------------------------------------------------------
+
+// Write text to standard output or standard error, converted from Shift_JIS
+// to UTF-8 (on Windows, to the console itself when one is attached). A byte
+// or pair that is no Shift_JIS character comes out as U+FFFD.
+void OsWriteOutput(const char* text);
+void OsWriteError(const char* text);
