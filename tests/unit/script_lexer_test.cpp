@@ -5,7 +5,6 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
-#include <limits>
 #include <string>
 
 namespace {
@@ -56,22 +55,15 @@ TEST(KeywordIdTest, MatchesPrefixCaseSensitively) {
         {"REM", kNoKeyword},
         {"", kNoKeyword},
         {"Label:", kKeywordLabel},
-        {"Registory", kKeywordRegistory},
         {"Registry", kNoKeyword},
-        {"ConvertSave", kKeywordConvertSave},
-        {"BINARY", kKeywordBinary},
-        {"ADDGRAPH", kKeywordAddGraph},
         {"ADDSE", kKeywordAddSe},
         {"ADDS", kNoKeyword},
-        {"INSERTGRAPH2", kKeywordInsertGraph},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(KeywordId(row.token), row.id) << row.token;
     }
     EXPECT_EQ(KeywordId(nullptr), kNoKeyword);
-    EXPECT_STREQ(KeywordText(kKeywordRegistory), "Registory");
     EXPECT_EQ(KeywordText(0), nullptr) << "REM is never an id";
-    EXPECT_EQ(KeywordText(27), nullptr);
 }
 
 TEST(ReadFieldTest, CopiesOneFieldAndReportsWhetherItFit) {
@@ -86,11 +78,9 @@ TEST(ReadFieldTest, CopiesOneFieldAndReportsWhetherItFit) {
         {"space ends outside quotes", "a b", 64, "a", 1},
         {"comma ends inside quotes", "\"a,b\"", 64, "a", 1},
         {"equals ends inside quotes", "\"a=b\"", 64, "a", 1},
-        {"tab ends inside quotes", "\"a\tb\"", 64, "a", 1},
         {"blanks and line ends skipped first", " \r\n\tvalue,x", 64, "value", 1},
         {"quote inside a word dropped", "a\"b c\"d e", 64, "ab cd", 1},
         {"empty quotes", "\"\",x", 64, "", 1},
-        {"empty at the terminator", "", 64, "", 1},
         {"exact fit", "abc", 4, "abc", 1},
         {"one byte over", "abcd", 4, "abc", 0},
         {"double-byte character kept whole", "ab表", 4, "ab", 0},
@@ -105,33 +95,6 @@ TEST(ReadFieldTest, CopiesOneFieldAndReportsWhetherItFit) {
     }
 }
 
-TEST(ReadFieldTest, MissingDestinationOrPositionCopiesNothing) {
-    char destination[4] = "xy";
-    EXPECT_EQ(ReadField(destination, sizeof destination, nullptr), 1);
-    EXPECT_STREQ(destination, "xy");
-    EXPECT_EQ(ReadField(nullptr, 4, "abc"), 1);
-}
-
-TEST(NextFieldTest, ReturnsTheLineEndWhenTheLineHasNoComma) {
-    const char* text = "a\nb";
-    char field[8] = {};
-    int fits = 0;
-    const char* separator = NextField(field, sizeof field, text, &fits);
-    EXPECT_EQ(separator, text + 1);
-    EXPECT_STREQ(field, "a");
-    EXPECT_EQ(fits, 1);
-    EXPECT_EQ(*SkipBlanks(separator + 1), 'b');
-
-    const char* quoted = "\"x y\" z, w";
-    separator = NextField(field, sizeof field, quoted, &fits);
-    EXPECT_EQ(separator, quoted + 7) << "the separator is sought from the field's start";
-    EXPECT_STREQ(field, "x y");
-
-    separator = NextField(field, 4, "toolong,x", &fits);
-    EXPECT_EQ(fits, 0);
-    EXPECT_EQ(*separator, ',');
-}
-
 TEST(ParseUnsignedTest, ReadsHexBinaryAndDecimal) {
     struct Row { const char* text; int ok; uint32_t value; } rows[] = {
         {"0x1F", 1, 31},
@@ -139,15 +102,11 @@ TEST(ParseUnsignedTest, ReadsHexBinaryAndDecimal) {
         {"0x", 1, 0},
         {"b101 ", 1, 5},
         {"b101", 1, 5},
-        {"b101\r\n", 1, 5},
         {"b101,", 0, 0},
         {"b102", 0, 0},
-        {"b", 1, 0},
         {"42,", 1, 42},
-        {"  7", 1, 7},
         {"", 1, 0},
         {"-5", 1, 0},
-        {"4294967295", 1, 4294967295u},
         {"4294967296", 1, 0},
         {"0x1FFFFFFFF", 1, 0xFFFFFFFFu},
     };
@@ -160,52 +119,26 @@ TEST(ParseUnsignedTest, ReadsHexBinaryAndDecimal) {
     EXPECT_EQ(ParseUnsigned(nullptr, &value), 0);
 }
 
-TEST(ParseSignedTest, ReadsOptionalSignThenDigits) {
-    struct Row { const char* text; int ok; int32_t value; } rows[] = {
-        {"- 7", 1, -7},
-        {"-0x10", 1, -16},
-        {"-x", 0, 0},
-        {"x", 0, 0},
-        {"", 0, 0},
-        {"12abc", 1, 12},
-        {" \n-\t3", 1, -3},
-        {"2147483648", 1, std::numeric_limits<int32_t>::min()},
-        {"-2147483648", 1, std::numeric_limits<int32_t>::min()},
-        {"-4294967295", 1, 1},
-    };
-    for (const Row& row : rows) {
-        int32_t value = 999;
-        EXPECT_EQ(ParseSigned(row.text, &value), row.ok) << row.text;
-        EXPECT_EQ(value, row.ok ? row.value : 999) << row.text;
-    }
-}
-
 TEST(ParseIntFieldTest, TakesNumbersAndNamedConstants) {
     struct Row { const char* text; int ok; uint32_t value; } rows[] = {
         {"Scale", 1, 3},
         {"scalex", 0, 0},
         {"scale,", 1, 3},
         {"scale=", 1, 3},
-        {"scale\r\n", 1, 3},
         {"b1", 1, 1},
         {"b1,", 0, 0},
         {"bgm", 0, 0},
         {"-1", 1, 0xFFFFFFFFu},
+        {"- 7", 1, 0xFFFFFFF9u},
+        {"-0x10", 1, 0xFFFFFFF0u},
+        {"-4294967295", 1, 1},
+        {"-x", 0, 0},
         {"-", 0, 0},
         {" 5", 0, 0},
-        {"message", 1, 1},
         {"FILENAME", 1, 2},
-        {"position", 1, 1},
-        {"center", 1, 2},
-        {"rotate", 1, 4},
-        {"filepos", 1, 5},
         {"clip\t", 1, 6},
-        {"historyconfig", 1, 1},
         {"historyexconfig", 1, 2},
-        {"wakuload", 1, 1},
-        {"kasaload", 1, 2},
         {"gload", 1, 3},
-        {"1020", 1, 1020},
     };
     for (const Row& row : rows) {
         uint32_t value = 777;
@@ -227,7 +160,6 @@ TEST(ParseRealTest, RoundsEveryStepToSinglePrecision) {
         {"-.25", 0xBE800000u},
         {"0x10.5", 0x41800000u},
         {"abc", 0x00000000u},
-        {"- 2", 0xC0000000u},
         {"0.1", 0x3DCCCCCDu},
         {"16777217", 0x4B800000u},
         {"0.05", 0x3D4CCCCEu},        // stepwise; correctly rounded 0x3D4CCCCD
@@ -248,11 +180,9 @@ TEST(ParseRealTest, RoundsEveryStepToSinglePrecision) {
 TEST(ParseRealFieldTest, TakesRealsAndNamedConstants) {
     struct Row { const char* text; int ok; float value; } rows[] = {
         {"center", 1, 2.0f},
-        {"Scale,", 1, 3.0f},
         {".5", 1, 0.5f},
         {"-1.5", 1, -1.5f},
         {"b1", 0, 0.0f},
-        {"x", 0, 0.0f},
         {" 1", 0, 0.0f},
     };
     for (const Row& row : rows) {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <random>
 
+#include "package/package_format.h"
 #include "platform/platform.h"
 
 namespace fs = std::filesystem;
@@ -53,4 +54,25 @@ bool MakeTestFolder(const char* path) {
     }
     std::error_code error;
     return fs::create_directories(native, error) || fs::is_directory(native);
+}
+
+std::string TestPackage(const std::vector<std::pair<std::string, std::string>>& members) {
+    std::string bytes(kPackageHeaderSize, '\0');
+    bytes[kLayoutMarkerOffset] = kLongNameMarker;
+    WriteLittleEndian32(reinterpret_cast<unsigned char*>(&bytes[kMemberCountOffset]),
+                        static_cast<uint32_t>(members.size()));
+    std::string data;
+    for (const auto& member : members) {
+        std::string field = member.first;
+        field.resize(kLongNameFieldWidth, '\0');
+        bytes += field;
+    }
+    for (const auto& member : members) {
+        unsigned char pair[kPositionPairSize];
+        WriteLittleEndian32(pair, static_cast<uint32_t>(data.size()));
+        WriteLittleEndian32(pair + 4, static_cast<uint32_t>(member.second.size()));
+        bytes.append(reinterpret_cast<const char*>(pair), sizeof pair);
+        data += member.second;
+    }
+    return bytes + data;
 }

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 // A test fixture that runs each test in a fresh empty folder made the current
 // directory, and removes it afterwards.
@@ -27,3 +29,7 @@ bool ReadTestFile(const char* path, std::string* bytes);
 
 // Creates a folder named by a program path.
 bool MakeTestFolder(const char* path);
+
+// Package bytes in the long-name layout holding the given (name, content)
+// members in order, built by hand rather than by the package writer.
+std::string TestPackage(const std::vector<std::pair<std::string, std::string>>& members);
