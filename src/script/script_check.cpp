@@ -424,7 +424,10 @@ bool StartsWithAsciiLetter(const char* word) {
 }
 
 std::string Quoted(const char* text) {
-    return "\"" + std::string(text) + "\"";
+    std::string quoted = "\"";
+    quoted += text;
+    quoted += '"';
+    return quoted;
 }
 
 // A warning for a line ignored although its first word looks like a

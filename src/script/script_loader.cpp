@@ -33,7 +33,6 @@ constexpr int kShortcutFieldCount = 6;
 
 // The loading pass over one script text.
 struct ScriptScan {
-    const char* text;                    // start of the zero-terminated text
     const ScriptLoadObserver* observer;  // may be nullptr
     const char* countedTo;               // line breaks before this are in countedLine
     uint32_t countedLine;                // line of countedTo, from 1
@@ -80,7 +79,7 @@ int ReadFieldList(const char* field, char* slots, size_t slotSize, int count, co
 
 // Directive handlers -------------------------------------------------------------
 //
-// Each takes the statement's start and its '=' and sets *lastField to where
+// Each takes the statement's '=' and sets *lastField to where
 // its last field began; the next statement is sought from that field's line
 // end, so a value taken from the next line keeps that line from running.
 
@@ -174,7 +173,7 @@ ScriptStatementOutcome RunStatement(int keyword, const char* start, const char**
 // Loads the plan from text, which holds length bytes followed by
 // kScriptSpareBytes zero bytes. Returns kScriptLoaded or kScriptMalformed.
 int ScanScript(const char* text, uint32_t length, const ScriptLoadObserver* observer) {
-    ScriptScan scan{text, observer, text, 1};
+    ScriptScan scan{observer, text, 1};
     // The first zero byte ends the text for every scanner: one inside it
     // would silently cut the plan short.
     const void* zero = std::memchr(text, 0, length);
