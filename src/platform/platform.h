@@ -48,11 +48,10 @@ int OsSkipForward(PlatformFile* file, uint32_t count);
 // Closes the file. file may be nullptr.
 void OsCloseFile(PlatformFile* file);
 
-// Process -------------------------------------------------------------------
+// Process ---------------------------------------------------------------------
 
-// Makes path the current directory, against which relative paths resolve.
-// Returns 1, or 0 when it cannot be entered.
-int OsSetCurrentFolder(const char* path);
+// Makes folder the current directory. Returns 1, or 0 on failure.
+int OsSetCurrentFolder(const char* folder);
 
 // User interface --------------------------------------------------------------
 

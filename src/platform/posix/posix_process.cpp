@@ -6,8 +6,8 @@
 #include "platform/platform.h"
 #include "platform/posix/posix_text.h"
 
-int OsSetCurrentFolder(const char* path) {
+int OsSetCurrentFolder(const char* folder) {
     std::string native;
-    if (!ToNativePath(path, &native)) return 0;
+    if (!ToNativePath(folder, &native)) return 0;
     return chdir(native.c_str()) == 0 ? 1 : 0;
 }
