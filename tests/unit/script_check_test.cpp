@@ -2,11 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "script/update_plan.h"
 #include "test_support.h"
@@ -24,7 +23,7 @@ protected:
 };
 
 TEST_F(ScriptCheckTest, PrintsTheWholePlan) {
-    ASSERT_TRUE(WriteTestFile("UpdateData.dat", TestPackage({{"a.dat", "A"}})));
+    ASSERT_TRUE(WriteTestFile("UpdateData.dat", RawPackage('2', {{"a.dat", 0, 1}}, "A")));
     const ScriptCheckReport report = Check(
         "AppTitle = Game\n"
         "Registory = Software\\Brand\\Game\n"
@@ -102,7 +101,7 @@ TEST_F(ScriptCheckTest, FailureNamesTheResultAndTheStatement) {
 }
 
 TEST_F(ScriptCheckTest, WarnsAboutLikelyMistakes) {
-    ASSERT_TRUE(WriteTestFile("UpdateData.dat", TestPackage({{"here.dat", "H"}})));
+    ASSERT_TRUE(WriteTestFile("UpdateData.dat", RawPackage('2', {{"here.dat", 0, 1}}, "H")));
     ASSERT_TRUE(WriteTestFile("loose.dat", "L"));
     std::string script =
         "; a comment\r\n"                                    // 1
@@ -144,7 +143,9 @@ TEST_F(ScriptCheckTest, WarnsAboutAByteOrderMark) {
 
 TEST_F(ScriptCheckTest, RunEntersTheFolderAndWritesUtf8) {
     ASSERT_TRUE(MakeTestFolder("game"));
-    ASSERT_TRUE(WriteTestFile("game\\UpdateData.dat", TestPackage({{"Update.ini", "AppTitle = ゲーム\n"}})));
+    const std::string script = "AppTitle = ゲーム\n";
+    ASSERT_TRUE(WriteTestFile("game\\UpdateData.dat",
+                              RawPackage('2', {{"Update.ini", 0, static_cast<uint32_t>(script.size())}}, script)));
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     const int status = RunScriptCheck("game");

@@ -4,8 +4,6 @@
 
 #include <cstring>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "convert/rule_tables.h"
 #include "package/package_format.h"
@@ -202,7 +200,7 @@ class LoadScriptFile : public TempFolderTest {};
 
 TEST_F(LoadScriptFile, ReadsThePackedScriptUnlessALooseOneExists) {
     ASSERT_TRUE(WriteTestFile("UpdateData.dat",
-                              TestPackage({{"other.txt", "x"}, {"UPDATE.INI", "AppTitle = Packed\n"}})));
+                              RawPackage('2', {{"other.txt", 0, 1}, {"UPDATE.INI", 1, 18}}, "xAppTitle = Packed\n")));
     ASSERT_EQ(LoadUpdateScript("program\\Update.ini"), kScriptLoaded);
     EXPECT_STREQ(g_settings.appTitle, "Packed");
     ASSERT_TRUE(MakeTestFolder("program"));
@@ -213,15 +211,15 @@ TEST_F(LoadScriptFile, ReadsThePackedScriptUnlessALooseOneExists) {
 
 TEST_F(LoadScriptFile, ResultCodesOfOpeningAndReading) {
     EXPECT_EQ(LoadUpdateScript("Update.ini"), kScriptNotFound) << "neither loose nor packed";
-    ASSERT_TRUE(WriteTestFile("UpdateData.dat", TestPackage({{"Update.ini", ""}})));
+    ASSERT_TRUE(WriteTestFile("UpdateData.dat", RawPackage('2', {{"Update.ini", 0, 0}}, "")));
     EXPECT_EQ(LoadUpdateScript("Update.ini"), kScriptNotFound) << "an empty member cannot be opened";
 
-    std::string truncated = TestPackage({{"Update.ini", "AppTitle = T\n"}});
+    std::string truncated = RawPackage('2', {{"Update.ini", 0, 13}}, "AppTitle = T\n");
     truncated.resize(truncated.size() - 3);
     ASSERT_TRUE(WriteTestFile("UpdateData.dat", truncated));
     EXPECT_EQ(LoadUpdateScript("Update.ini"), kScriptUnreadable) << "a short read";
 
-    std::string huge = TestPackage({{"Update.ini", "AppTitle = T\n"}});
+    std::string huge = RawPackage('2', {{"Update.ini", 0, 13}}, "AppTitle = T\n");
     WriteLittleEndian32(reinterpret_cast<unsigned char*>(&huge[16 + 32 + 4]), 0xFFFFFFF0u);
     ASSERT_TRUE(WriteTestFile("UpdateData.dat", huge));
     EXPECT_EQ(LoadUpdateScript("Update.ini"), kScriptNoMemory) << "a size no script has";

@@ -48,31 +48,32 @@ bool ReadTestFile(const char* path, std::string* bytes) {
 }
 
 bool MakeTestFolder(const char* path) {
-    std::string native = path;
-    for (char& c : native) {
-        if (c == '\\') c = '/';
-    }
+    const fs::path native = NativeTestPath(path);
+    if (native.empty()) return false;
     std::error_code error;
-    return fs::create_directories(native, error) || fs::is_directory(native);
+    return fs::create_directories(native, error) || fs::is_directory(native, error);
 }
 
-std::string TestPackage(const std::vector<std::pair<std::string, std::string>>& members) {
-    std::string bytes(kPackageHeaderSize, '\0');
-    bytes[kLayoutMarkerOffset] = kLongNameMarker;
-    WriteLittleEndian32(reinterpret_cast<unsigned char*>(&bytes[kMemberCountOffset]),
-                        static_cast<uint32_t>(members.size()));
-    std::string data;
-    for (const auto& member : members) {
-        std::string field = member.first;
-        field.resize(kLongNameFieldWidth, '\0');
+std::string RawPackage(char marker, const std::vector<RawEntry>& entries, const std::string& data,
+                       uint32_t count) {
+    const uint32_t width = marker == '2' ? 32 : 16;
+    std::string bytes(16, '\0');
+    bytes[11] = marker;
+    WriteLittleEndian32(reinterpret_cast<unsigned char*>(&bytes[12]), count);
+    for (const RawEntry& entry : entries) {
+        std::string field = entry.name;
+        field.resize(width, '\0');
         bytes += field;
     }
-    for (const auto& member : members) {
-        unsigned char pair[kPositionPairSize];
-        WriteLittleEndian32(pair, static_cast<uint32_t>(data.size()));
-        WriteLittleEndian32(pair + 4, static_cast<uint32_t>(member.second.size()));
+    for (const RawEntry& entry : entries) {
+        unsigned char pair[8];
+        WriteLittleEndian32(pair, entry.offset);
+        WriteLittleEndian32(pair + 4, entry.size);
         bytes.append(reinterpret_cast<const char*>(pair), sizeof pair);
-        data += member.second;
     }
     return bytes + data;
+}
+
+std::string RawPackage(char marker, const std::vector<RawEntry>& entries, const std::string& data) {
+    return RawPackage(marker, entries, data, static_cast<uint32_t>(entries.size()));
 }
