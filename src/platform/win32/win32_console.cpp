@@ -5,46 +5,34 @@
 // handles of its own, so it attaches to its parent's console on first use.
 #include <windows.h>
 
-#include <cstring>
 #include <string>
 
 #include "common/sjis_text.h"
 #include "platform/platform.h"
+#include "platform/win32/win32_text.h"
 
 namespace {
 
-constexpr UINT kShiftJisCodePage = 932;
-constexpr wchar_t kReplacementCharacter = L'\xFFFD';
+constexpr wchar_t kReplacementCharacter[] = L"\xFFFD";
 
 bool IsUsable(HANDLE handle) {
     return handle != nullptr && handle != INVALID_HANDLE_VALUE;
-}
-
-// Appends the UTF-16 of length Shift_JIS bytes to wide; 0 when they are no
-// valid text.
-int AppendWide(const char* text, int length, std::wstring* wide) {
-    const int needed = ::MultiByteToWideChar(kShiftJisCodePage, MB_ERR_INVALID_CHARS, text, length, nullptr, 0);
-    if (needed <= 0) return 0;
-    const size_t start = wide->size();
-    wide->resize(start + static_cast<size_t>(needed));
-    ::MultiByteToWideChar(kShiftJisCodePage, MB_ERR_INVALID_CHARS, text, length, wide->data() + start, needed);
-    return 1;
 }
 
 // text as UTF-16. When the whole text does not convert, each character is
 // converted alone and one that does not becomes U+FFFD.
 std::wstring ToWideReplacing(const char* text) {
     std::wstring wide;
-    const int length = static_cast<int>(std::strlen(text));
-    if (length == 0 || AppendWide(text, length, &wide)) return wide;
+    if (Cp932ToWide(text, &wide)) return wide;
     wide.clear();
-    int i = 0;
-    while (i < length) {
+    size_t i = 0;
+    while (text[i] != '\0') {
         const bool pair = IsSjisLeadByte(static_cast<unsigned char>(text[i])) &&
                           static_cast<unsigned char>(text[i + 1]) >= 0x40;
-        const int width = pair ? 2 : 1;
-        if (!AppendWide(text + i, width, &wide)) wide += kReplacementCharacter;
-        i += width;
+        const char character[3] = {text[i], pair ? text[i + 1] : '\0', '\0'};
+        std::wstring converted;
+        wide += Cp932ToWide(character, &converted) ? converted : kReplacementCharacter;
+        i += pair ? 2 : 1;
     }
     return wide;
 }
@@ -91,12 +79,8 @@ void WriteConverted(DWORD which, const char* text) {
         ::WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
         return;
     }
-    const int wideLength = static_cast<int>(wide.size());
-    const int needed = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
-    if (needed <= 0) return;
-    std::string utf8(static_cast<size_t>(needed), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLength, utf8.data(), needed, nullptr, nullptr);
-    WriteAll(handle, utf8.data(), utf8.size());
+    std::string utf8;
+    if (WideToUtf8(wide.c_str(), &utf8)) WriteAll(handle, utf8.data(), utf8.size());
 }
 
 }  // namespace

@@ -4,11 +4,10 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/win32/win32_text.h"
 
 int OsSetCurrentFolder(const char* folder) {
-    const int needed = ::MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, folder, -1, nullptr, 0);
-    if (needed <= 0) return 0;
-    std::wstring wide(static_cast<size_t>(needed), L'\0');
-    ::MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, folder, -1, wide.data(), needed);
+    std::wstring wide;
+    if (!Cp932ToWide(folder, &wide)) return 0;
     return ::SetCurrentDirectoryW(wide.c_str()) ? 1 : 0;
 }

@@ -6,12 +6,12 @@
 
 namespace {
 
-TEST(PosixConsole, WritesUtf8AndReplacesWhatIsNoCharacter) {
+TEST(PlatformConsole, WritesUtf8AndReplacesWhatIsNoCharacter) {
     struct Row { const char* name; const char* text; const char8_t* utf8; } rows[] = {
         {"ASCII and backslash", "a\\b", u8"a\\b"},
         {"double-byte with 0x5C second byte", "表示", u8"表示"},
         {"half-width katakana", "\xB1", u8"ｱ"},
-        {"byte that starts nothing", "x\x80y", u8"x\uFFFDy"},
+        {"lead byte before no second byte", "x\x81 y", u8"x\uFFFD y"},
         {"unassigned pair replaced whole", "x\x85\x40\\y", u8"x\uFFFD\\y"},
         {"lone lead byte at the end", "x\x81", u8"x\uFFFD"},
     };
