@@ -21,7 +21,7 @@ enum FieldType {
     kTextField,  // ReadField into a 64-byte name
 };
 
-struct FieldSpec {
+struct FieldPlace {
     FieldType type;
     size_t offset;  // in the record
 };
@@ -41,13 +41,13 @@ struct RuleStatement {
     uint32_t kind;  // ConvertRuleKind; 0 for a byte patch
     StatementTail tail;
     int fieldCount;
-    FieldSpec fields[kMaxLeadingFields];
+    FieldPlace fields[kMaxLeadingFields];
 };
 
-constexpr FieldSpec Int(size_t offset) {
+constexpr FieldPlace Int(size_t offset) {
     return {kIntField, offset};
 }
-constexpr FieldSpec Text(size_t offset) {
+constexpr FieldPlace Text(size_t offset) {
     return {kTextField, offset};
 }
 
@@ -129,12 +129,12 @@ int ReadLeadingFields(const RuleStatement& statement, const char* field, unsigne
                       const char** lastField) {
     for (int i = 0; i < statement.fieldCount; ++i) {
         if (i > 0) field = FollowingField(field);
-        const FieldSpec& spec = statement.fields[i];
-        if (spec.type == kIntField) {
+        const FieldPlace& place = statement.fields[i];
+        if (place.type == kIntField) {
             uint32_t value = 0;
             if (!ParseIntField(field, &value)) return 0;
-            StoreWord(record, spec.offset, value);
-        } else if (!ReadField(reinterpret_cast<char*>(record + spec.offset), kRuleNameSize, field)) {
+            StoreWord(record, place.offset, value);
+        } else if (!ReadField(reinterpret_cast<char*>(record + place.offset), kRuleNameSize, field)) {
             return 0;
         }
     }
