@@ -16,8 +16,8 @@ int AddChecked(FixedTable<Record, kPlanTableCapacity>& table, const Record& reco
 
 int AddCopyEntry(const char* standardSource, const char* addContentsSource, const char* destination) {
     CopyEntry entry{};
-    const bool fit = CopyText(entry.standardSource, standardSource) &
-                     CopyText(entry.addContentsSource, addContentsSource) &
+    const bool fit = CopyText(entry.standardSource, standardSource) &&
+                     CopyText(entry.addContentsSource, addContentsSource) &&
                      CopyText(entry.destination, destination);
     return AddChecked(g_copyTable, entry, fit);
 }
@@ -30,16 +30,16 @@ int AddDeleteEntry(const char* fileName) {
 
 int AddRenameEntry(const char* oldName, const char* newName) {
     RenameEntry entry{};
-    const bool fit = CopyText(entry.oldName, oldName) & CopyText(entry.newName, newName);
+    const bool fit = CopyText(entry.oldName, oldName) && CopyText(entry.newName, newName);
     return AddChecked(g_renameTable, entry, fit);
 }
 
 int AddShortcutEntry(const char* linkName, const char* target, const char* arguments,
                      const char* description, const char* iconFile, const char* subfolder) {
     ShortcutEntry entry{};
-    const bool fit = CopyText(entry.linkName, linkName) & CopyText(entry.target, target) &
-                     CopyText(entry.arguments, arguments) & CopyText(entry.description, description) &
-                     CopyText(entry.iconFile, iconFile) & CopyText(entry.subfolder, subfolder);
+    const bool fit = CopyText(entry.linkName, linkName) && CopyText(entry.target, target) &&
+                     CopyText(entry.arguments, arguments) && CopyText(entry.description, description) &&
+                     CopyText(entry.iconFile, iconFile) && CopyText(entry.subfolder, subfolder);
     return AddChecked(g_shortcutTable, entry, fit);
 }
 
