@@ -7,7 +7,7 @@
 // exactly as the script and the package hold them; each layer converts them
 // at its edge.
 //
-// Divisions: files, process, registry, user interface.
+// Divisions: files, process, registry, user interface, console.
 #pragma once
 
 #include <cstddef>
@@ -124,3 +124,11 @@ constexpr int kDialogTextCount = 4;
 int OsRunUpdateDialog(PlatformModule* module, const char* caption,
                       const char* const controlTexts[kDialogTextCount],
                       int (*apply)(PlatformWindow* dialog));
+
+// Console ---------------------------------------------------------------------
+
+// Write text to standard output or standard error, converted from Shift_JIS
+// to UTF-8 (on Windows, to the console itself when one is attached). A byte
+// or pair that is no Shift_JIS character comes out as U+FFFD.
+void OsWriteOutput(const char* text);
+void OsWriteError(const char* text);
