@@ -201,6 +201,17 @@ add-contents)
         message "$caption" "$completed" ok
     expect_registry_version fd,03,00,00
     ;;
+check)
+    # updater.exe --check writes the plan of its own folder, changing nothing.
+    standard_update
+    installed
+    remember_registry
+    output=$(cd "$work" && wine "$base/アップデート/updater.exe" --check 2>&1 | tr -d '\r') ||
+        fail "the check fails: $output"
+    grep -qF '"AppTitle": "テストゲーム"' <<<"$output" || fail "no title in the plan: $output"
+    grep -qF '"Registory": "Software\\ソフト表\\check"' <<<"$output" || fail "no key in the plan: $output"
+    expect_registry_untouched
+    ;;
 *)
     fail "unknown scenario $scenario"
     ;;
