@@ -83,5 +83,5 @@ int OsGetProgramPath(char* path, size_t capacity) {
 int OsSetCurrentFolder(const char* folder) {
     std::string native;
     if (!ToNativePath(folder, &native)) return 0;
-    return chdir(native.c_str()) == 0;
+    return chdir(native.c_str()) == 0 ? 1 : 0;
 }

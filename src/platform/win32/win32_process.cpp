@@ -46,5 +46,5 @@ int OsGetProgramPath(char* path, size_t capacity) {
 int OsSetCurrentFolder(const char* folder) {
     std::wstring wide;
     if (!Cp932ToWide(folder, &wide)) return 0;
-    return ::SetCurrentDirectoryW(wide.c_str()) != 0;
+    return ::SetCurrentDirectoryW(wide.c_str()) ? 1 : 0;
 }
