@@ -84,8 +84,8 @@ struct PlatformRegistryKey;
 PlatformRegistryKey* OsOpenRegistryKey(const char* subkey);
 
 // Reads value name as text into text (capacity bytes), whatever its type.
-// Returns 1 and a terminated text, or 0 when the value is missing or does not
-// fit capacity with a terminating zero.
+// Returns 1 and a terminated text, or 0, leaving text as it was, when the
+// value is missing or does not fit capacity with a terminating zero.
 int OsQueryRegistryText(PlatformRegistryKey* key, const char* name, char* text, size_t capacity);
 
 // Reads value name as a 4-byte little-endian number, whatever its type.

@@ -42,8 +42,6 @@ int ReadInstallState(InstallState& state, const char* subkey) {
         if (!OsQueryRegistryNumber(key, kAddContentsValue, &state.addContents)) {
             state.addContents = 0;
         }
-    } else {
-        state.installFolder[0] = '\0';
     }
     OsCloseRegistryKey(key);
     return installed;
