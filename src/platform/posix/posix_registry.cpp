@@ -3,6 +3,7 @@
 //
 // Divisions: the file, lines and values, the registry operations.
 #include "platform/posix/posix_registry.h"
+#include "platform/registry_values.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -299,8 +300,10 @@ long NewValuePosition(const PlatformRegistryKey& key) {
     return position;
 }
 
+}  // namespace
+
 // The bytes of value name. Returns 0 when it is missing or malformed.
-int QueryValueBytes(PlatformRegistryKey* key, const char* name, std::string* bytes) {
+int QueryRegistryValueBytes(PlatformRegistryKey* key, const char* name, std::string* bytes) {
     const long index = FindValueLine(*key, name);
     if (index < 0) return 0;
     std::string lineName;
@@ -308,6 +311,8 @@ int QueryValueBytes(PlatformRegistryKey* key, const char* name, std::string* byt
     return SplitValueLine(key->lines[static_cast<size_t>(index)], &lineName, &data) &&
            ParseValueData(data, bytes);
 }
+
+namespace {
 
 // The line end of line: CR LF, LF, or none for a last line without one.
 std::string LineEndOf(const std::string& line) {
@@ -364,24 +369,6 @@ PlatformRegistryKey* OsOpenRegistryKey(const char* subkey) {
         return nullptr;
     }
     return key;
-}
-
-int OsQueryRegistryText(PlatformRegistryKey* key, const char* name, char* text, size_t capacity) {
-    std::string bytes;
-    if (!QueryValueBytes(key, name, &bytes)) return 0;
-    const size_t needed = !bytes.empty() && bytes.back() == '\0' ? bytes.size() : bytes.size() + 1;
-    if (needed > capacity) return 0;
-    std::memcpy(text, bytes.data(), bytes.size());
-    text[needed - 1] = '\0';
-    return 1;
-}
-
-int OsQueryRegistryNumber(PlatformRegistryKey* key, const char* name, uint32_t* value) {
-    std::string bytes;
-    if (!QueryValueBytes(key, name, &bytes) || bytes.size() != 4) return 0;
-    *value = 0;
-    for (int i = 3; i >= 0; --i) *value = *value << 8 | static_cast<unsigned char>(bytes[static_cast<size_t>(i)]);
-    return 1;
 }
 
 int OsSetRegistryBinaryNumber(PlatformRegistryKey* key, const char* name, uint32_t number) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/registry_values.h"
 #include "platform/win32/win32_text.h"
 
 namespace {
@@ -20,10 +21,12 @@ HKEY KeyOf(PlatformRegistryKey* key) {
     return reinterpret_cast<HKEY>(key);
 }
 
+}  // namespace
+
 // The bytes of value name as RegQueryValueExA would give them: a string
 // converted to Shift_JIS with its terminator, any other type as stored.
 // Returns 0 when the value is missing, too long or not convertible.
-int QueryValueBytes(PlatformRegistryKey* key, const char* name, std::string* bytes) {
+int QueryRegistryValueBytes(PlatformRegistryKey* key, const char* name, std::string* bytes) {
     std::wstring wideName;
     if (!Cp932ToWide(name, &wideName)) return 0;
     DWORD type = 0;
@@ -47,7 +50,6 @@ int QueryValueBytes(PlatformRegistryKey* key, const char* name, std::string* byt
     return 1;
 }
 
-}  // namespace
 
 PlatformRegistryKey* OsOpenRegistryKey(const char* subkey) {
     std::wstring wide;
@@ -57,24 +59,6 @@ PlatformRegistryKey* OsOpenRegistryKey(const char* subkey) {
         return nullptr;
     }
     return reinterpret_cast<PlatformRegistryKey*>(key);
-}
-
-int OsQueryRegistryText(PlatformRegistryKey* key, const char* name, char* text, size_t capacity) {
-    std::string bytes;
-    if (!QueryValueBytes(key, name, &bytes)) return 0;
-    const size_t needed = !bytes.empty() && bytes.back() == '\0' ? bytes.size() : bytes.size() + 1;
-    if (needed > capacity) return 0;
-    std::memcpy(text, bytes.data(), bytes.size());
-    text[needed - 1] = '\0';
-    return 1;
-}
-
-int OsQueryRegistryNumber(PlatformRegistryKey* key, const char* name, uint32_t* value) {
-    std::string bytes;
-    if (!QueryValueBytes(key, name, &bytes) || bytes.size() != 4) return 0;
-    *value = 0;
-    for (int i = 3; i >= 0; --i) *value = *value << 8 | static_cast<unsigned char>(bytes[static_cast<size_t>(i)]);
-    return 1;
 }
 
 int OsSetRegistryBinaryNumber(PlatformRegistryKey* key, const char* name, uint32_t number) {
