@@ -36,6 +36,21 @@ TEST_F(PosixFileChangesTest, ChunkedCopyCopiesExactlyTheRange) {
     EXPECT_TRUE(copied.compare(4, count, source, 7, count) == 0);
 }
 
+TEST_F(PosixFileChangesTest, RangeCopyLeavesTheDestinationAfterItsBytes) {
+    ASSERT_TRUE(WriteTestFile("source.bin", "0123456789"));
+    PlatformFile* source = OsOpenForReading("source.bin");
+    PlatformFile* destination = OsCreateForWriting("out.bin");
+    ASSERT_TRUE(source != nullptr && destination != nullptr);
+    EXPECT_EQ(OsCopyFileRange(source, 2, 5, destination), 1);
+    EXPECT_EQ(OsWriteFile(destination, "|", 1), 1);
+    EXPECT_EQ(OsCopyFileRange(source, 8, 3, destination), 0) << "the source ends early";
+    OsCloseFile(source);
+    OsCloseFile(destination);
+    std::string copied;
+    ASSERT_TRUE(ReadTestFile("out.bin", &copied));
+    EXPECT_EQ(copied.substr(0, 6), "23456|");
+}
+
 TEST_F(PosixFileChangesTest, FallbackRenameNeverReplaces) {
     ASSERT_TRUE(WriteTestFile("a.dat", "a"));
     ASSERT_TRUE(WriteTestFile("taken.dat", "taken"));
