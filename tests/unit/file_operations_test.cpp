@@ -90,10 +90,10 @@ protected:
 class CopyFailureTest : public FileOperationsTest {
 protected:
     void SetUp() override {
+        FileOperationsTest::SetUp();
 #ifdef _WIN32
         GTEST_SKIP() << "message boxes are modal on Windows";
 #endif
-        FileOperationsTest::SetUp();
     }
 };
 
