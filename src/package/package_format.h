@@ -12,6 +12,7 @@ constexpr uint32_t kPackageHeaderSize = 16;
 constexpr uint32_t kLayoutMarkerOffset = 11;   // '2' selects long names
 constexpr uint32_t kMemberCountOffset = 12;    // N, 4 bytes
 constexpr char kLongNameMarker = '2';
+constexpr char kShortNameMarker = '1';         // any byte but '2' would do; the writer stores '1'
 constexpr uint32_t kLongNameFieldWidth = 32;   // at most 31 bytes and a zero
 constexpr uint32_t kShortNameFieldWidth = 16;  // at most 15 bytes and a zero
 constexpr uint32_t kPositionPairSize = 8;      // offset, then size
@@ -34,4 +35,14 @@ inline void WriteLittleEndian32(unsigned char* bytes, uint32_t value) {
 // Name field width for the layout marker byte.
 inline uint32_t NameFieldWidthFor(unsigned char marker) {
     return marker == kLongNameMarker ? kLongNameFieldWidth : kShortNameFieldWidth;
+}
+
+// The two directory layouts a package can have.
+enum PackageLayout : int32_t {
+    kLongNameLayout = 0,   // marker '2': 32-byte name fields, names of at most 31 bytes
+    kShortNameLayout = 1,  // any other marker: 16-byte name fields, at most 15 bytes
+};
+
+inline uint32_t NameFieldWidthOf(PackageLayout layout) {
+    return layout == kLongNameLayout ? kLongNameFieldWidth : kShortNameFieldWidth;
 }

@@ -3,44 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
-#include "package/package_format.h"
 #include "test_support.h"
 
 namespace {
-
-struct RawEntry {
-    std::string name;  // the name field's bytes; padded with zeros to the width
-    uint32_t offset;
-    uint32_t size;
-};
-
-// Builds package bytes by hand, independently of the package writer, so that
-// a fault shared by writer and reader cannot hide.
-std::string RawPackage(char marker, const std::vector<RawEntry>& entries, const std::string& data,
-                       uint32_t count) {
-    const uint32_t width = marker == '2' ? 32 : 16;
-    std::string bytes(16, '\0');
-    bytes[11] = marker;
-    WriteLittleEndian32(reinterpret_cast<unsigned char*>(&bytes[12]), count);
-    for (const RawEntry& entry : entries) {
-        std::string field = entry.name;
-        field.resize(width, '\0');
-        bytes += field;
-    }
-    for (const RawEntry& entry : entries) {
-        unsigned char pair[8];
-        WriteLittleEndian32(pair, entry.offset);
-        WriteLittleEndian32(pair + 4, entry.size);
-        bytes.append(reinterpret_cast<const char*>(pair), sizeof pair);
-    }
-    return bytes + data;
-}
-
-std::string RawPackage(char marker, const std::vector<RawEntry>& entries, const std::string& data) {
-    return RawPackage(marker, entries, data, static_cast<uint32_t>(entries.size()));
-}
 
 class MemberReaderTest : public TempFolderTest {
 protected:

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <random>
 
+#include "package/package_format.h"
 #include "platform/platform.h"
 
 namespace fs = std::filesystem;
@@ -47,10 +48,32 @@ bool ReadTestFile(const char* path, std::string* bytes) {
 }
 
 bool MakeTestFolder(const char* path) {
-    std::string native = path;
-    for (char& c : native) {
-        if (c == '\\') c = '/';
-    }
+    const fs::path native = NativeTestPath(path);
+    if (native.empty()) return false;
     std::error_code error;
-    return fs::create_directories(native, error) || fs::is_directory(native);
+    return fs::create_directories(native, error) || fs::is_directory(native, error);
+}
+
+std::string RawPackage(char marker, const std::vector<RawEntry>& entries, const std::string& data,
+                       uint32_t count) {
+    const uint32_t width = marker == '2' ? 32 : 16;
+    std::string bytes(16, '\0');
+    bytes[11] = marker;
+    WriteLittleEndian32(reinterpret_cast<unsigned char*>(&bytes[12]), count);
+    for (const RawEntry& entry : entries) {
+        std::string field = entry.name;
+        field.resize(width, '\0');
+        bytes += field;
+    }
+    for (const RawEntry& entry : entries) {
+        unsigned char pair[8];
+        WriteLittleEndian32(pair, entry.offset);
+        WriteLittleEndian32(pair + 4, entry.size);
+        bytes.append(reinterpret_cast<const char*>(pair), sizeof pair);
+    }
+    return bytes + data;
+}
+
+std::string RawPackage(char marker, const std::vector<RawEntry>& entries, const std::string& data) {
+    return RawPackage(marker, entries, data, static_cast<uint32_t>(entries.size()));
 }

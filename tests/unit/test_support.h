@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 // A test fixture that runs each test in a fresh empty folder made the current
 // directory, and removes it afterwards.
@@ -27,3 +30,23 @@ bool ReadTestFile(const char* path, std::string* bytes);
 
 // Creates a folder named by a program path.
 bool MakeTestFolder(const char* path);
+
+// The file-system path of a program path (Shift_JIS, '\' separators), for
+// checks through std::filesystem. Converted as the platform layer converts
+// it, so 表示.txt is found whatever the system's code page is. Empty when
+// the text cannot be converted.
+std::filesystem::path NativeTestPath(const char* path);
+
+// One directory entry of a package built by hand.
+struct RawEntry {
+    std::string name;  // the name field's bytes; padded with zeros to the width
+    uint32_t offset;   // from the start of the data area
+    uint32_t size;     // bytes
+};
+
+// Package bytes built by hand, independently of the package writer, so that a
+// fault shared by writer and reader cannot hide. marker is header byte 11
+// ('2' for long names); count is the member count the header claims.
+std::string RawPackage(char marker, const std::vector<RawEntry>& entries, const std::string& data,
+                       uint32_t count);
+std::string RawPackage(char marker, const std::vector<RawEntry>& entries, const std::string& data);

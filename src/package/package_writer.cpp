@@ -1,0 +1,166 @@
+#include "package/package_writer.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "common/sjis_text.h"
+#include "package/package_directory.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr uint32_t kCopyChunkSize = 64 * 1024;
+
+// Header bytes 0-10, which the reader does not examine: a tag that tells a
+// person looking at the file what it is.
+constexpr char kPackageTag[] = "UPDATERPACK";
+static_assert(sizeof kPackageTag - 1 == kLayoutMarkerOffset, "the tag fills bytes 0-10");
+
+// The length of the file at path; 0 when it cannot be opened or measured.
+int MeasureSource(const char* path, uint64_t* length) {
+    PlatformFile* file = OsOpenForReading(path);
+    if (file == nullptr) return 0;
+    const int measured = OsFileLength(file, length);
+    OsCloseFile(file);
+    return measured;
+}
+
+// Checks every name and source and measures the sources. Returns 1 with
+// sizes[] filled, or 0 with message set.
+int CheckSources(const char* packagePath, PackageLayout layout, const PackageSource* sources, uint32_t count,
+                 uint32_t* sizes, char* message, size_t capacity) {
+    const uint32_t longestName = NameFieldWidthOf(layout) - 1;
+    uint64_t length = kPackageHeaderSize + uint64_t{count} * (NameFieldWidthOf(layout) + kPositionPairSize);
+    for (uint32_t i = 0; i < count; ++i) {
+        const char* name = sources[i].memberName;
+        const char* problem = MemberNameProblem(name);
+        if (problem != nullptr) {
+            FormatText(message, capacity, "member name \"%s\" refused: %s", name, problem);
+            return 0;
+        }
+        if (std::strlen(name) > longestName) {
+            FormatText(message, capacity, "member name \"%s\" refused: it has %u bytes, at most %u fit the %s layout",
+                       name, static_cast<unsigned>(std::strlen(name)), longestName,
+                       layout == kLongNameLayout ? "long-name" : "short-name");
+            return 0;
+        }
+        for (uint32_t j = 0; j < i; ++j) {
+            if (EqualsNoCase(sources[j].memberName, name)) {
+                FormatText(message, capacity,
+                           "member name \"%s\" refused: it equals \"%s\" without regard to letter case, "
+                           "and the updater would only ever open the first",
+                           name, sources[j].memberName);
+                return 0;
+            }
+        }
+        if (EqualsNoCase(sources[i].sourcePath, packagePath)) {
+            FormatText(message, capacity, "%s: the package cannot hold itself", sources[i].sourcePath);
+            return 0;
+        }
+        uint64_t size = 0;
+        if (!MeasureSource(sources[i].sourcePath, &size)) {
+            FormatText(message, capacity, "%s: cannot open the file", sources[i].sourcePath);
+            return 0;
+        }
+        if (size == 0) {
+            FormatText(message, capacity, "%s: the file is empty, and the updater cannot open a member of size 0",
+                       sources[i].sourcePath);
+            return 0;
+        }
+        length += size;
+        if (length >= kPackageSizeLimit) {
+            FormatText(message, capacity, "%s: with this file the package would reach 2 GiB; packages stay below 2 GiB",
+                       sources[i].sourcePath);
+            return 0;
+        }
+        sizes[i] = static_cast<uint32_t>(size);
+    }
+    return 1;
+}
+
+// Header and directory of the package, ready to be written.
+std::unique_ptr<unsigned char[]> BuildDirectory(PackageLayout layout, const PackageSource* sources,
+                                                uint32_t count, const uint32_t* sizes, uint32_t* bytes) {
+    const uint32_t width = NameFieldWidthOf(layout);
+    *bytes = kPackageHeaderSize + count * (width + kPositionPairSize);
+    std::unique_ptr<unsigned char[]> block(new (std::nothrow) unsigned char[*bytes]());
+    if (!block) return block;
+    std::memcpy(block.get(), kPackageTag, kLayoutMarkerOffset);
+    block[kLayoutMarkerOffset] = layout == kLongNameLayout ? kLongNameMarker : kShortNameMarker;
+    WriteLittleEndian32(block.get() + kMemberCountOffset, count);
+    unsigned char* names = block.get() + kPackageHeaderSize;
+    unsigned char* pairs = names + count * width;
+    uint32_t offset = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        std::memcpy(names + i * width, sources[i].memberName, std::strlen(sources[i].memberName));
+        WriteLittleEndian32(pairs + i * kPositionPairSize, offset);
+        WriteLittleEndian32(pairs + i * kPositionPairSize + 4, sizes[i]);
+        offset += sizes[i];
+    }
+    return block;
+}
+
+// Appends size bytes of the file at sourcePath to package, chunk by chunk.
+// Returns 1, or 0 with message set when the source cannot be read whole or
+// has changed its length since it was measured.
+int CopySource(PlatformFile* package, const char* sourcePath, uint32_t size, unsigned char* chunk,
+               char* message, size_t capacity) {
+    PlatformFile* source = OsOpenForReading(sourcePath);
+    uint64_t length = 0;
+    if (source == nullptr || !OsFileLength(source, &length) || length != size) {
+        OsCloseFile(source);
+        FormatText(message, capacity, "%s: the file cannot be opened again or has changed meanwhile", sourcePath);
+        return 0;
+    }
+    uint32_t left = size;
+    int copied = 1;
+    while (left > 0 && copied) {
+        const uint32_t want = left < kCopyChunkSize ? left : kCopyChunkSize;
+        uint32_t delivered = 0;
+        if (!OsReadFile(source, chunk, want, &delivered) || delivered != want) {
+            FormatText(message, capacity, "%s: cannot read the file", sourcePath);
+            copied = 0;
+        } else if (!OsWriteFile(package, chunk, want)) {
+            FormatText(message, capacity, "cannot write the package (while copying %s)", sourcePath);
+            copied = 0;
+        }
+        left -= want;
+    }
+    OsCloseFile(source);
+    return copied;
+}
+
+}  // namespace
+
+int WritePackage(const char* packagePath, PackageLayout layout, const PackageSource* sources, uint32_t count,
+                 char* message, size_t capacity) {
+    std::unique_ptr<uint32_t[]> sizes(new (std::nothrow) uint32_t[count + 1]);
+    std::unique_ptr<unsigned char[]> chunk(new (std::nothrow) unsigned char[kCopyChunkSize]);
+    if (!sizes || !chunk) {
+        FormatText(message, capacity, "not enough memory for a package of %u members", count);
+        return kPackageRefused;
+    }
+    if (!CheckSources(packagePath, layout, sources, count, sizes.get(), message, capacity))
+        return kPackageRefused;
+    uint32_t directoryBytes = 0;
+    const std::unique_ptr<unsigned char[]> directory =
+        BuildDirectory(layout, sources, count, sizes.get(), &directoryBytes);
+    if (!directory) {
+        FormatText(message, capacity, "not enough memory for a directory of %u members", count);
+        return kPackageRefused;
+    }
+
+    PlatformFile* package = OsCreateForWriting(packagePath);
+    if (package == nullptr) {
+        FormatText(message, capacity, "%s: cannot create the file", packagePath);
+        return kPackageRefused;
+    }
+    int written = OsWriteFile(package, directory.get(), directoryBytes);
+    if (!written) FormatText(message, capacity, "%s: cannot write the directory", packagePath);
+    for (uint32_t i = 0; i < count && written; ++i) {
+        written = CopySource(package, sources[i].sourcePath, sizes[i], chunk.get(), message, capacity);
+    }
+    OsCloseFile(package);
+    return written ? kPackageWritten : kPackageIncomplete;
+}

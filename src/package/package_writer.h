@@ -1,0 +1,35 @@
+// Writes update packages: header, directory, then every member's bytes in
+// the order given.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "package/package_format.h"
+
+// One member to store.
+struct PackageSource {
+    const char* memberName;  // Shift_JIS name stored in the directory
+    const char* sourcePath;  // program path (Shift_JIS) of the file whose bytes are stored
+};
+
+enum PackageWriteResult : int {
+    kPackageRefused = 0,     // nothing was created or changed; the message says why
+    kPackageWritten = 1,     // the whole package is written
+    kPackageIncomplete = 2,  // writing failed midway: the file left at the path is incomplete
+};
+
+// Writes the count sources into a new package at packagePath (replacing a
+// file there) in the given layout.
+//
+// Everything that can be checked beforehand is checked before the file is
+// created, and refused with kPackageRefused: a member name that is empty,
+// too long for the layout (31 bytes, or 15 in the short-name layout), no
+// plain file name, or equal to an earlier one without regard to letter case;
+// a source that cannot be opened or is empty (the updater cannot open a
+// member of size 0); the package naming itself as a source; a package of
+// 2 GiB or more. Members are copied in chunks, never held whole in memory.
+// On any result but kPackageWritten a Shift_JIS message naming the problem
+// is left in message (at most capacity bytes).
+int WritePackage(const char* packagePath, PackageLayout layout, const PackageSource* sources, uint32_t count,
+                 char* message, size_t capacity);

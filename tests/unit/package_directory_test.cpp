@@ -1,0 +1,116 @@
+#include "package/package_directory.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "test_support.h"
+
+// Sources are compiled with a CP932 execution charset: 表 is 0x95 0x5C and
+// ソ is 0x83 0x5C, both with a '\' as their second byte.
+
+namespace {
+
+class PackageDirectoryTest : public TempFolderTest {
+protected:
+    int Inspect(const std::string& bytes) {
+        EXPECT_TRUE(WriteTestFile("p.dat", bytes));
+        ReleasePackageDirectory(&directory_);
+        message_[0] = '\0';
+        return ReadPackageDirectory("p.dat", &directory_, message_, sizeof message_);
+    }
+
+    void TearDown() override {
+        ReleasePackageDirectory(&directory_);
+        TempFolderTest::TearDown();
+    }
+
+    PackageDirectory directory_{};
+    char message_[kPackageMessageSize];
+};
+
+TEST_F(PackageDirectoryTest, EntriesCarryTheirPositions) {
+    ASSERT_EQ(Inspect(RawPackage('2', {{"表示.txt", 0, 4}, {"b.bin", 4, 3}, {"zero", 7, 0}}, "abcdxyz")), 1)
+        << message_;
+    EXPECT_EQ(directory_.layout, kLongNameLayout);
+    EXPECT_EQ(directory_.dataAreaStart, 16u + 3 * 40);
+    EXPECT_EQ(directory_.fileLength, 16u + 3 * 40 + 7);
+    ASSERT_EQ(directory_.count, 3u);
+    struct Row { const char* name; uint32_t offset; uint32_t size; } rows[] = {
+        {"表示.txt", 0, 4}, {"b.bin", 4, 3}, {"zero", 7, 0},
+    };
+    for (uint32_t i = 0; i < 3; ++i) {
+        const PackageEntry& entry = directory_.entries[i];
+        EXPECT_STREQ(entry.name, rows[i].name) << i;
+        EXPECT_EQ(entry.offset, rows[i].offset) << i;
+        EXPECT_EQ(entry.size, rows[i].size) << i;
+        EXPECT_EQ(entry.dataStart, directory_.dataAreaStart + rows[i].offset) << i;
+    }
+}
+
+TEST_F(PackageDirectoryTest, AnyMarkerButTwoIsTheShortNameLayout) {
+    ASSERT_EQ(Inspect(RawPackage('\0', {{"a", 0, 1}}, "x")), 1) << message_;
+    EXPECT_EQ(directory_.layout, kShortNameLayout);
+    EXPECT_EQ(directory_.dataAreaStart, 16u + 24);
+}
+
+TEST_F(PackageDirectoryTest, InconsistentPackagesAreNamedAndRefused) {
+    const std::string unterminated(16, 'u');
+    struct Row { const char* name; std::string bytes; const char* expected; } rows[] = {
+        {"empty file", "", "truncated header"},
+        {"header cut short", std::string("UPDATERPACK2\x01\0\0", 15), "truncated header"},
+        {"directory past the end", RawPackage('2', {{"a", 0, 1}}, "", 2), "directory runs past the end"},
+        {"count far too large", RawPackage('2', {}, "", 0xFFFFFFFFu), "directory runs past the end"},
+        {"member past the end", RawPackage('2', {{"a", 0, 1}, {"b", 1, 5}}, "xyz"),
+         "member \"b\" (entry 1) runs past the end"},
+        {"offset past the end", RawPackage('1', {{"a", 0x7FFFFFFF, 1}}, "x"), "runs past the end"},
+        {"name without zero", RawPackage('1', {{unterminated, 0, 1}}, "x"), "no terminating zero"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(Inspect(row.bytes), 0) << row.name;
+        EXPECT_NE(std::string(message_).find(row.expected), std::string::npos) << row.name << ": " << message_;
+        EXPECT_EQ(directory_.entries, nullptr) << row.name;
+        EXPECT_EQ(directory_.count, 0u) << row.name;
+    }
+}
+
+TEST_F(PackageDirectoryTest, MemberEndingExactlyAtTheEndIsWhole) {
+    ASSERT_EQ(Inspect(RawPackage('2', {{"a", 0, 3}}, "abc")), 1) << message_;
+    EXPECT_EQ(Inspect(RawPackage('2', {{"a", 1, 3}}, "abc")), 0);
+}
+
+TEST_F(PackageDirectoryTest, MissingFileIsReported) {
+    EXPECT_EQ(ReadPackageDirectory("missing.dat", &directory_, message_, sizeof message_), 0);
+    EXPECT_NE(std::string(message_).find("cannot open"), std::string::npos) << message_;
+}
+
+TEST_F(PackageDirectoryTest, FindPackageEntryTakesTheFirstEqualName) {
+    ASSERT_EQ(Inspect(RawPackage('2', {{"a.txt", 0, 1}, {"TITLE.OGG", 1, 1}, {"Title.ogg", 2, 1}}, "xyz")), 1);
+    EXPECT_EQ(FindPackageEntry(&directory_, "title.ogg"), 1);
+    EXPECT_EQ(FindPackageEntry(&directory_, "A.TXT"), 0);
+    EXPECT_EQ(FindPackageEntry(&directory_, "b.txt"), -1);
+}
+
+TEST(MemberNameProblem, AcceptsPlainFileNamesOnly) {
+    struct Row { const char* name; bool usable; } rows[] = {
+        {"Title.ogg", true},
+        {"表示.txt", true},       // trail byte 0x5C is no separator
+        {"ソフト", true},
+        {"\xB1\xB2\xB3.txt", true},  // half-width katakana, single bytes
+        {"..a", true},
+        {"", false},
+        {".", false},
+        {"..", false},
+        {"data\\a.txt", false},
+        {"data/a.txt", false},
+        {"C:a.txt", false},
+        {"a\tb", false},
+        {"a\x81", false},      // lead byte without its second byte
+        {"\x81\x20x", false},  // a space cannot be a second byte
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(MemberNameProblem(row.name) == nullptr, row.usable) << row.name;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,19 @@
+// updpack: builds, lists and extracts update packages.
+//
+// The command works on Shift_JIS texts like the rest of the program; each
+// platform's entry point (updpack_posix.cpp, updpack_win32.cpp) converts the
+// arguments and provides the two services below.
+#pragma once
+
+#include <string>
+
+// Runs the command. argv[1..argc-1] are Shift_JIS texts. Returns the exit
+// status: 0 done, 1 failed, 2 wrong usage.
+int RunUpdpack(int argc, char** argv);
+
+// A Shift_JIS text as UTF-8 for the terminal. Returns 0 when text is not
+// valid Shift_JIS.
+int ToolTextToUtf8(const char* text, std::string* utf8);
+
+// Removes the file at path (a program path), if it can.
+void RemoveToolFile(const char* path);
