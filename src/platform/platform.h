@@ -7,7 +7,7 @@
 // exactly as the script and the package hold them; each layer converts them
 // at its edge.
 //
-// Divisions: files, file changes, user interface.
+// Divisions: files, file changes, process, user interface, console.
 #pragma once
 
 #include <cstdint>
@@ -71,6 +71,11 @@ int OsIsSameFile(PlatformFile* file, const char* path);
 // the source ended before offset + count.
 int OsCopyFileRange(PlatformFile* source, uint64_t offset, uint64_t count, PlatformFile* destination);
 
+// Process ---------------------------------------------------------------------
+
+// Makes folder the current directory. Returns 1, or 0 on failure.
+int OsSetCurrentFolder(const char* folder);
+
 // User interface --------------------------------------------------------------
 
 // A window that owns message boxes; nullptr for none.
@@ -83,3 +88,11 @@ void OsShowMessage(PlatformWindow* owner, const char* caption, const char* text)
 // Asks an OK/Cancel question in a modal message box without owner. Returns 1
 // for OK, 0 for Cancel (or when nobody can answer).
 int OsAskOkCancel(const char* caption, const char* text);
+
+// Console ---------------------------------------------------------------------
+
+// Write text to standard output or standard error, converted from Shift_JIS
+// to UTF-8 (on Windows, to the console itself when one is attached). A byte
+// or pair that is no Shift_JIS character comes out as U+FFFD.
+void OsWriteOutput(const char* text);
+void OsWriteError(const char* text);

@@ -1,0 +1,335 @@
+// Scanners, keyword lookup, field copier, number parsers, field parsers.
+#include "script/script_lexer.h"
+
+#include <bit>
+#include <cstring>
+
+#include "common/sjis_text.h"
+
+namespace {
+
+// Character classes ----------------------------------------------------------
+
+unsigned char ByteAt(const char* position) {
+    return static_cast<unsigned char>(*position);
+}
+
+bool IsBlank(char c) {
+    return c == '\t' || c == '\n' || c == '\r' || c == ' ';
+}
+
+bool IsLineEnd(char c) {
+    return c == '\0' || c == '\n' || c == '\r';
+}
+
+bool IsTokenEnd(char c) {
+    return IsLineEnd(c) || c == '\t' || c == ' ' || c == ',';
+}
+
+bool IsNameEnd(char c) {
+    return IsTokenEnd(c) || c == '=';
+}
+
+bool IsBinaryLiteralEnd(char c) {
+    return IsLineEnd(c) || c == '\t' || c == ' ';
+}
+
+bool IsDecimalDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// Value of a hexadecimal digit, or -1.
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool StartsHexPrefix(const char* position) {
+    return position[0] == '0' && (position[1] == 'x' || position[1] == 'X');
+}
+
+// Keyword and constant tables --------------------------------------------------
+
+// Entry 0 is "REM": held in the table, never returned by the lookup.
+constexpr const char* kKeywords[] = {
+    "REM",
+    "Label",            // Label anything
+    "AppTitle",         // AppTitle = My Game
+    "BrandMenuFolder",  // BrandMenuFolder = Brand
+    "GameMenuFolder",   // GameMenuFolder = My Game
+    "NewVersion",       // NewVersion = 1020, 1021
+    "Registory",        // Registory = Software\Brand\Game
+    "SupportVersion",   // SupportVersion = 1000, 1000
+    "SaveVersion",      // SaveVersion = 1010, 1010
+    "CopyFile",         // CopyFile = std\a.dat, add\a.dat, data\a.dat
+    "Shortcut",         // Shortcut = Game.lnk, Play, game.exe, -w, game.ico, bin
+    "DeleteFile",       // DeleteFile = old.dat
+    "RenameFile",       // RenameFile = a.tmp, a.dat
+    "ConvertFile",      // ConvertFile BINARY = game.exe, 0x100, 0A1B
+    "ConvertSave",      // ConvertSave BGMNO = 100, 200, 5
+    "BINARY",
+    "ASCII",
+    "FILENAME",
+    "MESSAGE",
+    "BGMNO",
+    "LOOPSENO",
+    "GRAPHSTATUS",
+    "CHANGEPARAM",
+    "ADDGRAPH",
+    "INSERTGRAPH",
+    "CHANGESE",
+    "ADDSE",
+};
+static_assert(sizeof kKeywords / sizeof kKeywords[0] == kLastRuleKeyword + 1);
+
+struct NamedConstant {
+    const char* name;  // lower case
+    uint32_t value;
+};
+
+// Searched in this order; the first match wins.
+constexpr NamedConstant kNamedConstants[] = {
+    {"message", 1},       {"filename", 2},        {"position", 1}, {"center", 2},
+    {"scale", 3},         {"rotate", 4},          {"filepos", 5},  {"clip", 6},
+    {"historyconfig", 1}, {"historyexconfig", 2}, {"wakuload", 1}, {"kasaload", 2},
+    {"gload", 3},
+};
+
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+int LookUpNamedConstant(const char* position, uint32_t* value) {
+    for (const NamedConstant& constant : kNamedConstants) {
+        size_t i = 0;
+        while (constant.name[i] != '\0' && LowerAscii(position[i]) == constant.name[i]) ++i;
+        if (constant.name[i] == '\0' && IsNameEnd(position[i])) {
+            *value = constant.value;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+// Single-precision steps ---------------------------------------------------------
+
+// Each arithmetic step of ParseReal goes through a volatile float, which
+// rounds it to single precision even where the compiler keeps intermediates
+// wider (x87 on 32-bit Windows), so every build computes the same value.
+float RoundedProduct(float a, float b) {
+    volatile float result = a * b;
+    return result;
+}
+
+float RoundedSum(float a, float b) {
+    volatile float result = a + b;
+    return result;
+}
+
+// The single-precision value nearest one tenth, 0.100000001490116...
+constexpr float kTenth = std::bit_cast<float>(0x3DCCCCCDu);
+
+// Reads hexadecimal digits into a 32-bit value, wrapping; returns the end.
+const char* ReadHexDigits(const char* position, uint32_t* value) {
+    uint32_t result = 0;
+    int digit;
+    while ((digit = HexDigitValue(*position)) >= 0) {
+        result = result * 16u + static_cast<uint32_t>(digit);
+        ++position;
+    }
+    *value = result;
+    return position;
+}
+
+const char* ReadDecimalDigits(const char* position, uint32_t* value) {
+    uint32_t result = 0;
+    while (IsDecimalDigit(*position)) {
+        result = result * 10u + static_cast<uint32_t>(*position - '0');
+        ++position;
+    }
+    *value = result;
+    return position;
+}
+
+}  // namespace
+
+// Scanners -------------------------------------------------------------------
+
+const char* SkipBlanks(const char* position) {
+    if (position == nullptr) return nullptr;
+    while (IsBlank(*position)) ++position;
+    return position;
+}
+
+const char* LineEnd(const char* position) {
+    if (position == nullptr) return nullptr;
+    while (!IsLineEnd(*position)) ++position;
+    return position;
+}
+
+const char* FindEquals(const char* position) {
+    if (position == nullptr) return nullptr;
+    while (!IsLineEnd(*position)) {
+        if (*position == '=') return position;
+        ++position;
+    }
+    return nullptr;
+}
+
+const char* TokenEnd(const char* position) {
+    if (position == nullptr) return nullptr;
+    while (!IsTokenEnd(*position)) ++position;
+    return position;
+}
+
+const char* FindSeparator(const char* position, char separator) {
+    if (position == nullptr) return nullptr;
+    while (*position != separator && !IsLineEnd(*position)) ++position;
+    return position;
+}
+
+// Keywords ---------------------------------------------------------------------
+
+int KeywordId(const char* token) {
+    if (token == nullptr || token[0] == '\0') return kNoKeyword;
+    for (int id = kFirstDirectiveKeyword; id <= kLastRuleKeyword; ++id) {
+        const char* keyword = kKeywords[id];
+        if (std::strncmp(token, keyword, std::strlen(keyword)) == 0) return id;
+    }
+    return kNoKeyword;
+}
+
+const char* KeywordText(int id) {
+    if (id < kFirstDirectiveKeyword || id > kLastRuleKeyword) return nullptr;
+    return kKeywords[id];
+}
+
+// Fields ---------------------------------------------------------------------------
+
+int ReadField(char* destination, size_t capacity, const char* position) {
+    if (destination == nullptr || position == nullptr || capacity == 0) return 1;
+    position = SkipBlanks(position);
+    size_t length = 0;
+    bool quoted = false;
+    int fits = 1;
+    for (;;) {
+        const char c = *position;
+        if (c == '\0' || c == '\t' || c == '\n' || c == '\r' || c == ',' || c == '=') break;
+        if (c == ' ' && !quoted) break;
+        if (c == '"') {
+            quoted = !quoted;
+            ++position;
+            continue;
+        }
+        // A double-byte character is copied whole or not at all. Its second
+        // byte is never a delimiter, so it cannot end the field.
+        const size_t width = IsSjisLeadByte(ByteAt(position)) && ByteAt(position + 1) >= 0x40 ? 2 : 1;
+        if (length + width > capacity - 1) {
+            fits = 0;
+            break;
+        }
+        std::memcpy(destination + length, position, width);
+        length += width;
+        position += width;
+    }
+    destination[length] = '\0';
+    return fits;
+}
+
+const char* NextField(char* destination, size_t capacity, const char* position, int* fits) {
+    *fits = ReadField(destination, capacity, position);
+    return FindSeparator(position, ',');
+}
+
+// Numbers ----------------------------------------------------------------------------
+
+int ParseSigned(const char* position, int32_t* value) {
+    position = SkipBlanks(position);
+    if (position == nullptr) return 0;
+    bool negative = false;
+    if (*position == '-') {
+        negative = true;
+        position = SkipBlanks(position + 1);
+    }
+    uint32_t magnitude = 0;
+    if (StartsHexPrefix(position)) {
+        ReadHexDigits(position + 2, &magnitude);
+    } else {
+        if (!IsDecimalDigit(*position)) return 0;
+        ReadDecimalDigits(position, &magnitude);
+    }
+    *value = static_cast<int32_t>(negative ? 0u - magnitude : magnitude);
+    return 1;
+}
+
+int ParseUnsigned(const char* position, uint32_t* value) {
+    position = SkipBlanks(position);
+    if (position == nullptr) return 0;
+    uint32_t result = 0;
+    if (StartsHexPrefix(position)) {
+        ReadHexDigits(position + 2, &result);
+    } else if (*position == 'b') {
+        for (++position; !IsBinaryLiteralEnd(*position); ++position) {
+            if (*position != '0' && *position != '1') return 0;
+            result = result * 2u + static_cast<uint32_t>(*position - '0');
+        }
+    } else {
+        ReadDecimalDigits(position, &result);
+    }
+    *value = result;
+    return 1;
+}
+
+int ParseReal(const char* position, float* value) {
+    position = SkipBlanks(position);
+    if (position == nullptr) return 0;
+    bool negative = false;
+    if (*position == '-') {
+        negative = true;
+        position = SkipBlanks(position + 1);
+    }
+    float result = 0.0f;
+    if (StartsHexPrefix(position)) {
+        int digit;
+        for (position += 2; (digit = HexDigitValue(*position)) >= 0; ++position) {
+            result = RoundedSum(RoundedProduct(result, 16.0f), static_cast<float>(digit));
+        }
+    } else {
+        for (; IsDecimalDigit(*position); ++position) {
+            result = RoundedSum(RoundedProduct(result, 10.0f), static_cast<float>(*position - '0'));
+        }
+        if (*position == '.') {
+            float scale = 1.0f;
+            for (++position; IsDecimalDigit(*position); ++position) {
+                scale = RoundedProduct(scale, kTenth);
+                result = RoundedSum(result, RoundedProduct(static_cast<float>(*position - '0'), scale));
+            }
+        }
+    }
+    *value = negative ? -result : result;
+    return 1;
+}
+
+int ParseIntField(const char* position, uint32_t* value) {
+    if (position == nullptr) return 0;
+    if (IsDecimalDigit(*position)) return ParseUnsigned(position, value);
+    if (*position == '-') {
+        int32_t signedValue = 0;
+        if (!ParseSigned(position, &signedValue)) return 0;
+        *value = static_cast<uint32_t>(signedValue);
+        return 1;
+    }
+    if (*position == 'b' && ParseUnsigned(position, value)) return 1;
+    return LookUpNamedConstant(position, value);
+}
+
+int ParseRealField(const char* position, float* value) {
+    if (position == nullptr) return 0;
+    if (IsDecimalDigit(*position) || *position == '-' || *position == '.') return ParseReal(position, value);
+    uint32_t constant = 0;
+    if (!LookUpNamedConstant(position, &constant)) return 0;
+    *value = static_cast<float>(constant);
+    return 1;
+}
