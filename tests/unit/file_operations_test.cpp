@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "common/sjis_text.h"
 #include "package/package_format.h"
 #include "platform/platform.h"
 #include "script/update_plan.h"
@@ -21,27 +20,15 @@ const std::string kGame(200, 'g');
 
 using Members = std::vector<std::pair<std::string, std::string>>;
 
-// A long-name package holding members, built by hand so that no writer fault
-// can hide a copy fault.
+// A long-name package holding members, one after the other.
 std::string PackageOf(const Members& members) {
-    std::string names;
-    std::string pairs;
+    std::vector<RawEntry> entries;
     std::string data;
     for (const auto& [name, content] : members) {
-        std::string field = name;
-        field.resize(kLongNameFieldWidth, '\0');
-        names += field;
-        unsigned char pair[kPositionPairSize];
-        WriteLittleEndian32(pair, static_cast<uint32_t>(data.size()));
-        WriteLittleEndian32(pair + 4, static_cast<uint32_t>(content.size()));
-        pairs.append(reinterpret_cast<const char*>(pair), sizeof pair);
+        entries.push_back({name, static_cast<uint32_t>(data.size()), static_cast<uint32_t>(content.size())});
         data += content;
     }
-    std::string header(kPackageHeaderSize, '\0');
-    header[kLayoutMarkerOffset] = kLongNameMarker;
-    WriteLittleEndian32(reinterpret_cast<unsigned char*>(&header[kMemberCountOffset]),
-                        static_cast<uint32_t>(members.size()));
-    return header + names + pairs + data;
+    return RawPackage(kLongNameMarker, entries, data);
 }
 
 std::string Utf8(const char8_t* text) {
@@ -52,9 +39,7 @@ class FileOperationsTest : public TempFolderTest {
 protected:
     void SetUp() override {
         TempFolderTest::SetUp();
-        ClearTable(g_copyTable);
-        ClearTable(g_deleteTable);
-        ClearTable(g_renameTable);
+        ClearPlanTables();
         g_installState.addContents = 0;
         ASSERT_TRUE(MakeTestFolder(kGame.c_str()));
     }
@@ -65,14 +50,6 @@ protected:
     static std::string Installed(const std::string& name) {
         std::string content;
         return ReadTestFile(InGame(name).c_str(), &content) ? content : "<missing>";
-    }
-
-    static void AddCopy(const char* standard, const char* addContents, const char* destination) {
-        CopyEntry entry{};
-        CopyText(entry.standardSource, standard);
-        CopyText(entry.addContentsSource, addContents);
-        CopyText(entry.destination, destination);
-        AddRecord(g_copyTable, entry);
     }
 
     // Runs the copy step and returns its result; *printed receives what the
@@ -114,11 +91,11 @@ TEST_F(FileOperationsTest, CopiesTheEditionsSourceLooseBeforePacked) {
     };
     for (const Row& row : rows) {
         for (const char* name : {"a.dat", "b.dat", "sub\\op.ogg", "d.dat"}) OsDeleteFile(InGame(name).c_str());
-        ClearTable(g_copyTable);
-        AddCopy("one.dat", "alt.dat", "a.dat");
-        AddCopy("two.dat", "two.dat", "b.dat");
-        AddCopy("bgm\\op.ogg", "bgm\\op.ogg", "sub\\op.ogg");
-        AddCopy("one.dat", "", "d.dat");  // nothing to copy for add-contents
+        ClearPlanTables();
+        AddCopyEntry("one.dat", "alt.dat", "a.dat");
+        AddCopyEntry("two.dat", "two.dat", "b.dat");
+        AddCopyEntry("bgm\\op.ogg", "bgm\\op.ogg", "sub\\op.ogg");
+        AddCopyEntry("one.dat", "", "d.dat");  // nothing to copy for add-contents
         g_installState.addContents = row.addContents;
         EXPECT_EQ(ApplyCopyList(nullptr, kGame.c_str()), 1) << row.name;
         EXPECT_EQ(Installed("a.dat"), row.a) << row.name;
@@ -133,9 +110,9 @@ TEST_F(FileOperationsTest, DestinationHoldsExactlyTheNewContent) {
     ASSERT_TRUE(WriteTestFile("zero.dat", ""));
     ASSERT_TRUE(WriteTestFile(InGame("long.dat").c_str(), "a much longer old content"));
     ASSERT_TRUE(WriteTestFile(InGame("full.dat").c_str(), "old"));
-    AddCopy("new.dat", "", "long.dat");
-    AddCopy("zero.dat", "", "full.dat");
-    AddCopy("zero.dat", "", "created.dat");
+    AddCopyEntry("new.dat", "", "long.dat");
+    AddCopyEntry("zero.dat", "", "full.dat");
+    AddCopyEntry("zero.dat", "", "created.dat");
     EXPECT_EQ(ApplyCopyList(nullptr, kGame.c_str()), 1);
     EXPECT_EQ(Installed("long.dat"), "new");
     EXPECT_EQ(Installed("full.dat"), "");
@@ -147,7 +124,7 @@ TEST_F(FileOperationsTest, MemberLargerThanOneChunkCopiesExactly) {
     for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>(i * 7 + i / 4096);
     ASSERT_TRUE(WriteTestFile(kPackageFileName,
                               PackageOf({{"head.dat", "head"}, {"large.dat", large}, {"tail.dat", "tail"}})));
-    AddCopy("large.dat", "", "large.dat");
+    AddCopyEntry("large.dat", "", "large.dat");
     EXPECT_EQ(ApplyCopyList(nullptr, kGame.c_str()), 1);
     EXPECT_TRUE(Installed("large.dat") == large);
 }
@@ -182,12 +159,12 @@ TEST_F(CopyFailureTest, FailingEntryStopsTheCopyWithItsMessage) {
         ASSERT_TRUE(WriteTestFile(kPackageFileName, package));
         ASSERT_TRUE(WriteTestFile("own.dat", "own"));
         for (const char* name : {"d1.dat", "d2.dat", "d4.dat", "d5.dat"}) OsDeleteFile(InGame(name).c_str());
-        ClearTable(g_copyTable);
-        AddCopy("m1.dat", "", "d1.dat");
-        AddCopy("m2.dat", "", "d2.dat");
-        AddCopy(row.source, "", row.destination.c_str());
-        AddCopy("m4.dat", "", "d4.dat");
-        AddCopy("m5.dat", "", "d5.dat");
+        ClearPlanTables();
+        AddCopyEntry("m1.dat", "", "d1.dat");
+        AddCopyEntry("m2.dat", "", "d2.dat");
+        AddCopyEntry(row.source, "", row.destination.c_str());
+        AddCopyEntry("m4.dat", "", "d4.dat");
+        AddCopyEntry("m5.dat", "", "d5.dat");
         std::string printed;
         EXPECT_EQ(CopyPrinting(&printed), 0) << row.name;
         std::string expected = Utf8(u8"[エラー]\nファイルが書き込めません。[");
@@ -207,18 +184,14 @@ TEST_F(FileOperationsTest, DeletesListedFilesAndIgnoresFailures) {
     ASSERT_TRUE(WriteTestFile(InGame("a.dat").c_str(), "a"));
     ASSERT_TRUE(WriteTestFile(InGame("sub\\b.dat").c_str(), "b"));
     ASSERT_TRUE(WriteTestFile(InGame("c.dat").c_str(), "c"));
-    for (const char* name : {"missing.dat", "a.dat", "sub", "sub\\b.dat"}) {
-        DeleteEntry entry{};
-        CopyText(entry.fileName, name);
-        AddRecord(g_deleteTable, entry);
-    }
+    for (const char* name : {"missing.dat", "a.dat", "sub", "sub\\b.dat"}) AddDeleteEntry(name);
     testing::internal::CaptureStdout();
     ApplyDeleteList(kGame.c_str());
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(Installed("a.dat"), "<missing>");
     EXPECT_EQ(Installed("sub\\b.dat"), "<missing>");
     EXPECT_EQ(Installed("c.dat"), "c");
-    EXPECT_TRUE(std::filesystem::is_directory(kGame + "/sub")) << "a folder is not deleted";
+    EXPECT_TRUE(std::filesystem::is_directory(NativeTestPath(InGame("sub").c_str()))) << "a folder is not deleted";
 }
 
 TEST_F(FileOperationsTest, RenamesWithoutEverReplacing) {
@@ -228,7 +201,7 @@ TEST_F(FileOperationsTest, RenamesWithoutEverReplacing) {
     ASSERT_TRUE(WriteTestFile(InGame("dir\\x.dat").c_str(), "x"));
     ASSERT_TRUE(WriteTestFile(InGame("keep.dat").c_str(), "keep"));
     ASSERT_TRUE(WriteTestFile(InGame("taken.dat").c_str(), "taken"));
-    AddCopy("new.dat", "", "tmp.dat");
+    AddCopyEntry("new.dat", "", "tmp.dat");
     const char* renames[][2] = {
         {"tmp.dat", "final.dat"},          // the file the copy just wrote
         {"keep.dat", "taken.dat"},         // refused: the new name exists
@@ -236,12 +209,7 @@ TEST_F(FileOperationsTest, RenamesWithoutEverReplacing) {
         {"final.dat", "sub\\moved.dat"},   // into a subfolder, after the first rename
         {"missing.dat", "other.dat"},
     };
-    for (const auto& names : renames) {
-        RenameEntry entry{};
-        CopyText(entry.oldName, names[0]);
-        CopyText(entry.newName, names[1]);
-        AddRecord(g_renameTable, entry);
-    }
+    for (const auto& names : renames) AddRenameEntry(names[0], names[1]);
     ASSERT_EQ(ApplyCopyList(nullptr, kGame.c_str()), 1);
     testing::internal::CaptureStdout();
     ApplyRenameList(kGame.c_str());
