@@ -14,8 +14,16 @@ cmake --build --preset native-asan
 cmake --preset windows
 cmake --build --preset windows
 
-# One ctest run over both build trees. The Windows tests are listed when the
-# run starts (the first listing creates the Wine prefix).
+# Create the Wine prefix and keep one wineserver up for the whole run: a
+# program started just while an idle server shuts down can fail to start.
+(
+    . tests/wine/wine-env.sh
+    updater_wine_env build/windows/wine
+    updater_wine_prefix
+    wineserver -p
+)
+
+# One ctest run over both build trees.
 mkdir -p build/all
 printf 'subdirs("../native-asan" "../windows")\n' >build/all/CTestTestfile.cmake
 status=0

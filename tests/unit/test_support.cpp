@@ -10,10 +10,18 @@ namespace fs = std::filesystem;
 
 void TempFolderTest::SetUp() {
     previous_ = fs::current_path().string();
+    // Test programs run in parallel, and random_device may repeat itself on
+    // some C runtimes: only a folder this call itself created is used.
     std::random_device random;
-    const fs::path folder =
-        fs::temp_directory_path() / ("updater-test-" + std::to_string(random()) + std::to_string(random()));
-    fs::create_directories(folder);
+    std::mt19937_64 names(random());
+    fs::path folder;
+    std::error_code error;
+    bool created = false;
+    while (!created && !error) {
+        folder = fs::temp_directory_path() / ("updater-test-" + std::to_string(names()));
+        created = fs::create_directory(folder, error);
+    }
+    ASSERT_TRUE(created) << folder.string() << ": " << error.message();
     fs::current_path(folder);
     folder_ = folder.string();
 }
