@@ -7,9 +7,10 @@
 // exactly as the script and the package hold them; each layer converts them
 // at its edge.
 //
-// Divisions: files, file changes, process, user interface, console.
+// Divisions: files, file changes, process, registry, user interface, console.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Files ---------------------------------------------------------------------
@@ -73,8 +74,54 @@ int OsCopyFileRange(PlatformFile* source, uint64_t offset, uint64_t count, Platf
 
 // Process ---------------------------------------------------------------------
 
+// The running program's module, handed on to the dialog; nullptr where the
+// platform needs none.
+struct PlatformModule;
+
+// A named system-wide mutex held by this process.
+struct PlatformMutex;
+
+// Creates the named mutex, owned by this process. Returns 0 when it existed
+// already, that is, another instance holds it; *mutex is then nullptr.
+// Returns 1 otherwise; *mutex is nullptr when the system could not make one,
+// and the program goes on unguarded as it would without a mutex service.
+int OsTakeInstanceMutex(const char* name, PlatformMutex** mutex);
+
+// Releases and closes the mutex. mutex may be nullptr.
+void OsReleaseInstanceMutex(PlatformMutex* mutex);
+
+// The full path of the program's own file, with '\' separators. Returns 1, or
+// 0 when it cannot be told or does not fit capacity bytes with its zero.
+int OsGetProgramPath(char* path, size_t capacity);
+
 // Makes folder the current directory. Returns 1, or 0 on failure.
 int OsSetCurrentFolder(const char* folder);
+
+// Registry --------------------------------------------------------------------
+
+// An open key under the current user's root.
+struct PlatformRegistryKey;
+
+// Opens the existing key subkey for reading and writing. nullptr when it does
+// not exist or cannot be opened so.
+PlatformRegistryKey* OsOpenRegistryKey(const char* subkey);
+
+// Reads value name as text into text (capacity bytes), whatever its type.
+// Returns 1 and a terminated text, or 0, leaving text as it was, when the
+// value is missing or does not fit capacity with a terminating zero.
+int OsQueryRegistryText(PlatformRegistryKey* key, const char* name, char* text, size_t capacity);
+
+// Reads value name as a 4-byte little-endian number, whatever its type.
+// Returns 1, or 0 when the value is missing or is not exactly 4 bytes long.
+int OsQueryRegistryNumber(PlatformRegistryKey* key, const char* name, uint32_t* value);
+
+// Sets value name to number as 4 little-endian bytes of the binary type,
+// replacing any value of that name and type. Returns 1, or 0 when the value
+// could not be stored.
+int OsSetRegistryBinaryNumber(PlatformRegistryKey* key, const char* name, uint32_t number);
+
+// Closes the key. key may be nullptr.
+void OsCloseRegistryKey(PlatformRegistryKey* key);
 
 // User interface --------------------------------------------------------------
 
@@ -88,6 +135,18 @@ void OsShowMessage(PlatformWindow* owner, const char* caption, const char* text)
 // Asks an OK/Cancel question in a modal message box without owner. Returns 1
 // for OK, 0 for Cancel (or when nobody can answer).
 int OsAskOkCancel(const char* caption, const char* text);
+
+// The number of run-time texts of the confirmation dialog: installed version,
+// install folder, update sentence, save-data note (controls 1000 to 1003).
+constexpr int kDialogTextCount = 4;
+
+// Shows the modal confirmation dialog with caption and controlTexts. Its
+// apply button calls apply with the dialog as the owner of any message, and
+// the dialog ends with apply's result; its end button and its close command
+// end it with 0. Returns the dialog's result, 0 also when it cannot open.
+int OsRunUpdateDialog(PlatformModule* module, const char* caption,
+                      const char* const controlTexts[kDialogTextCount],
+                      int (*apply)(PlatformWindow* dialog));
 
 // Console ---------------------------------------------------------------------
 

@@ -1,10 +1,84 @@
-// The process's current directory.
+// The process services on POSIX systems: the single-instance guard, the
+// program's own path and the current directory.
+//
+// The named mutex is an exclusive, non-blocking lock on a lock file named
+// after it, in $XDG_RUNTIME_DIR (else /tmp, with the user id in the name so
+// that users stay apart as sessions do on Windows). The lock is held while
+// the file stays open and ends with the process.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <new>
 #include <string>
 
+#include "common/sjis_text.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_text.h"
+
+struct PlatformMutex {
+    int descriptor;  // the open lock file, locked exclusively
+};
+
+namespace {
+
+// The lock file's path for the mutex name. Returns 0 on a bad name.
+int InstanceLockPath(const char* name, std::string* path) {
+    std::string fileName;
+    if (!Cp932ToUtf8(name, &fileName)) return 0;
+    for (char& c : fileName) {
+        if (c == '/') c = '_';
+    }
+    const char* runtimeFolder = std::getenv("XDG_RUNTIME_DIR");
+    if (runtimeFolder != nullptr && runtimeFolder[0] == '/') {
+        *path = std::string(runtimeFolder) + "/" + fileName + ".lock";
+    } else {
+        *path = "/tmp/" + fileName + "-" + std::to_string(getuid()) + ".lock";
+    }
+    return 1;
+}
+
+}  // namespace
+
+int OsTakeInstanceMutex(const char* name, PlatformMutex** mutex) {
+    *mutex = nullptr;
+    std::string path;
+    if (!InstanceLockPath(name, &path)) return 1;
+    // No symbolic links: in /tmp another user could plant one.
+    const int descriptor = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (descriptor < 0) return 1;
+    if (flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        close(descriptor);
+        return error == EWOULDBLOCK ? 0 : 1;
+    }
+    *mutex = new (std::nothrow) PlatformMutex{descriptor};
+    if (*mutex == nullptr) close(descriptor);
+    return 1;
+}
+
+void OsReleaseInstanceMutex(PlatformMutex* mutex) {
+    if (mutex == nullptr) return;
+    close(mutex->descriptor);
+    delete mutex;
+}
+
+int OsGetProgramPath(char* path, size_t capacity) {
+    char native[4096];
+    const ssize_t length = readlink("/proc/self/exe", native, sizeof native - 1);
+    if (length <= 0 || static_cast<size_t>(length) >= sizeof native - 1) return 0;
+    native[length] = '\0';
+    std::string text;
+    if (!Utf8ToCp932(native, &text)) return 0;
+    // '/' is never the second byte of a double-byte character.
+    for (char& c : text) {
+        if (c == '/') c = '\\';
+    }
+    return CopyText(path, capacity, text.c_str());
+}
 
 int OsSetCurrentFolder(const char* folder) {
     std::string native;

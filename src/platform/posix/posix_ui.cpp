@@ -1,4 +1,4 @@
-// Message boxes and questions on the terminal.
+// Message boxes, questions and the confirmation dialog on the terminal.
 //
 // Texts are printed as UTF-8, caption first. With --yes every question is
 // answered OK; with no terminal and no --yes, every question is answered
@@ -61,4 +61,15 @@ void OsShowMessage(PlatformWindow*, const char* caption, const char* text) {
 int OsAskOkCancel(const char* caption, const char* text) {
     PrintCaptionedText(caption, text);
     return AskOnTerminal("OK?");
+}
+
+int OsRunUpdateDialog(PlatformModule*, const char* caption, const char* const controlTexts[kDialogTextCount],
+                      int (*apply)(PlatformWindow* dialog)) {
+    std::printf("[%s]\n", ToUtf8OrRaw(caption).c_str());
+    std::printf("%s: %s\n", ToUtf8OrRaw("現在のバージョン").c_str(), ToUtf8OrRaw(controlTexts[0]).c_str());
+    std::printf("%s: %s\n", ToUtf8OrRaw("インストール先").c_str(), ToUtf8OrRaw(controlTexts[1]).c_str());
+    std::printf("%s\n%s\n", ToUtf8OrRaw(controlTexts[2]).c_str(), ToUtf8OrRaw(controlTexts[3]).c_str());
+    std::fflush(stdout);
+    if (!AskOnTerminal(ToUtf8OrRaw("適用しますか？ (y: 適用 / n: 終了)").c_str())) return 0;
+    return apply(nullptr);
 }

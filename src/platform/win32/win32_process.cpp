@@ -1,10 +1,47 @@
-// The process's current directory.
+// The process services on Windows: the single-instance mutex, the program's
+// own path and the current directory, through the W functions.
 #include <windows.h>
 
 #include <string>
 
+#include "common/sjis_text.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_text.h"
+
+int OsTakeInstanceMutex(const char* name, PlatformMutex** mutex) {
+    *mutex = nullptr;
+    std::wstring wideName;
+    if (!Cp932ToWide(name, &wideName)) return 1;
+    ::SetLastError(ERROR_SUCCESS);
+    HANDLE handle = ::CreateMutexW(nullptr, TRUE, wideName.c_str());
+    const DWORD error = ::GetLastError();
+    // Access is denied to a mutex that exists with rights this process lacks,
+    // as one made by an instance running elevated.
+    if (error == ERROR_ALREADY_EXISTS || (handle == nullptr && error == ERROR_ACCESS_DENIED)) {
+        if (handle != nullptr) ::CloseHandle(handle);
+        return 0;
+    }
+    *mutex = reinterpret_cast<PlatformMutex*>(handle);
+    return 1;
+}
+
+void OsReleaseInstanceMutex(PlatformMutex* mutex) {
+    if (mutex == nullptr) return;
+    HANDLE handle = reinterpret_cast<HANDLE>(mutex);
+    ::ReleaseMutex(handle);
+    ::CloseHandle(handle);
+}
+
+int OsGetProgramPath(char* path, size_t capacity) {
+    // The longest path Windows has: 32767 characters and a terminator.
+    std::wstring wide(32768, L'\0');
+    const DWORD length = ::GetModuleFileNameW(nullptr, wide.data(), static_cast<DWORD>(wide.size()));
+    if (length == 0 || length >= wide.size()) return 0;
+    wide.resize(length);
+    std::string text;
+    if (!WideToCp932(wide.c_str(), &text)) return 0;
+    return CopyText(path, capacity, text.c_str());
+}
 
 int OsSetCurrentFolder(const char* folder) {
     std::wstring wide;

@@ -1,0 +1,417 @@
+// The registry on POSIX systems: keys and values kept in a REGEDIT4 text file
+// (the contract is in posix_registry.h).
+//
+// Divisions: the file, lines and values, the registry operations.
+#include "platform/posix/posix_registry.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string_view>
+#include <vector>
+
+#include "common/sjis_text.h"
+#include "platform/platform.h"
+
+struct PlatformRegistryKey {
+    std::string filePath;            // the registry file, native path
+    std::string subkey;              // the key under HKEY_CURRENT_USER, Shift_JIS
+    std::vector<std::string> lines;  // the file's lines, each with its line end
+};
+
+namespace {
+
+constexpr char kRootPrefix[] = "HKEY_CURRENT_USER";
+
+// The file -------------------------------------------------------------------
+
+int ReadWholeFile(const std::string& path, std::string* content) {
+    const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) return 0;
+    content->clear();
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = read(descriptor, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) {
+            close(descriptor);
+            return got == 0;
+        }
+        content->append(buffer, static_cast<size_t>(got));
+    }
+}
+
+int WriteAll(int descriptor, const std::string& content) {
+    size_t written = 0;
+    while (written < content.size()) {
+        const ssize_t put = write(descriptor, content.data() + written, content.size() - written);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return 0;
+        written += static_cast<size_t>(put);
+    }
+    return 1;
+}
+
+// Replaces the file at path with content: a new file beside it, flushed, then
+// renamed over it, so the old file stays whole until the new one is complete.
+int ReplaceFileAtomically(const std::string& path, const std::string& content) {
+    std::string temporary = path + ".XXXXXX";
+    const int descriptor = mkostemp(temporary.data(), O_CLOEXEC);
+    if (descriptor < 0) return 0;
+    struct stat info;
+    if (stat(path.c_str(), &info) == 0) fchmod(descriptor, info.st_mode & 07777);
+    int replaced = WriteAll(descriptor, content) && fsync(descriptor) == 0;
+    replaced = close(descriptor) == 0 && replaced;
+    replaced = replaced && rename(temporary.c_str(), path.c_str()) == 0;
+    if (!replaced) unlink(temporary.c_str());
+    return replaced;
+}
+
+// Lines and values -------------------------------------------------------------
+
+std::string_view WithoutLineEnd(std::string_view line) {
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    return line;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+char FoldAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// 1 when text starts with the ASCII prefix, letters compared without case.
+int StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return 0;
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        if (FoldAscii(text[i]) != FoldAscii(prefix[i])) return 0;
+    }
+    return 1;
+}
+
+// Reads the quoted text starting at text[*position] == '"' into out and sets
+// *position past its closing quote. Returns 0 when the text is not closed.
+int ReadQuoted(std::string_view text, size_t* position, std::string* out) {
+    size_t i = *position + 1;
+    out->clear();
+    while (i < text.size()) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (IsSjisLeadByte(c) && i + 1 < text.size()) {
+            out->append(text.substr(i, 2));
+            i += 2;
+        } else if (c == '\\' && i + 1 < text.size() && (text[i + 1] == '\\' || text[i + 1] == '"')) {
+            out->push_back(text[i + 1]);
+            i += 2;
+        } else if (c == '"') {
+            *position = i + 1;
+            return 1;
+        } else {
+            out->push_back(static_cast<char>(c));
+            ++i;
+        }
+    }
+    return 0;
+}
+
+// The quoted form of text, with \ and " escaped.
+std::string Quoted(const std::string& text) {
+    std::string out = "\"";
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (IsSjisLeadByte(c) && i + 1 < text.size()) {
+            out.append(text, i, 2);
+            ++i;
+            continue;
+        }
+        if (c == '\\' || c == '"') out.push_back('\\');
+        out.push_back(static_cast<char>(c));
+    }
+    return out + "\"";
+}
+
+// Splits a value line into its name and the data after '='. Returns 0 for a
+// line that is not a value.
+int SplitValueLine(std::string_view line, std::string* name, std::string_view* data) {
+    line = WithoutLineEnd(line);
+    size_t position = 0;
+    if (line.empty() || line[0] != '"' || !ReadQuoted(line, &position, name)) return 0;
+    std::string_view rest = TrimBlanks(line.substr(position));
+    if (rest.empty() || rest[0] != '=') return 0;
+    *data = TrimBlanks(rest.substr(1));
+    return 1;
+}
+
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Reads "xx,xx,..." (blanks, line ends and continuation marks allowed).
+int ParseHexList(std::string_view list, std::string* bytes) {
+    std::string digits;
+    for (char c : list) {
+        if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '\\') digits.push_back(c);
+    }
+    bytes->clear();
+    if (digits.empty()) return 1;
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = digits.find(',', start);
+        const std::string_view item =
+            std::string_view(digits).substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (item.empty() || item.size() > 2) return 0;
+        int value = 0;
+        for (char c : item) {
+            const int digit = HexDigitValue(c);
+            if (digit < 0) return 0;
+            value = value * 16 + digit;
+        }
+        bytes->push_back(static_cast<char>(value));
+        if (comma == std::string::npos) return 1;
+        start = comma + 1;
+    }
+}
+
+// The bytes a value's data stands for. Returns 0 when the data is malformed.
+int ParseValueData(std::string_view data, std::string* bytes) {
+    if (!data.empty() && data[0] == '"') {
+        size_t position = 0;
+        if (!ReadQuoted(data, &position, bytes) || !TrimBlanks(data.substr(position)).empty()) return 0;
+        bytes->push_back('\0');
+        return 1;
+    }
+    if (StartsWithNoCase(data, "dword:")) {
+        const std::string_view digits = data.substr(6);
+        if (digits.empty() || digits.size() > 8) return 0;
+        uint32_t value = 0;
+        for (char c : digits) {
+            const int digit = HexDigitValue(c);
+            if (digit < 0) return 0;
+            value = value << 4 | static_cast<uint32_t>(digit);
+        }
+        bytes->clear();
+        for (int i = 0; i < 4; ++i) bytes->push_back(static_cast<char>(value >> (8 * i)));
+        return 1;
+    }
+    if (StartsWithNoCase(data, "hex")) {
+        const size_t colon = data.find(':');
+        if (colon == std::string_view::npos) return 0;
+        const std::string_view kind = data.substr(3, colon - 3);
+        if (!kind.empty() && (kind.front() != '(' || kind.back() != ')')) return 0;
+        return ParseHexList(data.substr(colon + 1), bytes);
+    }
+    return 0;
+}
+
+// 1 when line is a value line whose data is a hex list: such a line goes on
+// after a trailing '\'.
+int IsHexValueLine(std::string_view line) {
+    std::string name;
+    std::string_view data;
+    return SplitValueLine(line, &name, &data) && StartsWithNoCase(data, "hex");
+}
+
+// The file's content as lines, each with its line end; a hex list that goes
+// on over several lines is one line.
+std::vector<std::string> SplitLines(const std::string& content) {
+    std::vector<std::string> lines;
+    bool continuing = false;
+    size_t start = 0;
+    while (start < content.size()) {
+        size_t end = content.find('\n', start);
+        end = end == std::string::npos ? content.size() : end + 1;
+        const std::string_view physical = std::string_view(content).substr(start, end - start);
+        if (continuing) {
+            lines.back().append(physical);
+        } else {
+            lines.emplace_back(physical);
+        }
+        const std::string_view body = WithoutLineEnd(physical);
+        continuing = !body.empty() && body.back() == '\\' && IsHexValueLine(lines.back());
+        start = end;
+    }
+    return lines;
+}
+
+// 1 when line starts a section; *matches tells whether it is subkey's.
+int IsSectionLine(std::string_view line, const std::string& subkey, bool* matches) {
+    line = TrimBlanks(WithoutLineEnd(line));
+    if (line.empty() || line.front() != '[') return 0;
+    *matches = false;
+    if (line.back() != ']') return 1;
+    const std::string_view inner = line.substr(1, line.size() - 2);
+    const std::string_view root(kRootPrefix);
+    if (!StartsWithNoCase(inner, root)) return 1;
+    const std::string_view rest = inner.substr(root.size());
+    if (rest.empty()) {
+        *matches = subkey.empty();
+    } else if (rest[0] == '\\') {
+        *matches = EqualsNoCase(std::string(rest.substr(1)).c_str(), subkey.c_str()) == 1;
+    }
+    return 1;
+}
+
+// The index of the last line of value name in subkey's sections, or -1.
+long FindValueLine(const PlatformRegistryKey& key, const char* name) {
+    long found = -1;
+    bool inKey = false;
+    for (size_t i = 0; i < key.lines.size(); ++i) {
+        bool matches = false;
+        if (IsSectionLine(key.lines[i], key.subkey, &matches)) {
+            inKey = matches;
+            continue;
+        }
+        std::string lineName;
+        std::string_view data;
+        if (inKey && SplitValueLine(key.lines[i], &lineName, &data) && EqualsNoCase(lineName.c_str(), name)) {
+            found = static_cast<long>(i);
+        }
+    }
+    return found;
+}
+
+// Where a new value of the key goes: after the last line of its last section
+// that is not blank. -1 when the file has no section of the key.
+long NewValuePosition(const PlatformRegistryKey& key) {
+    long position = -1;
+    bool inKey = false;
+    for (size_t i = 0; i < key.lines.size(); ++i) {
+        bool matches = false;
+        if (IsSectionLine(key.lines[i], key.subkey, &matches)) {
+            inKey = matches;
+            if (inKey) position = static_cast<long>(i) + 1;
+            continue;
+        }
+        if (inKey && !TrimBlanks(WithoutLineEnd(key.lines[i])).empty()) position = static_cast<long>(i) + 1;
+    }
+    return position;
+}
+
+// The bytes of value name. Returns 0 when it is missing or malformed.
+int QueryValueBytes(PlatformRegistryKey* key, const char* name, std::string* bytes) {
+    const long index = FindValueLine(*key, name);
+    if (index < 0) return 0;
+    std::string lineName;
+    std::string_view data;
+    return SplitValueLine(key->lines[static_cast<size_t>(index)], &lineName, &data) &&
+           ParseValueData(data, bytes);
+}
+
+// The line end of line: CR LF, LF, or none for a last line without one.
+std::string LineEndOf(const std::string& line) {
+    if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0) return "\r\n";
+    if (!line.empty() && line.back() == '\n') return "\n";
+    return "";
+}
+
+// The file's line end, as its first line has it; LF for a file of one line.
+std::string FileLineEnd(const std::vector<std::string>& lines) {
+    const std::string lineEnd = lines.empty() ? "" : LineEndOf(lines.front());
+    return lineEnd.empty() ? "\n" : lineEnd;
+}
+
+}  // namespace
+
+// The registry operations ---------------------------------------------------------
+
+int RegistryFilePath(std::string* path) {
+    const char* explicitPath = std::getenv("UPDATER_REGISTRY");
+    if (explicitPath != nullptr && explicitPath[0] != '\0') {
+        *path = explicitPath;
+        return 1;
+    }
+    // A relative XDG_CONFIG_HOME is to be ignored.
+    const char* configHome = std::getenv("XDG_CONFIG_HOME");
+    if (configHome != nullptr && configHome[0] == '/') {
+        *path = std::string(configHome) + "/updater/registry.reg";
+        return 1;
+    }
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] != '\0') {
+        *path = std::string(home) + "/.config/updater/registry.reg";
+        return 1;
+    }
+    return 0;
+}
+
+PlatformRegistryKey* OsOpenRegistryKey(const char* subkey) {
+    std::string path;
+    if (!RegistryFilePath(&path)) return nullptr;
+    // Through a symbolic link, the rewrite replaces the file it names.
+    char resolved[PATH_MAX];
+    if (realpath(path.c_str(), resolved) != nullptr) path = resolved;
+    std::string content;
+    if (!ReadWholeFile(path, &content)) return nullptr;
+    PlatformRegistryKey* key = new (std::nothrow) PlatformRegistryKey;
+    if (key == nullptr) return nullptr;
+    key->filePath = path;
+    key->subkey = subkey;
+    key->lines = SplitLines(content);
+    if (NewValuePosition(*key) < 0) {
+        delete key;
+        return nullptr;
+    }
+    return key;
+}
+
+int OsQueryRegistryText(PlatformRegistryKey* key, const char* name, char* text, size_t capacity) {
+    std::string bytes;
+    if (!QueryValueBytes(key, name, &bytes)) return 0;
+    const size_t needed = !bytes.empty() && bytes.back() == '\0' ? bytes.size() : bytes.size() + 1;
+    if (needed > capacity) return 0;
+    std::memcpy(text, bytes.data(), bytes.size());
+    text[needed - 1] = '\0';
+    return 1;
+}
+
+int OsQueryRegistryNumber(PlatformRegistryKey* key, const char* name, uint32_t* value) {
+    std::string bytes;
+    if (!QueryValueBytes(key, name, &bytes) || bytes.size() != 4) return 0;
+    *value = 0;
+    for (int i = 3; i >= 0; --i) *value = *value << 8 | static_cast<unsigned char>(bytes[static_cast<size_t>(i)]);
+    return 1;
+}
+
+int OsSetRegistryBinaryNumber(PlatformRegistryKey* key, const char* name, uint32_t number) {
+    static const char kHexDigits[] = "0123456789abcdef";
+    std::string line = Quoted(name) + "=hex:";
+    for (int i = 0; i < 4; ++i) {
+        const unsigned byte = (number >> (8 * i)) & 0xFF;
+        if (i > 0) line.push_back(',');
+        line.push_back(kHexDigits[byte >> 4]);
+        line.push_back(kHexDigits[byte & 0xF]);
+    }
+    std::vector<std::string> lines = key->lines;
+    const long existing = FindValueLine(*key, name);
+    if (existing >= 0) {
+        std::string& old = lines[static_cast<size_t>(existing)];
+        old = line + LineEndOf(old);
+    } else {
+        const size_t position = static_cast<size_t>(NewValuePosition(*key));
+        const std::string lineEnd = FileLineEnd(lines);
+        std::string& previous = lines[position - 1];
+        if (LineEndOf(previous).empty()) previous += lineEnd;
+        lines.insert(lines.begin() + static_cast<long>(position), line + lineEnd);
+    }
+    std::string content;
+    for (const std::string& each : lines) content += each;
+    if (!ReplaceFileAtomically(key->filePath, content)) return 0;
+    key->lines = std::move(lines);
+    return 1;
+}
+
+void OsCloseRegistryKey(PlatformRegistryKey* key) {
+    delete key;
+}

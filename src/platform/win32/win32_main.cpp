@@ -1,0 +1,51 @@
+// The Windows program: the updater a player starts beside UpdateData.dat.
+// Started as "updater.exe --check [FOLDER]" it checks that folder's script
+// instead (default: its own folder) and writes the plan to its console.
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <cwchar>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/win32/win32_text.h"
+#include "script/script_check.h"
+#include "shell/updater_main.h"
+
+namespace {
+
+// --check [FOLDER]. Returns the check's exit status.
+int CheckScriptOf(const wchar_t* folder) {
+    char programFolder[kPathFieldSize];
+    std::string cp932;
+    if (folder == nullptr) {
+        if (!GetProgramFolder(programFolder)) {
+            OsWriteError("updater: the program's folder cannot be told\n");
+            return kCheckFailed;
+        }
+        return RunScriptCheck(programFolder);
+    }
+    if (!WideToCp932(folder, &cp932)) {
+        OsWriteError("updater: the folder's name has characters Shift_JIS lacks\n");
+        return kCheckFailed;
+    }
+    return RunScriptCheck(cp932.c_str());
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    int argc = 0;
+    wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+    if (argv != nullptr && argc >= 2 && std::wcscmp(argv[1], L"--check") == 0) {
+        const int status = CheckScriptOf(argc >= 3 ? argv[2] : nullptr);
+        ::LocalFree(argv);
+        return status;
+    }
+    if (argv != nullptr) ::LocalFree(argv);
+    // The manifest asks for common controls 6; register their classes.
+    INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    return UpdaterMain(reinterpret_cast<PlatformModule*>(instance));
+}

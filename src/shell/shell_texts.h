@@ -1,0 +1,46 @@
+// Every text the updater shell shows: captions, messages and the run-time
+// texts of the confirmation dialog. Formatted texts are cut at a character
+// boundary when a long AppTitle would overflow them.
+#pragma once
+
+#include <cstddef>
+
+#include "common/version.h"
+#include "shell/install_state.h"
+
+constexpr size_t kMessageSize = 260;               // a caption or message holds at most 259 bytes
+constexpr size_t kInstalledVersionTextSize = 16;   // "4294967.295" and a zero fit
+
+inline constexpr char kUpdaterCaption[] = "アップデータ";
+inline constexpr char kApplyAgainQuestion[] = "既にこのパッチは適用済みです。\n更に上書きで適用しますか？";
+inline constexpr char kRegistryErrorMessage[] = "レジストリエラー";
+inline constexpr char kSaveRemovalNote[] =
+    "※このバージョンのアップデートの適用では、以前のプレイデータやセーブデータは削除されます。";
+inline constexpr char kSaveCarryOverNote[] =
+    "※このバージョンのアップデートの適用では、以前のプレイデータやセーブデータの引き継ぎが可能です。";
+
+// "『AppTitle』アップデート": the caption once the script is loaded.
+void FormatTitledCaption(char (&caption)[kMessageSize], const char* appTitle);
+
+// The message shown when the registry names no install folder.
+void FormatNotInstalledMessage(char (&message)[kMessageSize], const char* appTitle);
+
+// The version an update installs, as the dialog names it: "Ver.1.02" for
+// 1020, "Ver.1.025" for 1025 (three digits when the last one is not 0).
+void FormatTargetVersionText(char (&text)[kVersionTextFieldSize], VersionNumber version);
+
+// The refusal for an install below supportVersion. The version is always
+// shown with two digits: 1015 reads Ver.1.01.
+void FormatTooOldMessage(char (&message)[kMessageSize], VersionNumber supportVersion);
+
+// The installed version as dialog control 1000 shows it: the major version
+// in decimal, a dot and three digits ("1.020", "10.000").
+void FormatInstalledVersionText(char (&text)[kInstalledVersionTextSize], VersionNumber version);
+
+// "『AppTitle』 を Ver.1.02 にアップデートします。" for dialog control 1002.
+void FormatUpdateSentence(char (&sentence)[kMessageSize], const char* appTitle,
+                          const char* targetVersionText);
+
+// The save-data note of dialog control 1003: the removal note when the update
+// resets the save data, else the carry-over note.
+const char* SaveDataNote(VersionNumber installed, VersionNumber saveVersion);

@@ -1,0 +1,273 @@
+#!/bin/bash
+# End-to-end runs of the POSIX updater: start-up, the version gate with its
+# messages and question, the confirmation dialog on the terminal, and the
+# registry file before and after.
+#
+#   shell_e2e.sh UPDATER UPDPACK SCENARIO
+#
+# Each scenario builds its own distribution folder (the updater, Update.ini
+# inside UpdateData.dat), an install folder and a registry file in a fresh
+# temporary folder, runs the updater there and compares what it printed, its
+# exit status and the registry file afterwards.
+set -euo pipefail
+
+updater_binary=$(realpath "$1")
+updpack_binary=$(realpath "$2")
+scenario=$3
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+dist="$work/アップデート"
+game="$work/game"
+mkdir -p "$dist" "$game" "$work/source" "$work/run"
+cp "$updater_binary" "$dist/updater"
+export UPDATER_REGISTRY="$work/registry.reg"
+# The instance lock lives here, away from every other run.
+export XDG_RUNTIME_DIR="$work/run"
+
+# The key's name has ソ and 表, whose second byte is '\'.
+subkey='Software\ソフト表\テストゲーム'
+title='テストゲーム'
+caption="『${title}』アップデート"
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# Writes Update.ini (given as UTF-8 lines) in Shift_JIS and packs it with
+# one copy source into UpdateData.dat.
+make_update() {
+    printf '%s\r\n' "$@" | iconv -f UTF-8 -t CP932 >"$work/source/Update.ini"
+    printf 'new readme\n' >"$work/source/readme.txt"
+    (cd "$work/source" && "$updpack_binary" create "$dist/UpdateData.dat" Update.ini readme.txt) >/dev/null
+}
+
+standard_update() {
+    make_update \
+        "AppTitle = $title" \
+        "Registory = $subkey" \
+        'NewVersion = 1020, 1021' \
+        'SupportVersion = 1000, 1000' \
+        'SaveVersion = 1010, 1010' \
+        'CopyFile = readme.txt, readme.txt, readme.txt' \
+        "$@"
+}
+
+# Writes the registry file (UTF-8 lines, stored in Shift_JIS) with the game's
+# key holding the given value lines, next to an unrelated key.
+make_registry() {
+    {
+        printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Other]\n"Version"=dword:00000001\n\n'
+        printf '[HKEY_CURRENT_USER\\%s]\n' "$subkey"
+        printf '%s\n' "$@"
+    } | iconv -f UTF-8 -t CP932 >"$UPDATER_REGISTRY"
+    cp "$UPDATER_REGISTRY" "$work/registry.before"
+}
+
+installed_registry() {
+    make_registry "\"InstallFolder\"=\"$game\"" "$@"
+}
+
+# Runs the updater with the given arguments and no terminal; keeps its
+# output in $output and its exit status in $status.
+run_updater() {
+    set +e
+    output=$("$dist/updater" "$@" </dev/null 2>&1)
+    status=$?
+    set -e
+}
+
+expect_status() {
+    [ "$status" -eq "$1" ] || fail "exit status $status, expected $1; output:
+$output"
+}
+
+expect_output() {
+    local expected
+    expected=$(printf '%s\n' "$@")
+    [ "$output" = "$expected" ] || fail "output differs:
+--- expected
+$expected
+--- actual
+$output"
+}
+
+expect_registry_untouched() {
+    cmp -s "$UPDATER_REGISTRY" "$work/registry.before" || fail "the registry file changed:
+$(iconv -f CP932 -t UTF-8 "$UPDATER_REGISTRY")"
+}
+
+# The registry file is the one before with the game's Version line set to
+# hex bytes; every other line stays.
+expect_registry_version() {
+    local bytes=$1
+    local expected
+    expected=$(iconv -f CP932 -t UTF-8 "$work/registry.before" |
+        sed '/^"Version"=dword:00000001$/!{/^"Version"=/d}')
+    local actual
+    actual=$(iconv -f CP932 -t UTF-8 "$UPDATER_REGISTRY")
+    local line="\"Version\"=hex:$bytes"
+    grep -qxF "$line" <<<"$actual" || fail "no line $line in:
+$actual"
+    [ "$(grep -vxF "$line" <<<"$actual")" = "$expected" ] || fail "other lines of the registry changed:
+$actual"
+}
+
+dialog_lines() {
+    local version=$1 sentence_version=$2 note=$3
+    printf '%s\n' \
+        "[$caption]" \
+        "現在のバージョン: $version" \
+        "インストール先: $game" \
+        "『${title}』 を $sentence_version にアップデートします。" \
+        "$note"
+}
+
+removal_note='※このバージョンのアップデートの適用では、以前のプレイデータやセーブデータは削除されます。'
+carry_note='※このバージョンのアップデートの適用では、以前のプレイデータやセーブデータの引き継ぎが可能です。'
+question='適用しますか？ (y: 適用 / n: 終了)'
+completed=("[$caption]" '更新は完了しました。')
+
+case $scenario in
+script-missing)
+    # A package without Update.ini, and none beside the updater.
+    printf 'x' >"$work/source/other.txt"
+    (cd "$work/source" && "$updpack_binary" create "$dist/UpdateData.dat" other.txt) >/dev/null
+    installed_registry '"Version"=dword:000003e8'
+    run_updater --yes
+    expect_status 1
+    expect_output '[アップデータ]' '設定ファイルが見つかりません。処理を中断します。'
+    expect_registry_untouched
+    ;;
+script-malformed)
+    standard_update 'AppTitle'
+    installed_registry '"Version"=dword:000003e8'
+    run_updater --yes
+    expect_status 1
+    expect_output '[アップデータ]' '設定ファイルにエラーがありました。処理を中断します。'
+    expect_registry_untouched
+    ;;
+not-installed)
+    standard_update
+    # The key is there, but names no install folder.
+    make_registry '"Version"=dword:000003e8'
+    run_updater --yes
+    expect_status 1
+    expect_output "[$caption]" \
+        "『${title}』がインストールされていません。インストールが終了してから再度アップデートを行って下さいませ。"
+    expect_registry_untouched
+    rm "$UPDATER_REGISTRY"
+    run_updater --yes
+    expect_status 1
+    [ ! -e "$UPDATER_REGISTRY" ] || fail "a registry file was made"
+    ;;
+too-old)
+    make_update "AppTitle = $title" "Registory = $subkey" 'NewVersion = 1020, 1020' \
+        'SupportVersion = 1015, 1015' 'SaveVersion = 1000, 1000' 'CopyFile = readme.txt, readme.txt, readme.txt'
+    installed_registry '"Version"=dword:000003e8'
+    run_updater --yes
+    expect_status 1
+    expect_output "[$caption]" 'このパッチを適用する前に Ver.1.01 以降にアップデートを行って下さい。'
+    expect_registry_untouched
+    ;;
+applied-cancel)
+    standard_update
+    installed_registry '"Version"=hex:fc,03,00,00'
+    run_updater
+    expect_status 1
+    expect_output "[$caption]" '既にこのパッチは適用済みです。' '更に上書きで適用しますか？'
+    expect_registry_untouched
+    ;;
+applied-ok)
+    standard_update
+    installed_registry '"Version"=dword:000003fc'
+    run_updater --yes
+    expect_status 0
+    expect_output "[$caption]" '既にこのパッチは適用済みです。' '更に上書きで適用しますか？' 'OK? yes' \
+        "$(dialog_lines 1.020 Ver.1.02 "$carry_note")" "$question yes" "${completed[@]}"
+    expect_registry_version fc,03,00,00
+    ;;
+dialog-apply)
+    # No Version value: installed counts as 1000, below SaveVersion.
+    standard_update
+    installed_registry '"AddContents"=dword:00000000'
+    run_updater --yes
+    expect_status 0
+    expect_output "$(dialog_lines 1.000 Ver.1.02 "$removal_note")" "$question yes" "${completed[@]}"
+    expect_registry_version fc,03,00,00
+    ;;
+dialog-end)
+    standard_update
+    installed_registry '"Version"=dword:000003f2'
+    run_updater
+    expect_status 1
+    expect_output "$(dialog_lines 1.010 Ver.1.02 "$carry_note")"
+    expect_registry_untouched
+    ;;
+add-contents)
+    standard_update
+    installed_registry '"Version"=hex:e8,03,00,00' '"AddContents"=hex:01,00,00,00'
+    run_updater --yes
+    expect_status 0
+    expect_output "$(dialog_lines 1.000 Ver.1.021 "$removal_note")" "$question yes" "${completed[@]}"
+    expect_registry_version fd,03,00,00
+    ;;
+second-instance)
+    # The first instance waits for its answer on a terminal; meanwhile a
+    # second one must end at once, silently, with nothing changed.
+    standard_update
+    installed_registry '"Version"=dword:000003e8'
+    mkfifo "$work/answers"
+    script -qefc "'$dist/updater'" /dev/null <"$work/answers" >"$work/first.out" 2>&1 &
+    first=$!
+    exec 3>"$work/answers"
+    for _ in $(seq 600); do
+        grep -q '適用しますか' "$work/first.out" && break
+        kill -0 "$first" 2>/dev/null || break
+        sleep 0.1
+    done
+    grep -q '適用しますか' "$work/first.out" || fail "the first instance asks nothing: $(cat "$work/first.out")"
+    run_updater --yes
+    expect_status 1
+    expect_output ''
+    expect_registry_untouched
+    printf 'y\n' >&3
+    exec 3>&-
+    set +e
+    wait "$first"
+    status=$?
+    set -e
+    output=$(tr -d '\r' <"$work/first.out")
+    expect_status 0
+    grep -qxF '更新は完了しました。' <<<"$output" || fail "no completion: $output"
+    expect_registry_version fc,03,00,00
+    ;;
+check)
+    # The plan of the program's own folder, and of a folder named; nothing
+    # is applied or recorded.
+    standard_update
+    installed_registry '"Version"=dword:000003e8'
+    run_updater --check
+    expect_status 0
+    grep -qF '"AppTitle": "テストゲーム"' <<<"$output" || fail "no title in the plan: $output"
+    grep -qF '"destination": "readme.txt"' <<<"$output" || fail "no copy entry in the plan: $output"
+    expect_registry_untouched
+    standard_update 'AppTitle'
+    run_updater --check "$dist"
+    expect_status 2
+    ;;
+command-line)
+    run_updater --help
+    expect_status 0
+    grep -q '^Usage: updater' <<<"$output" || fail "no usage: $output"
+    run_updater --frobnicate
+    expect_status 2
+    run_updater --check a b
+    expect_status 2
+    ;;
+*)
+    fail "unknown scenario $scenario"
+    ;;
+esac
+echo "PASS $scenario"
