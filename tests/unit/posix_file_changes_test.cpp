@@ -69,16 +69,4 @@ TEST_F(PosixFileChangesTest, FallbackRenameNeverReplaces) {
     EXPECT_NE(stat("dir", &info), 0);
 }
 
-TEST_F(PosixFileChangesTest, SameFileIsFoundThroughAHardLink) {
-    ASSERT_TRUE(WriteTestFile("a.dat", "a"));
-    ASSERT_TRUE(WriteTestFile("other.dat", "a"));
-    ASSERT_EQ(link("a.dat", "link.dat"), 0);
-    PlatformFile* file = OsOpenForReading("a.dat");
-    ASSERT_NE(file, nullptr);
-    EXPECT_EQ(OsIsSameFile(file, "link.dat"), 1);
-    EXPECT_EQ(OsIsSameFile(file, "other.dat"), 0);
-    EXPECT_EQ(OsIsSameFile(file, "missing.dat"), 0);
-    OsCloseFile(file);
-}
-
 }  // namespace
