@@ -37,10 +37,8 @@ bool KernelRefusedCopy(int error) {
 int WriteAllAt(int out, const char* bytes, size_t count, off_t offset) {
     while (count > 0) {
         const ssize_t put = pwrite(out, bytes, count, offset);
-        if (put < 0) {
-            if (errno == EINTR) continue;
-            return 0;
-        }
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return 0;
         bytes += put;
         count -= static_cast<size_t>(put);
         offset += put;
@@ -115,7 +113,8 @@ int OsIsSameFile(PlatformFile* file, const char* path) {
 
 int OsCopyFileRange(PlatformFile* source, uint64_t offset, uint64_t count, PlatformFile* destination) {
     const off_t start = lseek(destination->descriptor, 0, SEEK_CUR);
-    if (start < 0 || offset > static_cast<uint64_t>(INT64_MAX) - count) return 0;
+    constexpr uint64_t kLargestOffset = static_cast<uint64_t>(INT64_MAX);
+    if (start < 0 || count > kLargestOffset || offset > kLargestOffset - count) return 0;
     off_t in = static_cast<off_t>(offset);
     off_t out = start;
     uint64_t left = count;
