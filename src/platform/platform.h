@@ -7,7 +7,7 @@
 // exactly as the script and the package hold them; each layer converts them
 // at its edge.
 //
-// Divisions: files, process, registry, user interface, console.
+// Divisions: files, file changes, process, registry, user interface, console.
 #pragma once
 
 #include <cstddef>
@@ -48,6 +48,29 @@ int OsSkipForward(PlatformFile* file, uint32_t count);
 
 // Closes the file. file may be nullptr.
 void OsCloseFile(PlatformFile* file);
+
+// File changes --------------------------------------------------------------
+
+// Deletes the file at path. Returns 1, or 0 when nothing was deleted: the
+// file is missing, is a folder, or may not be deleted.
+int OsDeleteFile(const char* path);
+
+// Renames or moves a file or a folder from oldPath to newPath, never
+// replacing anything that exists at newPath. Returns 1, or 0 when newPath
+// exists or the rename failed; on 0 both names are as they were.
+int OsRenameNoReplace(const char* oldPath, const char* newPath);
+
+// Returns 1 when path names the very file that is open as file (the same
+// file, also through another name or link), 0 otherwise or when path does
+// not exist.
+int OsIsSameFile(PlatformFile* file, const char* path);
+
+// Copies count bytes of source, starting at byte offset, to destination at
+// its current position, which then stands after them. Memory use is bounded
+// whatever count is. The source's position is unspecified afterwards.
+// Returns 1 when every byte was copied; 0 when reading or writing failed or
+// the source ended before offset + count.
+int OsCopyFileRange(PlatformFile* source, uint64_t offset, uint64_t count, PlatformFile* destination);
 
 // Process ---------------------------------------------------------------------
 

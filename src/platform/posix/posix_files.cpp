@@ -11,11 +11,8 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/posix/posix_files.h"
 #include "platform/posix/posix_text.h"
-
-struct PlatformFile {
-    int descriptor;
-};
 
 namespace {
 

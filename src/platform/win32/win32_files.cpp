@@ -10,11 +10,8 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/win32/win32_files.h"
 #include "platform/win32/win32_text.h"
-
-struct PlatformFile {
-    HANDLE handle;
-};
 
 namespace {
 

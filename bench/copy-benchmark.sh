@@ -1,0 +1,119 @@
+#!/bin/bash
+# Measures how long the updater takes to apply a large update, compared in the
+# same run with extracting the same files from a tar archive (tar -xf) and with
+# copying them (cp), and the updater's peak memory.
+#
+#   bench/copy-benchmark.sh
+#
+# The update holds about 1 GiB in a few hundred members plus one member of
+# 512 MiB. A first round warms the page cache (dropping it is not possible
+# here), seven measured rounds follow; the median of each contender counts.
+# Everything lives in a temporary folder inside the build folder, on the same
+# file system as the results, and is removed at the end.
+set -euo pipefail
+shopt -s inherit_errexit
+
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build="$repo/build/bench"
+# The copy list holds at most 256 entries.
+members=250
+runs=7
+
+if [ ! -x /usr/bin/time ]; then
+    if [ "$(id -u)" -eq 0 ]; then
+        apt-get install -y --no-install-recommends time >/dev/null
+    else
+        echo "copy-benchmark: /usr/bin/time is missing (apt-get install time)" >&2
+        exit 1
+    fi
+fi
+
+echo "Building the release updater and updpack..."
+cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DUPDATER_TESTS=OFF >/dev/null
+cmake --build "$build" -j2 --target updater updpack >/dev/null
+
+work=$(mktemp -d "$repo/build/copy-benchmark.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+files="$work/files"
+update="$work/update"
+mkdir -p "$files" "$update"
+
+echo "Making the update's files..."
+# Sizes from 1 MiB to 7 MiB, about 4 MiB on average.
+for i in $(seq -w 1 "$members"); do
+    head -c $(( (10#$i % 7 + 1) * 1048576 - 10#$i * 37 )) /dev/urandom >"$files/data$i.bin"
+done
+head -c $(( 512 * 1048576 )) /dev/urandom >"$files/movie.bin"
+total=$(du -sb "$files" | cut -f1)
+
+{
+    printf 'AppTitle = Benchmark\r\n'
+    printf 'Registory = Software\\UpdaterBenchmark\\Game\r\n'
+    printf 'NewVersion = 1020, 1020\r\n'
+    printf 'SupportVersion = 1000, 1000\r\n'
+    printf 'SaveVersion = 1000, 1000\r\n'
+    for path in "$files"/*; do
+        name=$(basename "$path")
+        printf 'CopyFile = %s, %s, %s\r\n' "$name" "$name" "$name"
+    done
+} >"$update/Update.ini"
+cp "$build/src/platform/posix/updater" "$update/updater"
+"$build/tools/updpack" create "$update/UpdateData.dat" "$files"/* >/dev/null
+(cd "$files" && tar -cf "$work/files.tar" .)
+
+export UPDATER_REGISTRY="$work/registry.reg"
+export XDG_RUNTIME_DIR="$work"
+
+fresh_target() {
+    rm -rf "$work/target"
+    mkdir "$work/target"
+    # Start each run with nothing left to write back from the one before.
+    sync
+    sleep 1
+}
+
+# Each contender runs its command after the words it is given (a timer).
+run_updater() {
+    printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\UpdaterBenchmark\\Game]\n"InstallFolder"="%s"\n"Version"=hex:e8,03,00,00\n' \
+        "$work/target" >"$UPDATER_REGISTRY"
+    "$@" "$update/updater" --yes >/dev/null </dev/null
+}
+run_tar() { "$@" tar -xf "$work/files.tar" -C "$work/target"; }
+run_cp() { "$@" cp "$files"/* "$work/target/"; }
+
+# One warm-up round, then $runs measured rounds; each round runs every
+# contender once into a fresh folder, in an order turned by one each round,
+# so that a slow moment of the disk falls on all of them alike. Wall times in milliseconds go to times[name]; the
+# last /usr/bin/time report of each to $work/name.time.
+declare -A times
+echo "Measuring (a warm-up round, then $runs rounds)..."
+contenders=(updater tar cp)
+for round in $(seq 0 "$runs"); do
+    for turn in 0 1 2; do
+        name=${contenders[(round + turn) % 3]}
+        fresh_target
+        start=$(date +%s%N)
+        "run_$name" /usr/bin/time -v -o "$work/$name.time"
+        end=$(date +%s%N)
+        if [ "$round" -gt 0 ]; then
+            times[$name]+="$(( (end - start) / 1000000 )) "
+        elif [ "$name" = updater ]; then
+            diff -rq "$files" "$work/target" >/dev/null || { echo "copy-benchmark: the updater's copy differs" >&2; exit 1; }
+        fi
+    done
+done
+
+median() { printf '%s\n' $1 | sort -n | sed -n "$(( (runs + 1) / 2 ))p"; }
+updater_ms=$(median "${times[updater]}")
+tar_ms=$(median "${times[tar]}")
+cp_ms=$(median "${times[cp]}")
+updater_kib=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/updater.time")
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+printf '\nUpdate: %d members plus one of 512 MiB, %.2f GiB in all\n' "$members" \
+    "$(awk -v t="$total" 'BEGIN { print t / 1073741824 }')"
+printf '%-22s %6s ms (median of: %s)\n' "updater --yes" "$updater_ms" "${times[updater]}" \
+    "tar -xf" "$tar_ms" "${times[tar]}" "cp" "$cp_ms" "${times[cp]}"
+printf 'updater / tar -xf:     %s\n' "$(ratio "$updater_ms" "$tar_ms")"
+printf 'updater / cp:          %s\n' "$(ratio "$updater_ms" "$cp_ms")"
+printf 'updater peak memory:   %.1f MiB\n' "$(awk -v k="$updater_kib" 'BEGIN { print k / 1024 }')"

@@ -1,0 +1,32 @@
+// The first three steps of an update: copy the sources of the copy list into
+// the install folder, then delete and rename files there. They read the plan
+// tables and the edition of the run; the apply sequence calls them once each,
+// in this order.
+#pragma once
+
+struct PlatformWindow;
+
+// Writes the source of every copy entry (a loose file beside the updater, else
+// the member of UpdateData.dat with the source's base name) to its destination
+// below installFolder, in table order.
+//
+// Every entry is checked before anything is written: its source is found and
+// lies whole inside its file, its destination path fits, and the destination
+// is not the source itself. An entry whose source for the edition is empty has
+// nothing to copy and is skipped. When an entry fails the check or cannot be
+// written, the message "ファイルが書き込めません。[destination]" is shown,
+// owned by owner; entries written before it stay written and later ones are
+// not attempted.
+//
+// Returns 1 when every entry was copied; 0 on a failure, and for an empty copy
+// list, without a message of its own.
+int ApplyCopyList(PlatformWindow* owner, const char* installFolder);
+
+// Deletes every file of the delete list below installFolder, in table order.
+// Failures (missing file, a folder, a path that does not fit) are ignored.
+void ApplyDeleteList(const char* installFolder);
+
+// Renames every entry of the rename list below installFolder, in table order.
+// Nothing existing at a new name is ever replaced; that entry has no effect.
+// Failures are ignored.
+void ApplyRenameList(const char* installFolder);

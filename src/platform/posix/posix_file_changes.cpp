@@ -1,0 +1,138 @@
+// File changes on POSIX systems: delete, rename without replacing, and the
+// byte-range copy that extracts a package member.
+//
+// The copy runs in the kernel (copy_file_range) and falls back to pread and
+// pwrite through one 1 MiB buffer where the kernel refuses, so memory stays
+// bounded whatever the size of a member.
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/posix/posix_file_changes.h"
+#include "platform/posix/posix_files.h"
+#include "platform/posix/posix_text.h"
+
+namespace {
+
+constexpr size_t kChunkSize = size_t{1} << 20;
+// One copy_file_range call asks for at most this much; the kernel caps a
+// single call near 2 GiB anyway.
+constexpr uint64_t kKernelStep = uint64_t{1} << 30;
+
+// Errors with which copy_file_range says it cannot copy between these files
+// (another file system, an old kernel, a file system without support).
+bool KernelRefusedCopy(int error) {
+    return error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
+}
+
+int WriteAllAt(int out, const char* bytes, size_t count, off_t offset) {
+    while (count > 0) {
+        const ssize_t put = pwrite(out, bytes, count, offset);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return 0;
+        bytes += put;
+        count -= static_cast<size_t>(put);
+        offset += put;
+    }
+    return 1;
+}
+
+}  // namespace
+
+int CopyRangeInChunks(int in, off_t inOffset, int out, off_t outOffset, uint64_t count) {
+    if (count == 0) return 1;
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kChunkSize]);
+    if (!buffer) return 0;
+    while (count > 0) {
+        const size_t wanted = static_cast<size_t>(std::min<uint64_t>(count, kChunkSize));
+        const ssize_t got = pread(in, buffer.get(), wanted, inOffset);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return 0;
+        }
+        if (got == 0) return 0;
+        if (!WriteAllAt(out, buffer.get(), static_cast<size_t>(got), outOffset)) return 0;
+        inOffset += got;
+        outOffset += got;
+        count -= static_cast<uint64_t>(got);
+    }
+    return 1;
+}
+
+int RenameWithoutReplaceFlag(const char* from, const char* to) {
+    struct stat info;
+    if (lstat(from, &info) != 0) return 0;
+    if (!S_ISDIR(info.st_mode)) {
+        // link() fails when to exists, so nothing can be replaced.
+        if (link(from, to) == 0) {
+            if (unlink(from) == 0) return 1;
+            unlink(to);
+            return 0;
+        }
+        if (errno != EPERM && errno != EOPNOTSUPP) return 0;
+    }
+    // Folders cannot be hard-linked. rename() can only replace an empty folder
+    // here (a file or a full folder at to makes it fail), and only one created
+    // between this check and the rename.
+    if (lstat(to, &info) == 0 || errno != ENOENT) return 0;
+    return rename(from, to) == 0;
+}
+
+int OsDeleteFile(const char* path) {
+    std::string native;
+    if (!ToNativePath(path, &native)) return 0;
+    return unlink(native.c_str()) == 0;
+}
+
+int OsRenameNoReplace(const char* oldPath, const char* newPath) {
+    std::string from;
+    std::string to;
+    if (!ToNativePath(oldPath, &from) || !ToNativePath(newPath, &to)) return 0;
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 1;
+    if (errno != EINVAL && errno != ENOSYS) return 0;
+    return RenameWithoutReplaceFlag(from.c_str(), to.c_str());
+}
+
+int OsIsSameFile(PlatformFile* file, const char* path) {
+    std::string native;
+    if (!ToNativePath(path, &native)) return 0;
+    struct stat named;
+    struct stat open;
+    if (stat(native.c_str(), &named) != 0 || fstat(file->descriptor, &open) != 0) return 0;
+    return named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+}
+
+int OsCopyFileRange(PlatformFile* source, uint64_t offset, uint64_t count, PlatformFile* destination) {
+    const off_t start = lseek(destination->descriptor, 0, SEEK_CUR);
+    constexpr uint64_t kLargestOffset = static_cast<uint64_t>(INT64_MAX);
+    if (start < 0 || count > kLargestOffset || offset > kLargestOffset - count) return 0;
+    off_t in = static_cast<off_t>(offset);
+    off_t out = start;
+    uint64_t left = count;
+    while (left > 0) {
+        const ssize_t copied = copy_file_range(source->descriptor, &in, destination->descriptor, &out,
+                                               static_cast<size_t>(std::min(left, kKernelStep)), 0);
+        if (copied > 0) {
+            left -= static_cast<uint64_t>(copied);
+            continue;
+        }
+        if (copied < 0 && errno == EINTR) continue;
+        if (copied < 0 && !KernelRefusedCopy(errno)) return 0;
+        // Refused, or nothing copied (the source ended, or a file system that
+        // copies nothing this way): the portable path copies the rest or
+        // finds the end of the source.
+        if (!CopyRangeInChunks(source->descriptor, in, destination->descriptor, out, left)) return 0;
+        out += static_cast<off_t>(left);
+        left = 0;
+    }
+    return lseek(destination->descriptor, out, SEEK_SET) >= 0;
+}

@@ -1,0 +1,72 @@
+#include "platform/posix/posix_file_changes.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/platform.h"
+#include "test_support.h"
+
+namespace {
+
+using PosixFileChangesTest = TempFolderTest;
+
+// The fallback copy is only taken where the kernel refuses copy_file_range,
+// so it is exercised directly.
+TEST_F(PosixFileChangesTest, ChunkedCopyCopiesExactlyTheRange) {
+    std::string source(2 * 1024 * 1024 + 100, '\0');
+    for (size_t i = 0; i < source.size(); ++i) source[i] = static_cast<char>(i % 251);
+    ASSERT_TRUE(WriteTestFile("source.bin", source));
+    ASSERT_TRUE(WriteTestFile("out.bin", "head"));
+    const int in = open("source.bin", O_RDONLY);
+    const int out = open("out.bin", O_WRONLY);
+    const uint64_t count = source.size() - 7 - 3;
+    EXPECT_EQ(CopyRangeInChunks(in, 7, out, 4, count), 1);
+    EXPECT_EQ(CopyRangeInChunks(in, 7, out, 4, source.size()), 0) << "the source ends early";
+    close(in);
+    close(out);
+    std::string copied;
+    ASSERT_TRUE(ReadTestFile("out.bin", &copied));
+    ASSERT_GE(copied.size(), 4 + count);
+    EXPECT_EQ(copied.substr(0, 4), "head");
+    EXPECT_TRUE(copied.compare(4, count, source, 7, count) == 0);
+}
+
+TEST_F(PosixFileChangesTest, RangeCopyLeavesTheDestinationAfterItsBytes) {
+    ASSERT_TRUE(WriteTestFile("source.bin", "0123456789"));
+    PlatformFile* source = OsOpenForReading("source.bin");
+    PlatformFile* destination = OsCreateForWriting("out.bin");
+    ASSERT_TRUE(source != nullptr && destination != nullptr);
+    EXPECT_EQ(OsCopyFileRange(source, 2, 5, destination), 1);
+    EXPECT_EQ(OsWriteFile(destination, "|", 1), 1);
+    EXPECT_EQ(OsCopyFileRange(source, 8, 3, destination), 0) << "the source ends early";
+    OsCloseFile(source);
+    OsCloseFile(destination);
+    std::string copied;
+    ASSERT_TRUE(ReadTestFile("out.bin", &copied));
+    EXPECT_EQ(copied.substr(0, 6), "23456|");
+}
+
+TEST_F(PosixFileChangesTest, FallbackRenameNeverReplaces) {
+    ASSERT_TRUE(WriteTestFile("a.dat", "a"));
+    ASSERT_TRUE(WriteTestFile("taken.dat", "taken"));
+    ASSERT_TRUE(MakeTestFolder("dir"));
+    ASSERT_TRUE(MakeTestFolder("empty"));
+    EXPECT_EQ(RenameWithoutReplaceFlag("a.dat", "taken.dat"), 0);
+    EXPECT_EQ(RenameWithoutReplaceFlag("dir", "empty"), 0) << "an empty folder is not replaced";
+    EXPECT_EQ(RenameWithoutReplaceFlag("a.dat", "b.dat"), 1);
+    EXPECT_EQ(RenameWithoutReplaceFlag("dir", "dir2"), 1);
+    std::string content;
+    EXPECT_TRUE(ReadTestFile("b.dat", &content) && content == "a");
+    EXPECT_TRUE(ReadTestFile("taken.dat", &content) && content == "taken");
+    EXPECT_FALSE(ReadTestFile("a.dat", &content));
+    struct stat info;
+    EXPECT_EQ(stat("dir2", &info), 0);
+    EXPECT_NE(stat("dir", &info), 0);
+}
+
+}  // namespace
