@@ -245,14 +245,23 @@ const char* NextField(char* destination, size_t capacity, const char* position, 
 
 // Numbers ----------------------------------------------------------------------------
 
-int ParseSigned(const char* position, int32_t* value) {
+namespace {
+
+// Skips blanks, then an optional '-' and the blanks after it, noting the
+// sign in *negative. Returns where the number's digits start, or nullptr.
+const char* SkipBlanksAndSign(const char* position, bool* negative) {
     position = SkipBlanks(position);
-    if (position == nullptr) return 0;
+    if (position == nullptr || *position != '-') return position;
+    *negative = true;
+    return SkipBlanks(position + 1);
+}
+
+}  // namespace
+
+int ParseSigned(const char* position, int32_t* value) {
     bool negative = false;
-    if (*position == '-') {
-        negative = true;
-        position = SkipBlanks(position + 1);
-    }
+    position = SkipBlanksAndSign(position, &negative);
+    if (position == nullptr) return 0;
     uint32_t magnitude = 0;
     if (StartsHexPrefix(position)) {
         ReadHexDigits(position + 2, &magnitude);
@@ -283,13 +292,9 @@ int ParseUnsigned(const char* position, uint32_t* value) {
 }
 
 int ParseReal(const char* position, float* value) {
-    position = SkipBlanks(position);
-    if (position == nullptr) return 0;
     bool negative = false;
-    if (*position == '-') {
-        negative = true;
-        position = SkipBlanks(position + 1);
-    }
+    position = SkipBlanksAndSign(position, &negative);
+    if (position == nullptr) return 0;
     float result = 0.0f;
     if (StartsHexPrefix(position)) {
         int digit;
