@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,3 +52,22 @@ struct RawEntry {
 std::string RawPackage(char marker, const std::vector<RawEntry>& entries, const std::string& data,
                        uint32_t count);
 std::string RawPackage(char marker, const std::vector<RawEntry>& entries, const std::string& data);
+
+#ifndef _WIN32
+// Sets an environment variable (removes it for nullptr) for one test and puts
+// the old value back when destroyed.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        Set(value);
+    }
+    ~ScopedEnvironment() { Set(old_ ? old_->c_str() : nullptr); }
+
+private:
+    void Set(const char* value) { value != nullptr ? setenv(name_, value, 1) : unsetenv(name_); }
+
+    const char* name_;
+    std::optional<std::string> old_;
+};
+#endif
