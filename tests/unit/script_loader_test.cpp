@@ -194,20 +194,9 @@ TEST(LoadScriptText, EachLoadStartsFromAnEmptyPlan) {
     EXPECT_EQ(g_renameTable.count, 1u);
 }
 
-// Loose and packed scripts -----------------------------------------------------------
-
+// Finding the script loose or packed is the member reader's; the end-to-end
+// runs load packed scripts.
 class LoadScriptFile : public TempFolderTest {};
-
-TEST_F(LoadScriptFile, ReadsThePackedScriptUnlessALooseOneExists) {
-    ASSERT_TRUE(WriteTestFile("UpdateData.dat",
-                              RawPackage('2', {{"other.txt", 0, 1}, {"UPDATE.INI", 1, 18}}, "xAppTitle = Packed\n")));
-    ASSERT_EQ(LoadUpdateScript("program\\Update.ini"), kScriptLoaded);
-    EXPECT_STREQ(g_settings.appTitle, "Packed");
-    ASSERT_TRUE(MakeTestFolder("program"));
-    ASSERT_TRUE(WriteTestFile("program\\Update.ini", "AppTitle = Loose\n"));
-    ASSERT_EQ(LoadUpdateScript("program\\Update.ini"), kScriptLoaded);
-    EXPECT_STREQ(g_settings.appTitle, "Loose");
-}
 
 TEST_F(LoadScriptFile, ResultCodesOfOpeningAndReading) {
     EXPECT_EQ(LoadUpdateScript("Update.ini"), kScriptNotFound) << "neither loose nor packed";

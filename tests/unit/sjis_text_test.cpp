@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 // Sources are compiled with a CP932 execution charset: 表 is 0x95 0x5C and
 // ソ is 0x83 0x5C, both with a '\' as their second byte.
 
@@ -29,7 +27,7 @@ TEST(EqualsNoCase, FoldsAsciiLettersOnly) {
     // ａ (0x82 0x81) and Ａ (0x82 0x60): a double-byte pair compares exactly.
     EXPECT_FALSE(EqualsNoCase("ａ", "Ａ"));
     EXPECT_TRUE(EqualsNoCase("表A", "表a"));
-    // 0x83 0x61 (ビ? no: a lead byte then 'a') must not fold its trail byte.
+    // A lead byte then 'a': the trail byte is no letter.
     EXPECT_FALSE(EqualsNoCase("\x83\x61", "\x83\x41"));
 }
 
