@@ -77,11 +77,7 @@ TEST_F(FileOperationsTest, CopiesTheEditionsSourceLooseBeforePacked) {
                                                            {"op.ogg", "packed ogg"}})));
     ASSERT_TRUE(WriteTestFile("two.dat", "loose two"));
     ASSERT_TRUE(MakeTestFolder(InGame("sub").c_str()));
-    struct Row {
-        const char* name;
-        uint32_t addContents;
-        std::string a, b, c, d;
-    } rows[] = {
+    struct Row { const char* name; uint32_t addContents; std::string a, b, c, d; } rows[] = {
         {"standard edition", 0, "packed one", "loose two", "packed ogg", "packed one"},
         {"add-contents edition", 1, "packed alt", "loose two", "packed ogg", "<missing>"},
     };

@@ -54,13 +54,9 @@ protected:
 }  // namespace
 
 TEST(RegistryFilePath, ExplicitThenConfigHomeThenHome) {
-    struct Row {
-        const char* name;
-        const char* registry;
-        const char* configHome;
-        const char* home;
-        const char* path;  // nullptr: no path
-    } rows[] = {
+    // path: nullptr for none.
+    struct Row { const char* name; const char* registry; const char* configHome; const char* home; const char* path; }
+    rows[] = {
         {"explicit wins", "/r/x.reg", "/c", "/h", "/r/x.reg"},
         {"config home", nullptr, "/c", "/h", "/c/updater/registry.reg"},
         {"empty explicit ignored", "", "/c", "/h", "/c/updater/registry.reg"},

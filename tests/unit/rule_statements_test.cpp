@@ -31,12 +31,7 @@ protected:
 };
 
 TEST_F(RuleStatementTest, BinaryReadsHexPairs) {
-    struct Row {
-        const char* name;
-        std::string statement;
-        int32_t offset;
-        std::vector<unsigned char> data;
-    } rows[] = {
+    struct Row { const char* name; std::string statement; int32_t offset; std::vector<unsigned char> data; } rows[] = {
         {"two bytes at 0x100", "BINARY=data\\a.bin,0x100,0A1B", 256, {0x0A, 0x1B}},
         {"last single character ignored", "BINARY=a.bin,0,123", 0, {0x12}},
         {"lower-case digits", " BINARY = a.bin , 8 , ffA0", 8, {0xFF, 0xA0}},
@@ -100,13 +95,7 @@ TEST_F(RuleStatementTest, FilenameTakesTenItemsOfEachLetter) {
 }
 
 TEST_F(RuleStatementTest, GraphStatusValuesFollowTheProperty) {
-    struct Row {
-        const char* name;
-        const char* statement;
-        int32_t property;
-        bool reals;
-        float values[4];
-    } rows[] = {
+    struct Row { const char* name; const char* statement; int32_t property; bool reals; float values[4]; } rows[] = {
         {"scale reals, 3 and 4 missing", "GRAPHSTATUS=0,100,chara,scale,1.5,2", 3, true, {1.5f, 2.0f, 0, 0}},
         {"clip integers", "GRAPHSTATUS=0,100,chara,clip,0,0,640,480", 6, false, {0, 0, 640, 480}},
         {"property out of range", "GRAPHSTATUS=0,100,chara,9,1,2", 9, false, {0, 0, 0, 0}},
@@ -133,11 +122,8 @@ TEST_F(RuleStatementTest, GraphStatusValuesFollowTheProperty) {
 }
 
 TEST_F(RuleStatementTest, EachKindStoresItsFieldsInPlace) {
-    struct Row {
-        const char* statement;
-        uint32_t kind;
-        std::vector<uint32_t> words;  // the payload's first words
-    } rows[] = {
+    // words: the payload's first words.
+    struct Row { const char* statement; uint32_t kind; std::vector<uint32_t> words; } rows[] = {
         {"MESSAGE=1200,1300", kRuleMessage, {1200, 1300}},
         {"BGMNO=100,200,5", kRuleBgmNo, {100, 200, 5}},
         {"LOOPSENO=100,-1,7", kRuleLoopSeNo, {100, 0xFFFFFFFFu, 7}},

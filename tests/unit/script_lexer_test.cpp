@@ -14,12 +14,8 @@ const char* CommaSeparator(const char* text) {
 }
 
 TEST(ScriptScanners, StopWhereTheirClassEnds) {
-    struct Row {
-        const char* name;
-        const char* (*scan)(const char*);
-        const char* text;
-        ptrdiff_t offset;  // of the result; -1 for none
-    } rows[] = {
+    // offset: of the result; -1 for none.
+    struct Row { const char* name; const char* (*scan)(const char*); const char* text; ptrdiff_t offset; } rows[] = {
         {"SkipBlanks crosses line ends", SkipBlanks, "\r\n  x", 4},
         {"SkipBlanks stops at vertical tab", SkipBlanks, "\vx", 0},
         {"SkipBlanks stops at the terminator", SkipBlanks, " \t", 2},
@@ -66,13 +62,7 @@ TEST(KeywordIdTest, MatchesPrefixCaseSensitively) {
 }
 
 TEST(ReadFieldTest, CopiesOneFieldAndReportsWhetherItFit) {
-    struct Row {
-        const char* name;
-        const char* text;
-        size_t capacity;
-        const char* copied;
-        int fits;
-    } rows[] = {
+    struct Row { const char* name; const char* text; size_t capacity; const char* copied; int fits; } rows[] = {
         {"quotes keep spaces", "\"My Game\",next", 64, "My Game", 1},
         {"space ends outside quotes", "a b", 64, "a", 1},
         {"comma ends inside quotes", "\"a,b\"", 64, "a", 1},

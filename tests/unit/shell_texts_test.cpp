@@ -50,11 +50,9 @@ bool EndsOnCharacter(const char* text) {
 // The longest title that fits each text whole, and one byte more cut at a
 // character boundary: the texts hold 259 bytes.
 TEST(TitledTexts, LongTitleIsCutAtCharacterBoundary) {
-    struct Row {
-        const char* name;
-        size_t longestTitle;  // bytes of title that still fit whole
-        void (*format)(char (&)[kMessageSize], const char*);
-    } rows[] = {
+    // longestTitle: bytes of title that still fit whole.
+    using Format = void (*)(char (&)[kMessageSize], const char*);
+    struct Row { const char* name; size_t longestTitle; Format format; } rows[] = {
         {"caption", 243, FormatTitledCaption},
         {"not installed", 163, FormatNotInstalledMessage},
         {"update sentence", 213,

@@ -22,7 +22,8 @@ TEST(ChooseEditionVersions, AddContentsSelectsSecondMemberOfEveryPair) {
 
 TEST(DecideVersionGate, AsksWhenAppliedAndRefusesBelowSupport) {
     // answer: to the already-applied question, when asks says it is asked.
-    struct Row { const char* name; VersionNumber installed, newV, support; int answer, asks; GateOutcome outcome; } rows[] = {
+    struct Row { const char* name; VersionNumber installed, newV, support; int answer, asks; GateOutcome outcome; }
+    rows[] = {
         {"older than new, supported", 1000, 1020, 1000, 0, 0, kGateOpenDialog},
         {"equal to new, OK", 1020, 1020, 1000, 1, 1, kGateOpenDialog},
         {"equal to new, Cancel", 1020, 1020, 1000, 0, 1, kGateDeclined},
