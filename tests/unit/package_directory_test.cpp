@@ -86,14 +86,8 @@ TEST(MemberNameProblem, AcceptsPlainFileNamesOnly) {
         {"Title.ogg", true},
         {"表示.txt", true},          // trail byte 0x5C is no separator
         {"\xB1\xB2\xB3.txt", true},  // half-width katakana, single bytes
-        {"..a", true},
-        {"", false},
-        {".", false},
-        {"..", false},
-        {"data\\a.txt", false},
-        {"data/a.txt", false},
-        {"C:a.txt", false},
-        {"a\tb", false},
+        {"..a", true}, {"", false}, {".", false}, {"..", false}, {"data\\a.txt", false}, {"data/a.txt", false},
+        {"C:a.txt", false}, {"a\tb", false},
         {"a\x81", false},      // lead byte without its second byte
         {"\x81\x20x", false},  // a space cannot be a second byte
     };

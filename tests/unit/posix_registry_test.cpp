@@ -139,11 +139,8 @@ TEST_F(PosixRegistryTest, OpensOnlyAnExistingKeyOfTheCurrentUser) {
               "[-HKEY_CURRENT_USER\\Software\\Deleted]\n"
               "[HKEY_CURRENT_USER\\Software\\Other]\n");
     struct Row { const char* subkey; bool opens; } rows[] = {
-        {"Software\\Other", true},
-        {"Software\\Machine", false},
-        {"Software\\Deleted", false},
-        {"Software", false},
-        {"Software\\Other\\Deeper", false},
+        {"Software\\Other", true}, {"Software\\Machine", false}, {"Software\\Deleted", false},
+        {"Software", false}, {"Software\\Other\\Deeper", false},
     };
     for (const Row& row : rows) {
         PlatformRegistryKey* key = OsOpenRegistryKey(row.subkey);

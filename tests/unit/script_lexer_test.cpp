@@ -45,14 +45,8 @@ TEST(ScriptScanners, StopWhereTheirClassEnds) {
 
 TEST(KeywordIdTest, MatchesPrefixCaseSensitively) {
     struct Row { const char* token; int id; } rows[] = {
-        {"CopyFileX", kKeywordCopyFile},
-        {"copyfile", kNoKeyword},
-        {"REM", kNoKeyword},
-        {"", kNoKeyword},
-        {"Label:", kKeywordLabel},
-        {"Registry", kNoKeyword},
-        {"ADDSE", kKeywordAddSe},
-        {"ADDS", kNoKeyword},
+        {"CopyFileX", kKeywordCopyFile}, {"copyfile", kNoKeyword}, {"REM", kNoKeyword}, {"", kNoKeyword},
+        {"Label:", kKeywordLabel}, {"Registry", kNoKeyword}, {"ADDSE", kKeywordAddSe}, {"ADDS", kNoKeyword},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(KeywordId(row.token), row.id) << row.token;
@@ -86,17 +80,8 @@ TEST(ReadFieldTest, CopiesOneFieldAndReportsWhetherItFit) {
 
 TEST(ParseUnsignedTest, ReadsHexBinaryAndDecimal) {
     struct Row { const char* text; int ok; uint32_t value; } rows[] = {
-        {"0x1F", 1, 31},
-        {"0X1f", 1, 31},
-        {"0x", 1, 0},
-        {"b101", 1, 5},
-        {"b101,", 0, 0},
-        {"b102", 0, 0},
-        {"42,", 1, 42},
-        {"", 1, 0},
-        {"-5", 1, 0},
-        {"4294967296", 1, 0},
-        {"0x1FFFFFFFF", 1, 0xFFFFFFFFu},
+        {"0x1F", 1, 31}, {"0X1f", 1, 31}, {"0x", 1, 0}, {"b101", 1, 5}, {"b101,", 0, 0}, {"b102", 0, 0},
+        {"42,", 1, 42}, {"", 1, 0}, {"-5", 1, 0}, {"4294967296", 1, 0}, {"0x1FFFFFFFF", 1, 0xFFFFFFFFu},
     };
     for (const Row& row : rows) {
         uint32_t value = 12345;
@@ -109,20 +94,9 @@ TEST(ParseUnsignedTest, ReadsHexBinaryAndDecimal) {
 
 TEST(ParseIntFieldTest, TakesNumbersAndNamedConstants) {
     struct Row { const char* text; int ok; uint32_t value; } rows[] = {
-        {"Scale", 1, 3},
-        {"scalex", 0, 0},
-        {"scale=", 1, 3},
-        {"b1", 1, 1},
-        {"b1,", 0, 0},
-        {"bgm", 0, 0},
-        {"-1", 1, 0xFFFFFFFFu},
-        {"- 7", 1, 0xFFFFFFF9u},
-        {"-0x10", 1, 0xFFFFFFF0u},
-        {"-4294967295", 1, 1},
-        {"-x", 0, 0},
-        {"-", 0, 0},
-        {" 5", 0, 0},
-        {"clip\t", 1, 6},
+        {"Scale", 1, 3}, {"scalex", 0, 0}, {"scale=", 1, 3}, {"b1", 1, 1}, {"b1,", 0, 0}, {"bgm", 0, 0},
+        {"-1", 1, 0xFFFFFFFFu}, {"- 7", 1, 0xFFFFFFF9u}, {"-0x10", 1, 0xFFFFFFF0u}, {"-4294967295", 1, 1},
+        {"-x", 0, 0}, {"-", 0, 0}, {" 5", 0, 0}, {"clip\t", 1, 6},
     };
     for (const Row& row : rows) {
         uint32_t value = 777;
@@ -131,19 +105,12 @@ TEST(ParseIntFieldTest, TakesNumbersAndNamedConstants) {
     }
 }
 
-uint32_t BitsOf(float value) {
-    return std::bit_cast<uint32_t>(value);
-}
-
 TEST(ParseRealTest, RoundsEveryStepToSinglePrecision) {
     // The bit patterns of the step-by-step single-precision results. Rows
     // marked "stepwise" differ from the correctly rounded value that strtof
     // or double arithmetic would give.
     struct Row { const char* text; uint32_t bits; } rows[] = {
-        {"1.5", 0x3FC00000u},
-        {"-.25", 0xBE800000u},
-        {"0x10.5", 0x41800000u},
-        {"abc", 0x00000000u},
+        {"1.5", 0x3FC00000u}, {"-.25", 0xBE800000u}, {"0x10.5", 0x41800000u}, {"abc", 0x00000000u},
         {"0.05", 0x3D4CCCCEu},        // stepwise; correctly rounded 0x3D4CCCCD
         {"9.999999", 0x411FFFFEu},    // stepwise; correctly rounded 0x411FFFFF
         {"3.14159265", 0x40490FD9u},  // stepwise; correctly rounded 0x40490FDB
@@ -152,7 +119,7 @@ TEST(ParseRealTest, RoundsEveryStepToSinglePrecision) {
     for (const Row& row : rows) {
         float value = 42.0f;
         EXPECT_EQ(ParseReal(row.text, &value), 1) << row.text;
-        EXPECT_EQ(BitsOf(value), row.bits) << row.text;
+        EXPECT_EQ(std::bit_cast<uint32_t>(value), row.bits) << row.text;
     }
     float value = 42.0f;
     EXPECT_EQ(ParseReal(nullptr, &value), 0);
@@ -161,11 +128,7 @@ TEST(ParseRealTest, RoundsEveryStepToSinglePrecision) {
 
 TEST(ParseRealFieldTest, TakesRealsAndNamedConstants) {
     struct Row { const char* text; int ok; float value; } rows[] = {
-        {"center", 1, 2.0f},
-        {".5", 1, 0.5f},
-        {"-1.5", 1, -1.5f},
-        {"b1", 0, 0.0f},
-        {" 1", 0, 0.0f},
+        {"center", 1, 2.0f}, {".5", 1, 0.5f}, {"-1.5", 1, -1.5f}, {"b1", 0, 0.0f}, {" 1", 0, 0.0f},
     };
     for (const Row& row : rows) {
         float value = 9.0f;
