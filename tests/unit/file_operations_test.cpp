@@ -71,10 +71,8 @@ protected:
 };
 
 TEST_F(FileOperationsTest, CopiesTheEditionsSourceLooseBeforePacked) {
-    ASSERT_TRUE(WriteTestFile(kPackageFileName, PackageOf({{"one.dat", "packed one"},
-                                                           {"alt.dat", "packed alt"},
-                                                           {"two.dat", "packed two"},
-                                                           {"op.ogg", "packed ogg"}})));
+    ASSERT_TRUE(WriteTestFile(kPackageFileName, PackageOf({{"one.dat", "packed one"}, {"alt.dat", "packed alt"},
+                                                           {"two.dat", "packed two"}, {"op.ogg", "packed ogg"}})));
     ASSERT_TRUE(WriteTestFile("two.dat", "loose two"));
     ASSERT_TRUE(MakeTestFolder(InGame("sub").c_str()));
     struct Row { const char* name; uint32_t addContents; std::string a, b, c, d; } rows[] = {
