@@ -93,13 +93,6 @@ TEST_F(PackageWriterTest, NamesFillingTheirFieldAreStoredWithoutTerminatorRoom) 
     EXPECT_EQ(ReadBack(shortest.c_str()), "A");
 }
 
-TEST_F(PackageWriterTest, EmptyPackageHasHeaderOnly) {
-    ASSERT_EQ(Write(kLongNameLayout, {}), kPackageWritten) << message_;
-    std::string bytes;
-    ASSERT_TRUE(ReadTestFile("p.dat", &bytes));
-    EXPECT_EQ(bytes, std::string("UPDATERPACK2") + std::string(4, '\0'));
-}
-
 // Names are checked by MemberNameProblem and compared by EqualsNoCase, both
 // tested on their own; these rows show that the writer asks them.
 TEST_F(PackageWriterTest, RefusalsLeaveAnExistingPackageUntouched) {

@@ -59,11 +59,3 @@ TEST(FormatText, CutsResultAtCharacterBoundary) {
     EXPECT_EQ(FormatText(text, 5, "『%s』", "x"), 0);  // 『 and 』 are two bytes each
     EXPECT_STREQ(text, "『x");
 }
-
-TEST(JoinPath, RefusesWhatDoesNotFit) {
-    char path[8];
-    EXPECT_EQ(JoinPath(path, sizeof path, "C:", "game"), 1);
-    EXPECT_STREQ(path, "C:\\game");
-    EXPECT_EQ(JoinPath(path, sizeof path, "C:", "games"), 0);
-    EXPECT_STREQ(path, "");
-}

@@ -48,10 +48,10 @@ struct RawEntry {
 
 // Package bytes built by hand, independently of the package writer, so that a
 // fault shared by writer and reader cannot hide. marker is header byte 11
-// ('2' for long names); count is the member count the header claims.
+// ('2' for long names); count is the member count the header claims, by
+// default the number of entries.
 std::string RawPackage(char marker, const std::vector<RawEntry>& entries, const std::string& data,
-                       uint32_t count);
-std::string RawPackage(char marker, const std::vector<RawEntry>& entries, const std::string& data);
+                       std::optional<uint32_t> count = std::nullopt);
 
 #ifndef _WIN32
 // Sets an environment variable (removes it for nullptr) for one test and puts
