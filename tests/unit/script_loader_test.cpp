@@ -69,6 +69,7 @@ TEST(LoadScriptText, MalformedStatementsFailWithResultFour) {
         {"CopyFile destination of 64 bytes", "CopyFile = a, b, " + std::string(64, 'd') + "\n"},
         {"CopyFile source beyond its scratch", "CopyFile = " + std::string(1024, 's') + ", b, c\n"},
         {"DeleteFile name of 64 bytes", "DeleteFile = " + std::string(64, 'n') + "\n"},
+        {"RenameFile old name of 64 bytes", "RenameFile = " + std::string(64, 'o') + ", b\n"},
         {"Shortcut subfolder of 64 bytes", "Shortcut = a, b, c, d, e, " + std::string(64, 'f') + "\n"},
         {"zero byte inside the text", std::string("AppTitle = A\n\0DeleteFile = x\n", 29)},
     };
