@@ -144,6 +144,21 @@ add-contents)
     expect_output "$(dialog_lines 1.000 Ver.1.021 "$removal_note")" "$question yes" "[$caption]" "$completed"
     expect_registry_version fd,03,00,00
     ;;
+version-unrecorded)
+    # The registry file is larger than the updater may write (ulimit -f, in
+    # KiB): the update is applied, its version cannot be recorded, and the
+    # registry error says so; the file stays as it was.
+    standard_update
+    installed_registry '"Version"=dword:000003e8' "; $(printf '%02000d' 0)"
+    set +e
+    output=$( (trap '' XFSZ && ulimit -f 1 && exec "$dist/updater" --yes) </dev/null 2>&1)
+    status=$?
+    set -e
+    expect_status 1
+    expect_output "$(dialog_lines 1.000 Ver.1.02 "$removal_note")" "$question yes" "[$caption]" "$completed" \
+        "[$caption]" 'レジストリエラー'
+    expect_registry_untouched
+    ;;
 second-instance)
     # The first instance waits for its answer on a terminal; meanwhile a
     # second one must end at once, silently, with nothing changed.
