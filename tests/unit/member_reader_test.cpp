@@ -82,6 +82,7 @@ TEST_F(MemberReaderTest, NotFoundCases) {
     CloseMember(emptyName);
 }
 
+// FieldEqualsNoCase is tested through this reader.
 TEST_F(MemberReaderTest, NameFieldWithoutTerminatorMatchesOnlyItsFullWidth) {
     const std::string full(16, 'n');  // fills the short-name field, no zero
     ASSERT_TRUE(WriteTestFile("p.dat", RawPackage('1', {{full, 0, 2}, {"next", 2, 2}}, "abcd")));

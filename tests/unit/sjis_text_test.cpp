@@ -31,15 +31,6 @@ TEST(EqualsNoCase, FoldsAsciiLettersOnly) {
     EXPECT_FALSE(EqualsNoCase("\x83\x61", "\x83\x41"));
 }
 
-TEST(FieldEqualsNoCase, UnterminatedFieldMatchesOnlyWithinItsWidth) {
-    char field[4] = {'a', 'b', 'c', 'd'};
-    EXPECT_TRUE(FieldEqualsNoCase(field, sizeof field, "ABCD"));
-    EXPECT_FALSE(FieldEqualsNoCase(field, sizeof field, "abcde"));
-    EXPECT_FALSE(FieldEqualsNoCase(field, sizeof field, "abc"));
-    char terminated[4] = {'a', 'b', '\0', 'x'};
-    EXPECT_TRUE(FieldEqualsNoCase(terminated, sizeof terminated, "AB"));
-}
-
 TEST(CopyText, CutsAtCharacterBoundary) {
     char small[4];
     EXPECT_EQ(CopyText(small, "abc"), 1);
