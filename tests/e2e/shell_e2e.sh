@@ -11,77 +11,16 @@
 # exit status and the registry file afterwards.
 set -euo pipefail
 
-updater_binary=$(realpath "$1")
-updpack_binary=$(realpath "$2")
+. "$(dirname "${BASH_SOURCE[0]}")/e2e-common.sh"
+native_setup "$1" "$2"
 scenario=$3
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-dist="$work/アップデート"
 game="$work/game"
-mkdir -p "$dist" "$game" "$work/source" "$work/run"
-cp "$updater_binary" "$dist/updater"
-export UPDATER_REGISTRY="$work/registry.reg"
-# The instance lock lives here, away from every other run.
-export XDG_RUNTIME_DIR="$work/run"
+mkdir -p "$game"
 
 # The key's name has ソ and 表, whose second byte is '\'.
 subkey='Software\ソフト表\テストゲーム'
 title='テストゲーム'
 caption="『${title}』アップデート"
-
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
-# Writes Update.ini (given as UTF-8 lines) in Shift_JIS and packs it with
-# one copy source into UpdateData.dat.
-make_update() {
-    printf '%s\r\n' "$@" | iconv -f UTF-8 -t CP932 >"$work/source/Update.ini"
-    printf 'new readme\n' >"$work/source/readme.txt"
-    (cd "$work/source" && "$updpack_binary" create "$dist/UpdateData.dat" Update.ini readme.txt) >/dev/null
-}
-
-standard_update() {
-    make_update \
-        "AppTitle = $title" \
-        "Registory = $subkey" \
-        'NewVersion = 1020, 1021' \
-        'SupportVersion = 1000, 1000' \
-        'SaveVersion = 1010, 1010' \
-        'CopyFile = readme.txt, readme.txt, readme.txt' \
-        "$@"
-}
-
-# Writes the registry file (UTF-8 lines, stored in Shift_JIS) with the game's
-# key holding the given value lines, next to an unrelated key.
-make_registry() {
-    {
-        printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Other]\n"Version"=dword:00000001\n\n'
-        printf '[HKEY_CURRENT_USER\\%s]\n' "$subkey"
-        printf '%s\n' "$@"
-    } | iconv -f UTF-8 -t CP932 >"$UPDATER_REGISTRY"
-    cp "$UPDATER_REGISTRY" "$work/registry.before"
-}
-
-installed_registry() {
-    make_registry "\"InstallFolder\"=\"$game\"" "$@"
-}
-
-# Runs the updater with the given arguments and no terminal; keeps its
-# output in $output and its exit status in $status.
-run_updater() {
-    set +e
-    output=$("$dist/updater" "$@" </dev/null 2>&1)
-    status=$?
-    set -e
-}
-
-expect_status() {
-    [ "$status" -eq "$1" ] || fail "exit status $status, expected $1; output:
-$output"
-}
 
 expect_output() {
     local expected
@@ -91,11 +30,6 @@ expect_output() {
 $expected
 --- actual
 $output"
-}
-
-expect_registry_untouched() {
-    cmp -s "$UPDATER_REGISTRY" "$work/registry.before" || fail "the registry file changed:
-$(iconv -f CP932 -t UTF-8 "$UPDATER_REGISTRY")"
 }
 
 # The registry file is the one before with the game's Version line set to
@@ -124,16 +58,14 @@ dialog_lines() {
         "$note"
 }
 
-removal_note='※このバージョンのアップデートの適用では、以前のプレイデータやセーブデータは削除されます。'
-carry_note='※このバージョンのアップデートの適用では、以前のプレイデータやセーブデータの引き継ぎが可能です。'
 question='適用しますか？ (y: 適用 / n: 終了)'
-completed=("[$caption]" '更新は完了しました。')
 
 case $scenario in
 script-missing)
     # A package without Update.ini, and none beside the updater.
-    printf 'x' >"$work/source/other.txt"
-    (cd "$work/source" && "$updpack_binary" create "$dist/UpdateData.dat" other.txt) >/dev/null
+    mkdir -p "$work/pack"
+    printf 'x' >"$work/pack/other.txt"
+    pack_update other.txt
     installed_registry '"Version"=dword:000003e8'
     run_updater --yes
     expect_status 1
@@ -163,8 +95,7 @@ not-installed)
     [ ! -e "$UPDATER_REGISTRY" ] || fail "a registry file was made"
     ;;
 too-old)
-    make_update "AppTitle = $title" "Registory = $subkey" 'NewVersion = 1020, 1020' \
-        'SupportVersion = 1015, 1015' 'SaveVersion = 1000, 1000' 'CopyFile = readme.txt, readme.txt, readme.txt'
+    standard_update 'NewVersion = 1020, 1020' 'SupportVersion = 1015, 1015' 'SaveVersion = 1000, 1000'
     installed_registry '"Version"=dword:000003e8'
     run_updater --yes
     expect_status 1
@@ -185,7 +116,7 @@ applied-ok)
     run_updater --yes
     expect_status 0
     expect_output "[$caption]" '既にこのパッチは適用済みです。' '更に上書きで適用しますか？' 'OK? yes' \
-        "$(dialog_lines 1.020 Ver.1.02 "$carry_note")" "$question yes" "${completed[@]}"
+        "$(dialog_lines 1.020 Ver.1.02 "$carry_note")" "$question yes" "[$caption]" "$completed"
     expect_registry_version fc,03,00,00
     ;;
 dialog-apply)
@@ -194,7 +125,7 @@ dialog-apply)
     installed_registry '"AddContents"=dword:00000000'
     run_updater --yes
     expect_status 0
-    expect_output "$(dialog_lines 1.000 Ver.1.02 "$removal_note")" "$question yes" "${completed[@]}"
+    expect_output "$(dialog_lines 1.000 Ver.1.02 "$removal_note")" "$question yes" "[$caption]" "$completed"
     expect_registry_version fc,03,00,00
     ;;
 dialog-end)
@@ -210,8 +141,23 @@ add-contents)
     installed_registry '"Version"=hex:e8,03,00,00' '"AddContents"=hex:01,00,00,00'
     run_updater --yes
     expect_status 0
-    expect_output "$(dialog_lines 1.000 Ver.1.021 "$removal_note")" "$question yes" "${completed[@]}"
+    expect_output "$(dialog_lines 1.000 Ver.1.021 "$removal_note")" "$question yes" "[$caption]" "$completed"
     expect_registry_version fd,03,00,00
+    ;;
+version-unrecorded)
+    # The registry file is larger than the updater may write (ulimit -f, in
+    # KiB): the update is applied, its version cannot be recorded, and the
+    # registry error says so; the file stays as it was.
+    standard_update
+    installed_registry '"Version"=dword:000003e8' "; $(printf '%02000d' 0)"
+    set +e
+    output=$( (trap '' XFSZ && ulimit -f 1 && exec "$dist/updater" --yes) </dev/null 2>&1)
+    status=$?
+    set -e
+    expect_status 1
+    expect_output "$(dialog_lines 1.000 Ver.1.02 "$removal_note")" "$question yes" "[$caption]" "$completed" \
+        "[$caption]" 'レジストリエラー'
+    expect_registry_untouched
     ;;
 second-instance)
     # The first instance waits for its answer on a terminal; meanwhile a
@@ -256,6 +202,9 @@ check)
     standard_update 'AppTitle'
     run_updater --check "$dist"
     expect_status 2
+    run_updater --check "$work/missing"
+    expect_status 2
+    grep -qF "$work/missing: the folder cannot be entered" <<<"$output" || fail "no folder named: $output"
     ;;
 command-line)
     run_updater --help

@@ -31,10 +31,6 @@ std::string PackageOf(const Members& members) {
     return RawPackage(kLongNameMarker, entries, data);
 }
 
-std::string Utf8(const char8_t* text) {
-    return reinterpret_cast<const char*>(text);
-}
-
 class FileOperationsTest : public TempFolderTest {
 protected:
     void SetUp() override {
@@ -75,17 +71,11 @@ protected:
 };
 
 TEST_F(FileOperationsTest, CopiesTheEditionsSourceLooseBeforePacked) {
-    ASSERT_TRUE(WriteTestFile(kPackageFileName, PackageOf({{"one.dat", "packed one"},
-                                                           {"alt.dat", "packed alt"},
-                                                           {"two.dat", "packed two"},
-                                                           {"op.ogg", "packed ogg"}})));
+    ASSERT_TRUE(WriteTestFile(kPackageFileName, PackageOf({{"one.dat", "packed one"}, {"alt.dat", "packed alt"},
+                                                           {"two.dat", "packed two"}, {"op.ogg", "packed ogg"}})));
     ASSERT_TRUE(WriteTestFile("two.dat", "loose two"));
     ASSERT_TRUE(MakeTestFolder(InGame("sub").c_str()));
-    struct Row {
-        const char* name;
-        uint32_t addContents;
-        std::string a, b, c, d;
-    } rows[] = {
+    struct Row { const char* name; uint32_t addContents; std::string a, b, c, d; } rows[] = {
         {"standard edition", 0, "packed one", "loose two", "packed ogg", "packed one"},
         {"add-contents edition", 1, "packed alt", "loose two", "packed ogg", "<missing>"},
     };
@@ -106,26 +96,22 @@ TEST_F(FileOperationsTest, CopiesTheEditionsSourceLooseBeforePacked) {
 }
 
 TEST_F(FileOperationsTest, DestinationHoldsExactlyTheNewContent) {
-    ASSERT_TRUE(WriteTestFile(kPackageFileName, PackageOf({{"new.dat", "new"}})));
+    // Bytes that differ from position to position, over several chunks.
+    std::string large(3 * 1024 * 1024 + 123, '\0');
+    for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>(i * 7 + i / 4096);
+    ASSERT_TRUE(WriteTestFile(kPackageFileName,
+                              PackageOf({{"new.dat", "new"}, {"large.dat", large}, {"tail.dat", "tail"}})));
     ASSERT_TRUE(WriteTestFile("zero.dat", ""));
     ASSERT_TRUE(WriteTestFile(InGame("long.dat").c_str(), "a much longer old content"));
     ASSERT_TRUE(WriteTestFile(InGame("full.dat").c_str(), "old"));
     AddCopyEntry("new.dat", "", "long.dat");
     AddCopyEntry("zero.dat", "", "full.dat");
     AddCopyEntry("zero.dat", "", "created.dat");
+    AddCopyEntry("large.dat", "", "large.dat");
     EXPECT_EQ(ApplyCopyList(nullptr, kGame.c_str()), 1);
     EXPECT_EQ(Installed("long.dat"), "new");
     EXPECT_EQ(Installed("full.dat"), "");
     EXPECT_EQ(Installed("created.dat"), "");
-}
-
-TEST_F(FileOperationsTest, MemberLargerThanOneChunkCopiesExactly) {
-    std::string large(3 * 1024 * 1024 + 123, '\0');
-    for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>(i * 7 + i / 4096);
-    ASSERT_TRUE(WriteTestFile(kPackageFileName,
-                              PackageOf({{"head.dat", "head"}, {"large.dat", large}, {"tail.dat", "tail"}})));
-    AddCopyEntry("large.dat", "", "large.dat");
-    EXPECT_EQ(ApplyCopyList(nullptr, kGame.c_str()), 1);
     EXPECT_TRUE(Installed("large.dat") == large);
 }
 
@@ -141,12 +127,8 @@ TEST_F(CopyFailureTest, FailingEntryStopsTheCopyWithItsMessage) {
                                      {"m4.dat", "four"}, {"m5.dat", "five"}, {"cut.dat", "whole"}});
     package.resize(package.size() - 2);
     const std::string tooLong(59, 'x');  // 200 + 1 + 59 = 260 bytes
-    struct Row {
-        const char* name;
-        const char* source;
-        std::string destination;
-        bool checkedBeforeWriting;  // found before any entry is written
-    } rows[] = {
+    // checkedBeforeWriting: the failure is found before any entry is written.
+    struct Row { const char* name; const char* source; std::string destination; bool checkedBeforeWriting; } rows[] = {
         {"destination folder missing", "m3.dat", "nosub\\d3.dat", false},
         {"source found nowhere", "missing.dat", "d3.dat", true},
         {"member cut short", "cut.dat", "d3.dat", true},
@@ -167,9 +149,8 @@ TEST_F(CopyFailureTest, FailingEntryStopsTheCopyWithItsMessage) {
         AddCopyEntry("m5.dat", "", "d5.dat");
         std::string printed;
         EXPECT_EQ(CopyPrinting(&printed), 0) << row.name;
-        std::string expected = Utf8(u8"[エラー]\nファイルが書き込めません。[");
-        expected += row.destination + "]\n";
-        EXPECT_EQ(printed, expected) << row.name;
+        EXPECT_EQ(printed, reinterpret_cast<const char*>(u8"[エラー]\nファイルが書き込めません。[") + row.destination + "]\n")
+            << row.name;
         EXPECT_EQ(Installed("d1.dat"), row.checkedBeforeWriting ? "<missing>" : "one") << row.name;
         EXPECT_EQ(Installed("d2.dat"), row.checkedBeforeWriting ? "<missing>" : "two") << row.name;
         EXPECT_EQ(Installed("d4.dat"), "<missing>") << row.name;

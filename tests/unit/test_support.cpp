@@ -63,11 +63,12 @@ bool MakeTestFolder(const char* path) {
 }
 
 std::string RawPackage(char marker, const std::vector<RawEntry>& entries, const std::string& data,
-                       uint32_t count) {
+                       std::optional<uint32_t> count) {
     const uint32_t width = marker == '2' ? 32 : 16;
     std::string bytes(16, '\0');
     bytes[11] = marker;
-    WriteLittleEndian32(reinterpret_cast<unsigned char*>(&bytes[12]), count);
+    WriteLittleEndian32(reinterpret_cast<unsigned char*>(&bytes[12]),
+                        count.value_or(static_cast<uint32_t>(entries.size())));
     for (const RawEntry& entry : entries) {
         std::string field = entry.name;
         field.resize(width, '\0');
@@ -80,8 +81,4 @@ std::string RawPackage(char marker, const std::vector<RawEntry>& entries, const 
         bytes.append(reinterpret_cast<const char*>(pair), sizeof pair);
     }
     return bytes + data;
-}
-
-std::string RawPackage(char marker, const std::vector<RawEntry>& entries, const std::string& data) {
-    return RawPackage(marker, entries, data, static_cast<uint32_t>(entries.size()));
 }

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,7 +48,26 @@ struct RawEntry {
 
 // Package bytes built by hand, independently of the package writer, so that a
 // fault shared by writer and reader cannot hide. marker is header byte 11
-// ('2' for long names); count is the member count the header claims.
+// ('2' for long names); count is the member count the header claims, by
+// default the number of entries.
 std::string RawPackage(char marker, const std::vector<RawEntry>& entries, const std::string& data,
-                       uint32_t count);
-std::string RawPackage(char marker, const std::vector<RawEntry>& entries, const std::string& data);
+                       std::optional<uint32_t> count = std::nullopt);
+
+#ifndef _WIN32
+// Sets an environment variable (removes it for nullptr) for one test and puts
+// the old value back when destroyed.
+class ScopedEnvironment {
+public:
+    ScopedEnvironment(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        Set(value);
+    }
+    ~ScopedEnvironment() { Set(old_ ? old_->c_str() : nullptr); }
+
+private:
+    void Set(const char* value) { value != nullptr ? setenv(name_, value, 1) : unsetenv(name_); }
+
+    const char* name_;
+    std::optional<std::string> old_;
+};
+#endif

@@ -1,0 +1,125 @@
+# Shell functions shared by the end-to-end scripts of the updater, native and
+# under Wine. Source it from bash; the functions read these variables:
+#   work          a fresh temporary folder of the run
+#   pack_command  the command (an array) that packs the files named after it
+#                 into the distribution's UpdateData.dat, run in $work/pack
+#   title, subkey the game of standard_update and the registry key the script
+#                 names
+#   game          the install folder, as a path of this machine
+
+examples=$(realpath "$(dirname "${BASH_SOURCE[0]}")/../../examples")
+
+# The texts of the updater's windows that the scenarios compare.
+removal_note='※このバージョンのアップデートの適用では、以前のプレイデータやセーブデータは削除されます。'
+carry_note='※このバージョンのアップデートの適用では、以前のプレイデータやセーブデータの引き継ぎが可能です。'
+completed='更新は完了しました。'
+general_failure='更新ファイル書き込みに失敗しました。ゲームが起動されている場合は、終了してから再度実行して下さい。'
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# Writes the given UTF-8 lines as $work/pack/Update.ini, in Shift_JIS.
+write_script() {
+    mkdir -p "$work/pack"
+    printf '%s\r\n' "$@" | iconv -f UTF-8 -t CP932 >"$work/pack/Update.ini"
+}
+
+# Packs the files of $work/pack named as arguments, or all of them.
+pack_update() {
+    (cd "$work/pack" && { [ $# -gt 0 ] || set -- ./*; } && "${pack_command[@]}" "$@") >/dev/null ||
+        fail "updpack cannot pack ${*:-$work/pack}"
+}
+
+# A package of Update.ini with the given lines and readme.txt, its copy source.
+make_update() {
+    write_script "$@"
+    printf 'new readme\r\n' >"$work/pack/readme.txt"
+    pack_update Update.ini readme.txt
+}
+
+# The scenarios' update: NewVersion 1020 (1021 for add-contents), save data
+# kept from 1010, one copy line. Lines given are added at the end, where a
+# setting given again replaces the one before.
+standard_update() {
+    make_update \
+        "AppTitle = $title" \
+        "Registory = $subkey" \
+        'NewVersion = 1020, 1021' \
+        'SupportVersion = 1000, 1000' \
+        'SaveVersion = 1010, 1010' \
+        'CopyFile = readme.txt, readme.txt, readme.txt' \
+        "$@"
+}
+
+# The example update of examples/update, with Update.ini replaced by the
+# given lines when there are any.
+make_example_update() {
+    mkdir -p "$work/pack"
+    cp "$examples/update/"* "$work/pack/"
+    [ $# -eq 0 ] || write_script "$@"
+    pack_update
+}
+
+# path=source: the install folder's file holds the example update's source,
+# or, for "-", what the example install holds.
+expect_files() {
+    local pair path source
+    for pair in "$@"; do
+        path=${pair%%=*}
+        source=${pair#*=}
+        if [ "$source" = - ]; then source="$examples/install/$path"; else source="$examples/update/$source"; fi
+        cmp -s "$source" "$game/$path" || fail "$path does not hold $source"
+    done
+}
+
+# The native runs ----------------------------------------------------------------
+
+# Makes the distribution folder $dist with the updater UPDATER packed for by
+# UPDPACK, and gives the run its own registry file and instance lock:
+#   native_setup UPDATER UPDPACK
+native_setup() {
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    dist="$work/アップデート"
+    mkdir -p "$dist" "$work/run"
+    cp "$1" "$dist/updater"
+    pack_command=("$(realpath "$2")" create "$dist/UpdateData.dat")
+    export UPDATER_REGISTRY="$work/registry.reg"
+    export XDG_RUNTIME_DIR="$work/run"
+}
+
+# Writes the registry file (UTF-8 lines, stored in Shift_JIS) with the game's
+# key holding the given value lines, next to an unrelated key.
+make_registry() {
+    {
+        printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Other]\n"Version"=dword:00000001\n\n'
+        printf '[HKEY_CURRENT_USER\\%s]\n' "$subkey"
+        printf '%s\n' "$@"
+    } | iconv -f UTF-8 -t CP932 >"$UPDATER_REGISTRY"
+    cp "$UPDATER_REGISTRY" "$work/registry.before"
+}
+
+installed_registry() {
+    make_registry "\"InstallFolder\"=\"$game\"" "$@"
+}
+
+# Runs the updater with the given arguments and no terminal; keeps its
+# output in $output and its exit status in $status.
+run_updater() {
+    set +e
+    output=$("$dist/updater" "$@" </dev/null 2>&1)
+    status=$?
+    set -e
+}
+
+expect_status() {
+    [ "$status" -eq "$1" ] || fail "exit status $status, expected $1; output:
+$output"
+}
+
+expect_registry_untouched() {
+    cmp -s "$UPDATER_REGISTRY" "$work/registry.before" || fail "the registry file changed:
+$(iconv -f CP932 -t UTF-8 "$UPDATER_REGISTRY")"
+}
