@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <new>
 #include <vector>
 
@@ -23,7 +22,6 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
 constexpr size_t kToolPathSize = 1024;
-constexpr uint32_t kCopyChunkSize = 64 * 1024;
 
 constexpr char kUsage[] =
     "Usage: updpack create [--short-names] PACKAGE FILE...\n"
@@ -148,11 +146,10 @@ int List(int argc, char** argv) {
 
 // Copies one member out of the package into a new file at outputPath.
 // Returns 1, or 0 with message set (and the output removed).
-int ExtractEntry(const char* packagePath, const PackageEntry& entry, const char* outputPath,
-                 unsigned char* chunk, char* message, size_t capacity) {
+int ExtractEntry(const char* packagePath, const PackageEntry& entry, const char* outputPath, char* message,
+                 size_t capacity) {
     PlatformFile* package = OsOpenForReading(packagePath);
-    if (package == nullptr || !OsSkipForward(package, entry.dataStart)) {
-        OsCloseFile(package);
+    if (package == nullptr) {
         FormatText(message, capacity, "%s: cannot open the file again", packagePath);
         return 0;
     }
@@ -162,20 +159,8 @@ int ExtractEntry(const char* packagePath, const PackageEntry& entry, const char*
         FormatText(message, capacity, "%s: cannot create the file", outputPath);
         return 0;
     }
-    uint32_t left = entry.size;
-    int copied = 1;
-    while (left > 0 && copied) {
-        const uint32_t want = left < kCopyChunkSize ? left : kCopyChunkSize;
-        uint32_t delivered = 0;
-        if (!OsReadFile(package, chunk, want, &delivered) || delivered != want) {
-            FormatText(message, capacity, "%s: cannot read member \"%s\"", packagePath, entry.name);
-            copied = 0;
-        } else if (!OsWriteFile(output, chunk, want)) {
-            FormatText(message, capacity, "%s: cannot write the file", outputPath);
-            copied = 0;
-        }
-        left -= want;
-    }
+    const int copied = OsCopyFileRange(package, entry.dataStart, entry.size, output);
+    if (!copied) FormatText(message, capacity, "%s: cannot copy member \"%s\" into it", outputPath, entry.name);
     OsCloseFile(output);
     OsCloseFile(package);
     if (!copied) RemoveToolFile(outputPath);
@@ -223,11 +208,6 @@ int ExtractSelected(const char* packagePath, const char* folder, const PackageDi
             return kExitFailed;
         }
     }
-    std::unique_ptr<unsigned char[]> chunk(new (std::nothrow) unsigned char[kCopyChunkSize]);
-    if (!chunk) {
-        Complain("not enough memory");
-        return kExitFailed;
-    }
     for (uint32_t index : selected) {
         const PackageEntry& entry = directory.entries[index];
         char outputPath[kToolPathSize];
@@ -238,7 +218,7 @@ int ExtractSelected(const char* packagePath, const char* folder, const PackageDi
             Complain(message);
             return kExitFailed;
         }
-        if (!ExtractEntry(packagePath, entry, outputPath, chunk.get(), message, sizeof message)) {
+        if (!ExtractEntry(packagePath, entry, outputPath, message, sizeof message)) {
             Complain(message);
             return kExitFailed;
         }

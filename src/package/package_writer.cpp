@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr uint32_t kCopyChunkSize = 64 * 1024;
 
 // Header bytes 0-10, which the reader does not examine: a tag that tells a
 // person looking at the file what it is.
@@ -101,11 +100,10 @@ std::unique_ptr<unsigned char[]> BuildDirectory(PackageLayout layout, const Pack
     return block;
 }
 
-// Appends size bytes of the file at sourcePath to package, chunk by chunk.
-// Returns 1, or 0 with message set when the source cannot be read whole or
-// has changed its length since it was measured.
-int CopySource(PlatformFile* package, const char* sourcePath, uint32_t size, unsigned char* chunk,
-               char* message, size_t capacity) {
+// Appends size bytes of the file at sourcePath to package. Returns 1, or 0
+// with message set when the source cannot be read whole or has changed its
+// length since it was measured.
+int CopySource(PlatformFile* package, const char* sourcePath, uint32_t size, char* message, size_t capacity) {
     PlatformFile* source = OsOpenForReading(sourcePath);
     uint64_t length = 0;
     if (source == nullptr || !OsFileLength(source, &length) || length != size) {
@@ -113,20 +111,8 @@ int CopySource(PlatformFile* package, const char* sourcePath, uint32_t size, uns
         FormatText(message, capacity, "%s: the file cannot be opened again or has changed meanwhile", sourcePath);
         return 0;
     }
-    uint32_t left = size;
-    int copied = 1;
-    while (left > 0 && copied) {
-        const uint32_t want = left < kCopyChunkSize ? left : kCopyChunkSize;
-        uint32_t delivered = 0;
-        if (!OsReadFile(source, chunk, want, &delivered) || delivered != want) {
-            FormatText(message, capacity, "%s: cannot read the file", sourcePath);
-            copied = 0;
-        } else if (!OsWriteFile(package, chunk, want)) {
-            FormatText(message, capacity, "cannot write the package (while copying %s)", sourcePath);
-            copied = 0;
-        }
-        left -= want;
-    }
+    const int copied = OsCopyFileRange(source, 0, size, package);
+    if (!copied) FormatText(message, capacity, "%s: cannot copy the file into the package", sourcePath);
     OsCloseFile(source);
     return copied;
 }
@@ -136,8 +122,7 @@ int CopySource(PlatformFile* package, const char* sourcePath, uint32_t size, uns
 int WritePackage(const char* packagePath, PackageLayout layout, const PackageSource* sources, uint32_t count,
                  char* message, size_t capacity) {
     std::unique_ptr<uint32_t[]> sizes(new (std::nothrow) uint32_t[count + 1]);
-    std::unique_ptr<unsigned char[]> chunk(new (std::nothrow) unsigned char[kCopyChunkSize]);
-    if (!sizes || !chunk) {
+    if (!sizes) {
         FormatText(message, capacity, "not enough memory for a package of %u members", count);
         return kPackageRefused;
     }
@@ -159,7 +144,7 @@ int WritePackage(const char* packagePath, PackageLayout layout, const PackageSou
     int written = OsWriteFile(package, directory.get(), directoryBytes);
     if (!written) FormatText(message, capacity, "%s: cannot write the directory", packagePath);
     for (uint32_t i = 0; i < count && written; ++i) {
-        written = CopySource(package, sources[i].sourcePath, sizes[i], chunk.get(), message, capacity);
+        written = CopySource(package, sources[i].sourcePath, sizes[i], message, capacity);
     }
     OsCloseFile(package);
     return written ? kPackageWritten : kPackageIncomplete;
