@@ -14,6 +14,15 @@ inline bool IsSjisLeadByte(unsigned char byte) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
+// Width in bytes of the character at text: 2 for a lead byte followed by a
+// byte that can be a second byte (0x40 or above), otherwise 1.
+inline size_t SjisCharacterWidth(const char* text) {
+    return IsSjisLeadByte(static_cast<unsigned char>(text[0])) &&
+                   static_cast<unsigned char>(text[1]) >= 0x40
+               ? 2
+               : 1;
+}
+
 // Length of the longest prefix of text, at most maxBytes long, that ends on a
 // character boundary.
 size_t FitToCharBoundary(const char* text, size_t maxBytes);

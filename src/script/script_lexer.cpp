@@ -10,10 +10,6 @@ namespace {
 
 // Character classes ----------------------------------------------------------
 
-unsigned char ByteAt(const char* position) {
-    return static_cast<unsigned char>(*position);
-}
-
 bool IsBlank(char c) {
     return c == '\t' || c == '\n' || c == '\r' || c == ' ';
 }
@@ -225,7 +221,7 @@ int ReadField(char* destination, size_t capacity, const char* position) {
         }
         // A double-byte character is copied whole or not at all. Its second
         // byte is never a delimiter, so it cannot end the field.
-        const size_t width = IsSjisLeadByte(ByteAt(position)) && ByteAt(position + 1) >= 0x40 ? 2 : 1;
+        const size_t width = SjisCharacterWidth(position);
         if (length + width > capacity - 1) {
             fits = 0;
             break;

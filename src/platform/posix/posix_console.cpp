@@ -19,12 +19,11 @@ std::string ToUtf8Replacing(const char* text) {
     utf8.clear();
     size_t i = 0;
     while (text[i] != '\0') {
-        const bool pair = IsSjisLeadByte(static_cast<unsigned char>(text[i])) &&
-                          static_cast<unsigned char>(text[i + 1]) >= 0x40;
-        const char character[3] = {text[i], pair ? text[i + 1] : '\0', '\0'};
+        const size_t width = SjisCharacterWidth(text + i);
+        const char character[3] = {text[i], width == 2 ? text[i + 1] : '\0', '\0'};
         std::string converted;
         utf8 += Cp932ToUtf8(character, &converted) ? converted : kReplacementCharacter;
-        i += pair ? 2 : 1;
+        i += width;
     }
     return utf8;
 }

@@ -27,12 +27,11 @@ std::wstring ToWideReplacing(const char* text) {
     wide.clear();
     size_t i = 0;
     while (text[i] != '\0') {
-        const bool pair = IsSjisLeadByte(static_cast<unsigned char>(text[i])) &&
-                          static_cast<unsigned char>(text[i + 1]) >= 0x40;
-        const char character[3] = {text[i], pair ? text[i + 1] : '\0', '\0'};
+        const size_t width = SjisCharacterWidth(text + i);
+        const char character[3] = {text[i], width == 2 ? text[i + 1] : '\0', '\0'};
         std::wstring converted;
         wide += Cp932ToWide(character, &converted) ? converted : kReplacementCharacter;
-        i += pair ? 2 : 1;
+        i += width;
     }
     return wide;
 }
