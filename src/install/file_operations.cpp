@@ -61,19 +61,36 @@ int CheckCopyList(PlatformWindow* owner, const char* installFolder) {
     return 1;
 }
 
-// Creates or empties the destination of a checked entry and streams its
-// source into it. Returns 1, or 0 when anything failed.
+// Writes the source of a checked entry whole to a new file beside its
+// destination and swaps that in, so that the destination holds its old
+// content or the new one, never a part. Returns 1, or 0 when anything failed;
+// the destination is then as it was.
 int CopyEntryToDestination(const CopyEntry& entry, const char* installFolder) {
     char destination[kPathFieldSize];
     if (!JoinPath(destination, sizeof destination, installFolder, entry.destination)) return 0;
     PackageMember* member = OpenCheckedSource(entry, destination);
     if (member == nullptr) return 0;
-    PlatformFile* output = OsCreateForWriting(destination);
-    const int copied =
-        output != nullptr && OsCopyFileRange(member->file, member->dataOffset, member->size, output);
-    OsCloseFile(output);
+    PlatformReplacement* replacement = OsBeginReplacement(destination);
+    int copied = 0;
+    if (replacement != nullptr) {
+        if (OsCopyFileRange(member->file, member->dataOffset, member->size, OsReplacementFile(replacement))) {
+            copied = OsCommitReplacement(replacement);
+        } else {
+            OsAbandonReplacement(replacement);
+        }
+    }
     CloseMember(member);
     return copied;
+}
+
+// Removes the new files that a run killed while copying left beside the
+// destinations.
+void RemoveCopyLeftovers(const char* installFolder) {
+    for (uint32_t i = 0; i < g_copyTable.count; ++i) {
+        char destination[kPathFieldSize];
+        if (JoinPath(destination, sizeof destination, installFolder, g_copyTable.records[i].destination))
+            OsRemoveReplacementLeftover(destination);
+    }
 }
 
 }  // namespace
@@ -81,6 +98,7 @@ int CopyEntryToDestination(const CopyEntry& entry, const char* installFolder) {
 int ApplyCopyList(PlatformWindow* owner, const char* installFolder) {
     if (g_copyTable.count == 0) return 0;
     if (!CheckCopyList(owner, installFolder)) return 0;
+    RemoveCopyLeftovers(installFolder);
     for (uint32_t i = 0; i < g_copyTable.count; ++i) {
         const CopyEntry& entry = g_copyTable.records[i];
         if (SourceFor(entry)[0] == '\0') continue;

@@ -16,7 +16,10 @@ struct PlatformWindow;
 // nothing to copy and is skipped. When an entry fails the check or cannot be
 // written, the message "ファイルが書き込めません。[destination]" is shown,
 // owned by owner; entries written before it stay written and later ones are
-// not attempted.
+// not attempted. Each destination is written whole to a new file and then
+// swapped in, so it holds its old content or its new one, whatever happens
+// meanwhile; new files left beside the destinations by an interrupted run
+// are removed first.
 //
 // Returns 1 when every entry was copied; 0 on a failure, and for an empty copy
 // list, without a message of its own.

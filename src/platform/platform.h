@@ -7,7 +7,8 @@
 // exactly as the script and the package hold them; each layer converts them
 // at its edge.
 //
-// Divisions: files, file changes, process, registry, user interface, console.
+// Divisions: files, file changes, file replacement, folder listings, process,
+// registry, user interface, console.
 #pragma once
 
 #include <cstddef>
@@ -71,6 +72,59 @@ int OsIsSameFile(PlatformFile* file, const char* path);
 // Returns 1 when every byte was copied; 0 when reading or writing failed or
 // the source ended before offset + count.
 int OsCopyFileRange(PlatformFile* source, uint64_t offset, uint64_t count, PlatformFile* destination);
+
+// File replacement ------------------------------------------------------------
+
+// A new file written whole beside the file it is to replace, then swapped in
+// over it in one step, so that a kill, a power cut or a full disk leaves the
+// old content or the new one, never a mix. Owned by whoever began it until
+// OsCommitReplacement or OsAbandonReplacement.
+struct PlatformReplacement;
+
+// Begins replacing the file at path (which need not exist yet): creates the
+// new file in the same folder, empty and open for writing, under path's name
+// with a suffix that holds a character Shift_JIS lacks, so that no name of a
+// script can ever be the new file's. A leftover of an interrupted replacement
+// of path is emptied and reused. nullptr when the new file cannot be created
+// (a missing folder, no rights, a path whose native form does not fit).
+PlatformReplacement* OsBeginReplacement(const char* path);
+
+// The new file, open for writing; OsCommitReplacement closes it.
+PlatformFile* OsReplacementFile(PlatformReplacement* replacement);
+
+// Flushes the new file to disk, then puts it in place of path, replacing any
+// file there, and flushes that too (Windows: MoveFileExW with replace and
+// write-through; POSIX: rename, then the folder synced). A file at path that
+// another program holds open without sharing its deletion makes the swap
+// fail. Returns 1 when path now has the new content; 0 otherwise, after
+// removing the new file, with path as it was. Releases replacement.
+int OsCommitReplacement(PlatformReplacement* replacement);
+
+// Closes and removes the new file and releases replacement; path is left as
+// it was. replacement may be nullptr.
+void OsAbandonReplacement(PlatformReplacement* replacement);
+
+// Removes the new file that an interrupted replacement of path left behind,
+// if there is one.
+void OsRemoveReplacementLeftover(const char* path);
+
+// Folder listings ---------------------------------------------------------------
+
+// An open listing of one folder's entries.
+struct PlatformFolderListing;
+
+// Opens the listing of folder's entries, in the order the file system keeps
+// them. nullptr when the folder cannot be listed (missing, not a folder).
+PlatformFolderListing* OsOpenFolderListing(const char* folder);
+
+// Stores the next entry's name (Shift_JIS, no folder part) in name and
+// whether it is a folder in *isFolder. Returns 1, or 0 when no entry is left.
+// "." and "..", names that do not fit capacity with their zero and names with
+// a character Shift_JIS lacks are passed over.
+int OsNextFolderEntry(PlatformFolderListing* listing, char* name, size_t capacity, int* isFolder);
+
+// Ends the listing. listing may be nullptr.
+void OsCloseFolderListing(PlatformFolderListing* listing);
 
 // Process ---------------------------------------------------------------------
 

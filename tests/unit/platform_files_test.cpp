@@ -2,8 +2,10 @@
 // build chose (POSIX or Win32).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <iterator>
+#include <set>
 #include <string>
 
 #include "platform/platform.h"
@@ -54,6 +56,104 @@ TEST_F(PlatformFilesTest, ShiftJisNamesReachTheFileSystemWhole) {
     // Exactly one entry in the folder: nothing was created under a cut name.
     const std::filesystem::directory_iterator entries(NativeTestPath("ソフト"));
     EXPECT_EQ(std::distance(entries, std::filesystem::directory_iterator()), 1);
+}
+
+// The entries of a folder of the test, as native names.
+std::set<std::filesystem::path> FolderEntries(const char* folder) {
+    std::set<std::filesystem::path> names;
+    for (const auto& entry : std::filesystem::directory_iterator(NativeTestPath(folder)))
+        names.insert(entry.path().filename());
+    return names;
+}
+
+bool WriteAll(PlatformReplacement* replacement, const std::string& bytes) {
+    return OsWriteFile(OsReplacementFile(replacement), bytes.data(), static_cast<uint32_t>(bytes.size())) == 1;
+}
+
+TEST_F(PlatformFilesTest, ReplacementShowsTheOldContentUntilItIsCommitted) {
+    ASSERT_TRUE(MakeTestFolder("ソフト"));
+    ASSERT_TRUE(WriteTestFile("ソフト\\表示.txt", "old"));
+    PlatformReplacement* replacement = OsBeginReplacement("ソフト\\表示.txt");
+    ASSERT_NE(replacement, nullptr);
+    ASSERT_TRUE(WriteAll(replacement, "the new content"));
+    std::string content;
+    ASSERT_TRUE(ReadTestFile("ソフト\\表示.txt", &content));
+    EXPECT_EQ(content, "old");
+    EXPECT_EQ(FolderEntries("ソフト").size(), 2u) << "the new file lies beside the old one";
+    ASSERT_EQ(OsCommitReplacement(replacement), 1);
+    ASSERT_TRUE(ReadTestFile("ソフト\\表示.txt", &content));
+    EXPECT_EQ(content, "the new content");
+    EXPECT_EQ(FolderEntries("ソフト"), std::set<std::filesystem::path>{NativeTestPath("ソフト\\表示.txt").filename()});
+
+    // A file that does not exist yet is created the same way.
+    replacement = OsBeginReplacement("ソフト\\新.txt");
+    ASSERT_NE(replacement, nullptr);
+    ASSERT_TRUE(WriteAll(replacement, "created"));
+    ASSERT_EQ(OsCommitReplacement(replacement), 1);
+    ASSERT_TRUE(ReadTestFile("ソフト\\新.txt", &content));
+    EXPECT_EQ(content, "created");
+    EXPECT_EQ(FolderEntries("ソフト").size(), 2u);
+}
+
+TEST_F(PlatformFilesTest, AbandonedAndInterruptedReplacementsLeaveTheOldFile) {
+    ASSERT_TRUE(WriteTestFile("save.dat", "old"));
+    const std::set<std::filesystem::path> before = FolderEntries(".");
+    PlatformReplacement* replacement = OsBeginReplacement("save.dat");
+    ASSERT_NE(replacement, nullptr);
+    ASSERT_TRUE(WriteAll(replacement, "half"));
+    // The new file's name, to leave one behind later as a killed run would.
+    const std::set<std::filesystem::path> during = FolderEntries(".");
+    std::filesystem::path leftover;
+    std::set_difference(during.begin(), during.end(), before.begin(), before.end(), &leftover);
+    ASSERT_FALSE(leftover.empty());
+    OsAbandonReplacement(replacement);
+    std::string content;
+    ASSERT_TRUE(ReadTestFile("save.dat", &content));
+    EXPECT_EQ(content, "old");
+    EXPECT_EQ(FolderEntries("."), before);
+
+    ASSERT_TRUE(WriteTestFile("other.dat", "x"));
+    std::filesystem::copy_file(NativeTestPath("other.dat"), leftover);
+    OsRemoveReplacementLeftover("other.dat");
+    EXPECT_TRUE(std::filesystem::exists(leftover)) << "only the leftover of the named file goes";
+    OsRemoveReplacementLeftover("save.dat");
+    EXPECT_FALSE(std::filesystem::exists(leftover));
+    ASSERT_TRUE(ReadTestFile("save.dat", &content));
+    EXPECT_EQ(content, "old");
+
+    EXPECT_EQ(OsBeginReplacement("no-such-folder\\f.txt"), nullptr);
+}
+
+TEST_F(PlatformFilesTest, FolderListingNamesFilesAndFolders) {
+    ASSERT_TRUE(MakeTestFolder("list\\sub"));
+    ASSERT_TRUE(WriteTestFile("list\\save001.sav", "1"));
+    ASSERT_TRUE(WriteTestFile("list\\表示.txt", "2"));
+    // A name Shift_JIS cannot hold is passed over.
+    std::filesystem::path accented = NativeTestPath("list");
+    accented /= std::filesystem::path(u8"caf\u00e9.txt");
+    std::filesystem::copy_file(NativeTestPath("list\\save001.sav"), accented);
+
+    PlatformFolderListing* listing = OsOpenFolderListing("list");
+    ASSERT_NE(listing, nullptr);
+    std::set<std::string> found;
+    char name[260];
+    int isFolder = -1;
+    while (OsNextFolderEntry(listing, name, sizeof name, &isFolder)) {
+        found.insert(std::string(name) + (isFolder ? "/" : ""));
+    }
+    OsCloseFolderListing(listing);
+    EXPECT_EQ(found, (std::set<std::string>{"sub/", "save001.sav", "表示.txt"}));
+
+    // A name that does not fit the caller's field is passed over too.
+    listing = OsOpenFolderListing("list");
+    ASSERT_NE(listing, nullptr);
+    found.clear();
+    while (OsNextFolderEntry(listing, name, 9, &isFolder)) found.insert(name);
+    OsCloseFolderListing(listing);
+    EXPECT_EQ(found, (std::set<std::string>{"sub", "表示.txt"}));
+
+    EXPECT_EQ(OsOpenFolderListing("missing"), nullptr);
+    EXPECT_EQ(OsOpenFolderListing("list\\save001.sav"), nullptr);
 }
 
 }  // namespace

@@ -7,7 +7,19 @@
 
 namespace {
 
+// True when text is plain ASCII, which reads the same in CP932 and UTF-8.
+bool IsAscii(const char* text) {
+    for (; *text != '\0'; ++text) {
+        if (static_cast<unsigned char>(*text) >= 0x80) return false;
+    }
+    return true;
+}
+
 int Convert(const char* from, const char* to, const char* text, std::string* out) {
+    if (IsAscii(text)) {
+        *out = text;
+        return 1;
+    }
     iconv_t converter = iconv_open(to, from);
     if (converter == reinterpret_cast<iconv_t>(-1)) return 0;
     size_t inLeft = std::strlen(text);
