@@ -23,7 +23,8 @@ enum FieldType {
 
 struct FieldPlace {
     FieldType type;
-    size_t offset;  // in the record
+    size_t offset;    // in the record
+    size_t capacity;  // a text field: its bytes with the terminator; a longer text fails
 };
 
 enum StatementTail {
@@ -45,10 +46,18 @@ struct RuleStatement {
 };
 
 constexpr FieldPlace Int(size_t offset) {
-    return {kIntField, offset};
+    return {kIntField, offset, 0};
 }
 constexpr FieldPlace Text(size_t offset) {
-    return {kTextField, offset};
+    return {kTextField, offset, kRuleNameSize};
+}
+// A graph name that a save's graph name field receives whole.
+constexpr FieldPlace GraphName(size_t offset) {
+    return {kTextField, offset, kGraphNameFieldSize};
+}
+// A graph name that a save receives after the added mark.
+constexpr FieldPlace AddedGraphName(size_t offset) {
+    return {kTextField, offset, kGraphNameFieldSize - 1};
 }
 
 constexpr RuleStatement kRuleStatements[] = {
@@ -61,7 +70,7 @@ constexpr RuleStatement kRuleStatements[] = {
     // ConvertSave FILENAME = 0, 999, bg01, bg02, Aface1, Cface2
     {kKeywordFilename, kRuleFilename, kFilenameItemsTail, 4,
      {Int(offsetof(FilenameRule, low)), Int(offsetof(FilenameRule, high)),
-      Text(offsetof(FilenameRule, oldGraphName)), Text(offsetof(FilenameRule, newGraphName))}},
+      Text(offsetof(FilenameRule, oldGraphName)), GraphName(offsetof(FilenameRule, newGraphName))}},
     // ConvertSave MESSAGE = 1200, 1300
     {kKeywordMessage, kRuleMessage, kNoTail, 2,
      {Int(offsetof(MessageRule, oldMessage)), Int(offsetof(MessageRule, newMessage))}},
@@ -85,13 +94,13 @@ constexpr RuleStatement kRuleStatements[] = {
     {kKeywordAddGraph, kRuleAddGraph, kNoTail, 6,
      {Int(offsetof(AddGraphRule, low)), Int(offsetof(AddGraphRule, high)),
       Int(offsetof(AddGraphRule, entryWord0)), Int(offsetof(AddGraphRule, entryWord1)),
-      Text(offsetof(AddGraphRule, graphName)), Int(offsetof(AddGraphRule, entryWord2))}},
+      AddedGraphName(offsetof(AddGraphRule, graphName)), Int(offsetof(AddGraphRule, entryWord2))}},
     // ConvertSave INSERTGRAPH = 0, 100, 1, 2, face01, 3, bg01
     {kKeywordInsertGraph, kRuleInsertGraph, kNoTail, 7,
      {Int(offsetof(AddGraphRule, low)), Int(offsetof(AddGraphRule, high)),
       Int(offsetof(AddGraphRule, entryWord0)), Int(offsetof(AddGraphRule, entryWord1)),
-      Text(offsetof(AddGraphRule, graphName)), Int(offsetof(AddGraphRule, entryWord2)),
-      Text(offsetof(AddGraphRule, anchorName))}},
+      AddedGraphName(offsetof(AddGraphRule, graphName)), Int(offsetof(AddGraphRule, entryWord2)),
+      GraphName(offsetof(AddGraphRule, anchorName))}},
     // ConvertSave CHANGESE = 0, 100, 12, 13
     {kKeywordChangeSe, kRuleChangeSe, kNoTail, 4,
      {Int(offsetof(ChangeSeRule, low)), Int(offsetof(ChangeSeRule, high)),
@@ -134,7 +143,7 @@ int ReadLeadingFields(const RuleStatement& statement, const char* field, unsigne
             uint32_t value = 0;
             if (!ParseIntField(field, &value)) return 0;
             StoreWord(record, place.offset, value);
-        } else if (!ReadField(reinterpret_cast<char*>(record + place.offset), kRuleNameSize, field)) {
+        } else if (!ReadField(reinterpret_cast<char*>(record + place.offset), place.capacity, field)) {
             return 0;
         }
     }

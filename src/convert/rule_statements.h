@@ -10,7 +10,10 @@
 // because its first word is no rule keyword; 0 when it is malformed (no '='
 // on its line, a required number that does not parse, a BINARY pair that is
 // no hexadecimal byte, a value too long for its field, more than ten A or ten
-// C items) or its table already holds 256 records.
+// C items) or its table already holds 256 records. A graph name that a save
+// receives or is searched for must fit a save's graph name field: the new
+// name of FILENAME and the anchor of INSERTGRAPH hold at most 31 bytes, the
+// name that ADDGRAPH or INSERTGRAPH adds after its added mark at most 30.
 int ParseRuleLine(const char* position);
 
 // Reads the pair first, second as two hexadecimal digits (0-9, A-F, a-f),

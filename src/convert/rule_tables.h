@@ -15,6 +15,11 @@ constexpr size_t kRulePayloadSize = 1424;  // bytes after a rule's kind
 constexpr size_t kRulePayloadWords = kRulePayloadSize / 4;
 constexpr int kFilenameItemCapacity = 10;  // A names, and again C names, per FILENAME rule
 
+// A graph name in a save is a 32-byte zero-terminated field. A name that a
+// rule adds to a save starts with the added mark, so it holds one byte less.
+constexpr size_t kGraphNameFieldSize = 32;
+constexpr char kAddedGraphMark = '+';
+
 // One byte patch of an installed file (BINARY, ASCII).
 struct FilePatch {
     char fileName[kRuleNameSize];         // relative to the install folder, Shift_JIS

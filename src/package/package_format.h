@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "common/little_endian.h"
+
 constexpr uint32_t kPackageHeaderSize = 16;
 constexpr uint32_t kLayoutMarkerOffset = 11;   // '2' selects long names
 constexpr uint32_t kMemberCountOffset = 12;    // N, 4 bytes
@@ -19,18 +21,6 @@ constexpr uint32_t kPositionPairSize = 8;      // offset, then size
 constexpr uint64_t kPackageSizeLimit = 0x80000000u;  // packages stay below 2 GiB
 
 constexpr char kPackageFileName[] = "UpdateData.dat";
-
-inline uint32_t ReadLittleEndian32(const unsigned char* bytes) {
-    return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-           static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
-
-inline void WriteLittleEndian32(unsigned char* bytes, uint32_t value) {
-    bytes[0] = static_cast<unsigned char>(value);
-    bytes[1] = static_cast<unsigned char>(value >> 8);
-    bytes[2] = static_cast<unsigned char>(value >> 16);
-    bytes[3] = static_cast<unsigned char>(value >> 24);
-}
 
 // Name field width for the layout marker byte.
 inline uint32_t NameFieldWidthFor(unsigned char marker) {

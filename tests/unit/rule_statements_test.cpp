@@ -145,6 +145,26 @@ TEST_F(RuleStatementTest, GraphRulesStoreTheirNamesBetweenWords) {
     EXPECT_STREQ(insert.anchorName, "bg01");
 }
 
+TEST_F(RuleStatementTest, GraphNamesMustFitASavesNameField) {
+    const std::string n30(30, 'n'), n31(31, 'n'), n32(32, 'n');
+    const std::string wide15 = "表示表示表示表示表示表示表示表";  // 15 double-byte characters, 30 bytes
+    struct Row { const char* name; std::string statement; int result; } rows[] = {
+        {"FILENAME new name of 31 bytes, long old name", "FILENAME=0,1," + std::string(40, 'o') + "," + n31, 1},
+        {"FILENAME new name of 32 bytes", "FILENAME=0,1,a," + n32, 0},
+        {"ADDGRAPH name of 30 bytes", "ADDGRAPH=0,1,2,3," + n30 + ",4", 1},
+        {"ADDGRAPH name of 30 double-byte bytes", "ADDGRAPH=0,1,2,3," + wide15 + ",4", 1},
+        {"ADDGRAPH name of 31 bytes", "ADDGRAPH=0,1,2,3," + wide15 + "x,4", 0},
+        {"INSERTGRAPH name of 30, anchor of 31 bytes", "INSERTGRAPH=0,1,2,3," + n30 + ",4," + n31, 1},
+        {"INSERTGRAPH name of 31 bytes", "INSERTGRAPH=0,1,2,3," + n31 + ",4,a", 0},
+        {"INSERTGRAPH anchor of 32 bytes", "INSERTGRAPH=0,1,2,3,a,4,+" + n31, 0},
+    };
+    for (const Row& row : rows) {
+        ClearRules();
+        EXPECT_EQ(Parse(row.statement), row.result) << row.name;
+        EXPECT_EQ(g_convertRuleTable.count, static_cast<uint32_t>(row.result)) << row.name;
+    }
+}
+
 TEST_F(RuleStatementTest, MalformedStatementsFail) {
     struct Row { const char* name; std::string statement; } rows[] = {
         {"no =", "BGMNO 100,200,5"},

@@ -86,6 +86,13 @@ TEST_F(ScriptCheckTest, FailureNamesTheResultAndTheStatement) {
               "Update.ini(2): error 4: 設定ファイルにエラーがありました。処理を中断します。\n"
               "    ConvertFile BGMNO 100,200,5\n");
 
+    report = Check("ConvertSave ADDGRAPH = 0, 9, 1, 2, a, 3\r\nConvertSave ADDGRAPH = 0, 9, 1, 2, " +
+                   std::string(31, 'g') + ", 3\r\n");
+    EXPECT_EQ(report.status, kCheckFailed);
+    EXPECT_EQ(report.errors,
+              "Update.ini(2): error 4: 設定ファイルにエラーがありました。処理を中断します。\n"
+              "    ConvertSave ADDGRAPH = 0, 9, 1, 2, " + std::string(31, 'g') + ", 3\n");
+
     report = Check(std::string("AppTitle = A\n\0", 14));
     EXPECT_EQ(report.status, kCheckFailed);
     EXPECT_EQ(report.errors,
