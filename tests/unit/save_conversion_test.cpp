@@ -58,9 +58,11 @@ std::string MakeSave(const std::vector<std::string>& names, uint32_t message = 1
 }
 
 // Entries g0, g1, ..., then the names in more.
-std::vector<std::string> Numbered(int count, std::vector<std::string> more = {}) {
-    for (int i = count - 1; i >= 0; --i) more.insert(more.begin(), "g" + std::to_string(i));
-    return more;
+std::vector<std::string> Numbered(int count, const std::vector<std::string>& more = {}) {
+    std::vector<std::string> names;
+    for (int i = 0; i < count; ++i) names.push_back(std::to_string(i).insert(0, 1, 'g'));
+    names.insert(names.end(), more.begin(), more.end());
+    return names;
 }
 
 std::vector<std::string> NamesOf(const std::string& save) {
