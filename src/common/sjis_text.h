@@ -9,6 +9,8 @@
 
 #include <cstddef>
 
+constexpr size_t kPathFieldSize = 260;  // a path holds at most 259 bytes
+
 // True for a byte that starts a Shift_JIS double-byte character.
 inline bool IsSjisLeadByte(unsigned char byte) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);

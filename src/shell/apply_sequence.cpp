@@ -1,8 +1,11 @@
 #include "shell/apply_sequence.h"
 
+#include "convert/save_folder.h"
 #include "install/file_operations.h"
 #include "platform/platform.h"
+#include "script/update_plan.h"
 #include "shell/install_state.h"
+#include "shell/version_gate.h"
 
 namespace {
 
@@ -13,13 +16,21 @@ constexpr char kCopyFailedMessage[] =
 }  // namespace
 
 int RunApplySequence(PlatformWindow* dialog) {
-    const char* installFolder = g_installState.installFolder;
+    InstallState& state = g_installState;
+    const char* installFolder = state.installFolder;
     if (!ApplyCopyList(dialog, installFolder)) {
-        OsShowMessage(dialog, g_installState.caption, kCopyFailedMessage);
+        OsShowMessage(dialog, state.caption, kCopyFailedMessage);
         return 0;
     }
     ApplyDeleteList(installFolder);
     ApplyRenameList(installFolder);
-    OsShowMessage(dialog, g_installState.caption, kUpdateCompletedMessage);
+    LocateSaveFolder(installFolder, state.saveFolder);
+    const VersionNumber saveVersion = ChooseEditionVersions(g_settings, state.addContents).saveVersion;
+    if (KeepsSaveData(state.installedVersion, saveVersion)) {
+        SweepSaveFolder(state.saveFolder);
+    } else {
+        ResetSaveData(state.saveFolder);
+    }
+    OsShowMessage(dialog, state.caption, kUpdateCompletedMessage);
     return 1;
 }

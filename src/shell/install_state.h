@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/sjis_text.h"
 #include "common/version.h"
 
-constexpr size_t kPathFieldSize = 260;        // a path holds at most 259 bytes
 constexpr size_t kVersionTextFieldSize = 32;  // "Ver.%d.%03d" of any 32-bit value fits
 
 struct InstallState {

@@ -1,0 +1,189 @@
+#include "convert/save_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "convert/rule_tables.h"
+#include "convert/save_conversion.h"
+#include "platform/platform.h"
+#include "test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr size_t kStateSectionLength = 17956;
+constexpr size_t kMessageWordOffset = 8 + 4 + 16804;  // header, empty graph section, state offset
+
+// The smallest well-formed save: no graph entries, no middle section, and a
+// state section whose message word is message.
+std::string SaveWithMessage(uint32_t message) {
+    std::string save(8 + 4 + kStateSectionLength, '\0');
+    save[0] = 4;  // graph section length: the entry count alone
+    for (int i = 0; i < 4; ++i) save[kMessageWordOffset + i] = static_cast<char>(message >> (8 * i));
+    return save;
+}
+
+void AddMessageRule(uint32_t from, uint32_t to) {
+    ConvertRulePayload payload{};
+    payload.message = {from, to};
+    ASSERT_EQ(AddRule(kRuleMessage, payload), 1);
+}
+
+std::string Content(const char* path) {
+    std::string content;
+    return ReadTestFile(path, &content) ? content : "<missing>";
+}
+
+// The message word of the save at path: what a conversion changed; -1 when
+// the file is not the converted form of a SaveWithMessage save.
+int64_t MessageOf(const char* path) {
+    const std::string content = Content(path);
+    if (content.size() != 8 + 4 + kStateSectionLength) return -1;
+    uint32_t message = 0;
+    for (int i = 0; i < 4; ++i)
+        message |= static_cast<uint32_t>(static_cast<unsigned char>(content[kMessageWordOffset + i])) << (8 * i);
+    return content == SaveWithMessage(message) ? message : -1;
+}
+
+std::set<std::string> Entries(const char* folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(NativeTestPath(folder)))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+class SaveFolderTest : public TempFolderTest {
+protected:
+    void SetUp() override {
+        TempFolderTest::SetUp();
+        ClearRules();
+        ASSERT_TRUE(MakeTestFolder("game"));
+    }
+    void TearDown() override {
+        ClearRules();
+        TempFolderTest::TearDown();
+    }
+};
+
+TEST_F(SaveFolderTest, SaveFolderComesFromTheLooseInstallIniOrDefaults) {
+    const struct {
+        const char* name;
+        bool present;  // whether Install.ini exists
+        std::string content;
+        const char* folder;
+    } rows[] = {
+        {"no file", false, "", "game\\save"},
+        {"whole rest", true, "save=D:\\Saves", "D:\\Saves"},
+        {"ends at the line break", true, "save=D:\\Saves\r\nnext=1\r\n", "D:\\Saves"},
+        {"ends at a lone line feed", true, "save=セーブ\\表\n", "セーブ\\表"},
+        {"case-sensitive name", true, "Save=D:\\Saves", "game\\save"},
+        {"blank before it", true, " save=D:\\Saves", "game\\save"},
+        {"empty folder", true, "save=\r\n", "game\\save"},
+        {"too long for a path", true, "save=" + std::string(260, 'd'), "game\\save"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::error_code ignored;
+        fs::remove(NativeTestPath("game\\Install.ini"), ignored);
+        if (row.present) {
+            ASSERT_TRUE(WriteTestFile("game\\Install.ini", row.content));
+        }
+        char folder[kPathFieldSize];
+        LocateSaveFolder("game", folder);
+        EXPECT_STREQ(folder, row.folder);
+    }
+
+    // An install folder so long that its save folder does not fit: no folder.
+    char folder[kPathFieldSize];
+    LocateSaveFolder(std::string(255, 'g').c_str(), folder);
+    EXPECT_STREQ(folder, "");
+}
+
+TEST_F(SaveFolderTest, ResetDeletesTheSaveDataAndNothingElse) {
+    ASSERT_TRUE(MakeTestFolder("game\\save"));
+    for (const char* name : {"syssave.dat", "qsave.sav", "qsave.gra", "save000.sav", "save999.sav",
+                             "thumb000.gra", "thumb999.gra", "save1000.sav", "config.dat", "save01.sav"}) {
+        ASSERT_TRUE(WriteTestFile((std::string("game\\save\\") + name).c_str(), "x"));
+    }
+    ResetSaveData("game\\save");
+    EXPECT_EQ(Entries("game\\save"), (std::set<std::string>{"save1000.sav", "config.dat", "save01.sav"}));
+
+    ResetSaveData("");  // an empty folder names nothing, not the current one
+    ASSERT_TRUE(WriteTestFile("save000.sav", "x"));
+    ResetSaveData("");
+    EXPECT_EQ(Content("save000.sav"), "x");
+}
+
+TEST_F(SaveFolderTest, SweepConvertsExactlyTheNumberedSaves) {
+    ASSERT_TRUE(MakeTestFolder("s\\save003.sav"));
+    const std::string old = SaveWithMessage(100);
+    for (const char* name : {"save001.sav", "SAVE002.SAV", "save表01.sav", "save01.sav", "save0001.sav",
+                             "save001.sav.bak", "qsave.sav"}) {
+        ASSERT_TRUE(WriteTestFile((std::string("s\\") + name).c_str(), old));
+    }
+    ASSERT_TRUE(WriteTestFile("s\\save004.sav", "too short to be a save"));
+    ASSERT_TRUE(WriteTestFile("s\\save005.sav", SaveWithMessage(7)));
+    const std::set<std::string> before = Entries("s");
+    AddMessageRule(100, 200);
+
+    SweepSaveFolder("s");
+
+    for (const char* name : {"s\\save001.sav", "s\\SAVE002.SAV", "s\\save表01.sav"}) {
+        EXPECT_EQ(MessageOf(name), 200) << name;
+    }
+    for (const char* name : {"s\\save01.sav", "s\\save0001.sav", "s\\save001.sav.bak", "s\\qsave.sav"}) {
+        EXPECT_EQ(MessageOf(name), 100) << name;
+    }
+    EXPECT_EQ(Content("s\\save004.sav"), "too short to be a save");
+    EXPECT_EQ(MessageOf("s\\save005.sav"), 7);
+    EXPECT_EQ(Entries("s"), before) << "no file stays behind";
+}
+
+TEST_F(SaveFolderTest, SweepConvertsEachSaveOnceAndOnlyWithRules) {
+    // MESSAGE 100 -> 200 -> 300 in one conversion; a second conversion of the
+    // same save would move 200 on to 300 as well, so the results tell.
+    ASSERT_TRUE(MakeTestFolder("s"));
+    ASSERT_TRUE(WriteTestFile("s\\save001.sav", SaveWithMessage(100)));
+    ASSERT_TRUE(WriteTestFile("s\\save002.sav", SaveWithMessage(200)));
+    SweepSaveFolder("s");
+    EXPECT_EQ(MessageOf("s\\save001.sav"), 100) << "no rules, no change";
+
+    AddMessageRule(200, 300);
+    AddMessageRule(100, 200);
+    for (int i = 3; i < 40; ++i) {
+        const std::string name = "s\\save" + std::to_string(1000 + i).substr(1) + ".sav";
+        ASSERT_TRUE(WriteTestFile(name.c_str(), SaveWithMessage(100)));
+    }
+    SweepSaveFolder("s");
+    EXPECT_EQ(MessageOf("s\\save001.sav"), 200);
+    EXPECT_EQ(MessageOf("s\\save002.sav"), 300);
+    for (int i = 3; i < 40; ++i) {
+        const std::string name = "s\\save" + std::to_string(1000 + i).substr(1) + ".sav";
+        EXPECT_EQ(MessageOf(name.c_str()), 200) << name;
+    }
+}
+
+TEST_F(SaveFolderTest, WholeFilesLoadAndStore) {
+    ASSERT_TRUE(WriteTestFile("a.sav", "abc"));
+    SaveImage image{};
+    ASSERT_EQ(LoadWholeFile("a.sav", &image), 1);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(image.bytes.get()), image.length), "abc");
+    ASSERT_TRUE(WriteTestFile("empty.sav", ""));
+    ASSERT_EQ(LoadWholeFile("empty.sav", &image), 1);
+    EXPECT_EQ(image.length, 0u);
+    EXPECT_EQ(LoadWholeFile("missing.sav", &image), 0);
+    EXPECT_EQ(LoadWholeFile("game", &image), 0);
+
+    const unsigned char bytes[] = {'n', 'e', 'w', 0, '!'};
+    ASSERT_EQ(StoreWholeFile("a.sav", bytes, sizeof bytes), 1);
+    EXPECT_EQ(Content("a.sav"), std::string("new\0!", 5));
+    EXPECT_EQ(StoreWholeFile("missing\\a.sav", bytes, sizeof bytes), 0);
+    EXPECT_EQ(StoreWholeFile("game", bytes, sizeof bytes), 0) << "a folder is not replaced";
+    EXPECT_TRUE(fs::is_directory(NativeTestPath("game")));
+}
+
+}  // namespace
