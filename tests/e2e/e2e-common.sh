@@ -123,3 +123,23 @@ expect_registry_untouched() {
     cmp -s "$UPDATER_REGISTRY" "$work/registry.before" || fail "the registry file changed:
 $(iconv -f CP932 -t UTF-8 "$UPDATER_REGISTRY")"
 }
+
+# Saves ----------------------------------------------------------------------------
+
+# Writes to FILE the smallest well-formed save: no graph entries, no middle
+# section, and a state section of 17956 bytes whose message word (at state
+# offset 16804) is MESSAGE:   make_save FILE MESSAGE
+make_save() {
+    {
+        printf '\x04\0\0\0\0\0\0\0\0\0\0\0'
+        head -c 16804 /dev/zero
+        printf "$(printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($2 & 255)) $(($2 >> 8 & 255)) $(($2 >> 16 & 255)) $(($2 >> 24)))"
+        head -c $((17956 - 16808)) /dev/zero
+    } >"$1"
+}
+
+# The 32-bit word at state offset OFFSET of the save FILE made by make_save,
+# in decimal:   save_word FILE OFFSET
+save_word() {
+    od -An -tu4 -j $((12 + $2)) -N4 "$1" | tr -d ' '
+}
