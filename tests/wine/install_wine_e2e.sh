@@ -1,8 +1,8 @@
 #!/bin/bash
 # End-to-end runs of the Windows updater's copy, delete and rename steps under
 # Wine, driven through its windows by updater_driver.exe: the example update
-# in examples/ applied for real, and a destination that another process holds
-# open the way a running game does.
+# in examples/ applied for real, a destination that another process holds
+# open the way a running game does, and an install folder on a full drive.
 #
 #   install_wine_e2e.sh ROOT UPDATER_EXE DRIVER_EXE UPDPACK_EXE HOLD_FILE_EXE SCENARIO
 #
@@ -21,9 +21,14 @@ caption='『白銀の庭』アップデート'
 
 release="$base/release"
 holder=
+disk=
 wine_cleanup() {
     touch "$release"
     [ -z "$holder" ] || wait "$holder" || true
+    if [ -n "$disk" ]; then
+        umount "$disk"
+        rm -f "$WINEPREFIX/dosdevices/t:"
+    fi
 }
 
 version_value() {
@@ -72,6 +77,32 @@ held-destination)
     apply message 'エラー' 'ファイルが書き込めません。[data\script.dat]' ok message "$caption" "$general_failure" ok
     expect_files config.txt=config.txt data/script.dat=- data/old_patch.dat=-
     expect_missing bgm/title2.dat
+    [ "$(version_value)" = "$before" ] || fail "Version changed to $(version_value)"
+    ;;
+full-disk)
+    # Drive T: is a tmpfs with room for the install but not for the large
+    # member: the copy fails with its message, every file keeps its old
+    # content, no new file stays behind, the version is not recorded.
+    [ "$(id -u)" = 0 ] || { echo "SKIP: needs root to mount a tmpfs"; exit 77; }
+    disk="$work/disk"
+    mkdir -p "$disk"
+    mount -t tmpfs -o size=$((8 << 20)) tmpfs "$disk" 2>/dev/null || { disk=; echo "SKIP: no tmpfs"; exit 77; }
+    ln -sfn "$disk" "$WINEPREFIX/dosdevices/t:"
+    rm -rf "$game"
+    game="$disk/ゲーム"
+    cp -R "$examples/install" "$game"
+    set_value InstallFolder REG_SZ 'T:\ゲーム'
+    mkdir -p "$work/pack"
+    cp "$examples/update/config.txt" "$work/pack/"
+    head -c $((12 << 20)) /dev/urandom >"$work/pack/big.dat"
+    write_script 'AppTitle = 白銀の庭' 'Registory = Software\Shirogane\Niwa' 'NewVersion = 1020, 1020' \
+        'SupportVersion = 1000, 1000' 'SaveVersion = 1000, 1000' \
+        'CopyFile = big.dat, big.dat, data\script.dat' 'CopyFile = config.txt, config.txt, config.txt'
+    pack_update
+    before=$(version_value)
+    drive dialog "$caption" 1.000 'T:\ゲーム' '『白銀の庭』 を Ver.1.02 にアップデートします。' "$carry_note" apply \
+        message 'エラー' 'ファイルが書き込めません。[data\script.dat]' ok message "$caption" "$general_failure" ok
+    diff -r "$examples/install" "$game" >&2 || fail "the install folder changed"
     [ "$(version_value)" = "$before" ] || fail "Version changed to $(version_value)"
     ;;
 *)
