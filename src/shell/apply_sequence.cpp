@@ -1,7 +1,10 @@
 #include "shell/apply_sequence.h"
 
+#include "convert/file_patches.h"
 #include "install/file_operations.h"
+#include "install/shortcuts.h"
 #include "platform/platform.h"
+#include "script/update_plan.h"
 #include "shell/install_state.h"
 
 namespace {
@@ -20,6 +23,9 @@ int RunApplySequence(PlatformWindow* dialog) {
     }
     ApplyDeleteList(installFolder);
     ApplyRenameList(installFolder);
+    ApplyFilePatches(installFolder);
+
+    CreateShortcuts(installFolder, g_settings.brandMenuFolder, g_settings.gameMenuFolder);
     OsShowMessage(dialog, g_installState.caption, kUpdateCompletedMessage);
     return 1;
 }

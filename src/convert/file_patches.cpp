@@ -1,0 +1,30 @@
+#include "convert/file_patches.h"
+
+#include <cstdint>
+
+#include "common/sjis_text.h"
+#include "convert/rule_tables.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr size_t kPatchPathSize = 260;  // a path holds at most 259 bytes
+
+}  // namespace
+
+void ApplyFilePatches(const char* installFolder) {
+    for (uint32_t i = 0; i < g_filePatchTable.count; ++i) {
+        const FilePatch& patch = g_filePatchTable.records[i];
+        // No position before the start of a file exists; the write must not
+        // land anywhere else instead.
+        if (patch.offset < 0) continue;
+        char path[kPatchPathSize];
+        if (!JoinPath(path, sizeof path, installFolder, patch.fileName)) return;
+        PlatformFile* file = OsOpenExistingForWriting(path);
+        if (file == nullptr) return;
+        const uint32_t length = patch.length > 0 ? static_cast<uint32_t>(patch.length) : 0;
+        if (length > 0 && length <= kPatchDataSize)
+            OsWriteFileAt(file, static_cast<uint64_t>(patch.offset), patch.data, length);
+        OsCloseFile(file);
+    }
+}
