@@ -4,7 +4,8 @@
 //   read_shortcut          prints the current user's Programs folder
 //   read_shortcut LINK     prints the properties of the link file LINK, a
 //                          path relative to the Programs folder:
-//                            target=PATH
+//                            target=PATH       (GetPath)
+//                            item-list=PATH    (the path of GetIDList)
 //                            arguments=TEXT
 //                            description=TEXT
 //                            working-folder=PATH
@@ -68,6 +69,13 @@ bool PrintLink(const std::wstring& path) {
         wchar_t text[MAX_PATH] = {};
         link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH);
         Print("target", text);
+        wchar_t itemPath[MAX_PATH] = {};
+        LPITEMIDLIST items = nullptr;
+        if (link->GetIDList(&items) == S_OK && items != nullptr) {
+            ::SHGetPathFromIDListW(items, itemPath);
+            ::CoTaskMemFree(items);
+        }
+        Print("item-list", itemPath);
         text[0] = L'\0';
         link->GetArguments(text, MAX_PATH);
         Print("arguments", text);
