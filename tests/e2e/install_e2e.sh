@@ -1,9 +1,9 @@
 #!/bin/bash
 # End-to-end runs of the POSIX updater's copy, delete, rename, byte-patch
 # and shortcut steps: the example update in examples/ applied for real to a
-# copy of the example install folder, byte patches of every kind, shortcuts
-# of every kind, and a script without copy lines, which fails the update and
-# so patches nothing and makes no shortcut.
+# copy of the example install folder, shortcuts of every kind, and a script
+# without copy lines, which fails the update and so patches nothing and makes
+# no shortcut.
 #
 #   install_e2e.sh UPDATER UPDPACK SCENARIO
 set -euo pipefail
@@ -84,37 +84,6 @@ no-copy-lines)
     diff -r "$examples/install" "$game" >/dev/null || fail "the install folder changed"
     [ ! -e "$XDG_DATA_HOME" ] || fail "a shortcut was made: $(menu_files)"
     expect_registry_untouched
-    ;;
-patches)
-    # Hex and text at their offsets, one overlapping the other, a negative
-    # offset skipped, a subfolder, a Japanese name, an offset past the end;
-    # then a missing file ends the step before the last patch.
-    make_example_update 'AppTitle = 白銀の庭' "Registory = $subkey" 'NewVersion = 1020, 1020' \
-        'SupportVersion = 1000, 1000' 'SaveVersion = 1000, 1000' \
-        'CopyFile = title2.dat, title2.dat, bgm\title2.dat' \
-        'ConvertFile BINARY = config.txt, 0, 575757' \
-        'ConvertSave ASCII = config.txt, 1, ii' \
-        'ConvertFile BINARY = config.txt, -4, 41' \
-        'ConvertFile ASCII = data\old_patch.dat, 0x6, PATCH' \
-        'ConvertFile BINARY = ソフト情報.txt, 0, 5858' \
-        'ConvertFile BINARY = bgm\title.dat, 30, 21' \
-        'ConvertFile BINARY = missing.dat, 0, 41' \
-        'ConvertFile BINARY = config.txt, 20, 41'
-    installed_registry '"Version"=dword:000003e8'
-    run_updater --yes
-    expect_status 0
-    expect_message "[$caption]" "$completed"
-    # What the install folder must hold, patched here by dd.
-    expected="$work/expected"
-    cp -R "$examples/install" "$expected"
-    cp "$examples/update/title2.dat" "$expected/bgm/title2.dat"
-    put() { printf '%s' "$3" | dd of="$expected/$1" bs=1 seek="$2" conv=notrunc status=none; }
-    put config.txt 0 WWW
-    put config.txt 1 ii
-    put data/old_patch.dat 6 PATCH
-    put ソフト情報.txt 0 XX
-    put bgm/title.dat 30 '!'
-    diff -r "$expected" "$game" >&2 || fail "the install folder differs"
     ;;
 shortcuts)
     make_shortcut_update

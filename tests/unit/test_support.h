@@ -39,24 +39,6 @@ bool MakeTestFolder(const char* path);
 // the text cannot be converted.
 std::filesystem::path NativeTestPath(const char* path);
 
-// The properties of a link file as the system reads them back: on Windows a
-// shell link loaded through IShellLinkW, on POSIX a desktop entry. Texts are
-// Shift_JIS, paths program paths ('\' separators); an empty working folder or
-// icon is none.
-struct TestShortcut {
-    std::string target;
-    std::string arguments;
-    std::string description;
-    std::string workingFolder;
-    std::string icon;
-    int iconIndex;    // Windows only
-    int showCommand;  // Windows only: the value the link file holds at byte 0x3C
-};
-
-// Reads the link file named by a program path. Returns false when it cannot
-// be read or is no link.
-bool ReadTestShortcut(const char* linkPath, TestShortcut* shortcut);
-
 // One directory entry of a package built by hand.
 struct RawEntry {
     std::string name;  // the name field's bytes; padded with zeros to the width
