@@ -22,9 +22,9 @@ void ApplyFilePatches(const char* installFolder) {
         if (!JoinPath(path, sizeof path, installFolder, patch.fileName)) return;
         PlatformFile* file = OsOpenExistingForWriting(path);
         if (file == nullptr) return;
-        const uint32_t length = patch.length > 0 ? static_cast<uint32_t>(patch.length) : 0;
-        if (length > 0 && length <= kPatchDataSize)
-            OsWriteFileAt(file, static_cast<uint64_t>(patch.offset), patch.data, length);
+        // Never more than the record's data, whatever its length field says.
+        if (patch.length > 0 && static_cast<size_t>(patch.length) <= sizeof patch.data)
+            OsWriteFileAt(file, static_cast<uint64_t>(patch.offset), patch.data, static_cast<uint32_t>(patch.length));
         OsCloseFile(file);
     }
 }
