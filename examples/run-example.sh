@@ -2,8 +2,9 @@
 # Runs the updater on the example update: builds updater and updpack, packs
 # examples/update/ into UpdateData.dat beside a copy of the updater, lays a
 # fresh copy of the example install (examples/install/) and a registry file
-# naming it at version 1.00, then starts the updater there. Arguments go to
-# the updater: --yes applies without asking.
+# naming it at version 1.00, then starts the updater there, its shortcut
+# going to build/example/data/applications. Arguments go to the updater:
+# --yes applies without asking.
 #   bash examples/run-example.sh [--yes]
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -21,6 +22,7 @@ cp "$tools/src/platform/posix/updater" "$example/updater/updater"
 "$tools/tools/updpack" create "$example/updater/UpdateData.dat" examples/update/* >/dev/null
 
 export UPDATER_REGISTRY="$example/registry.reg"
+export XDG_DATA_HOME="$example/data"
 printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Shirogane\\Niwa]\n"InstallFolder"="%s"\n"Version"=hex:e8,03,00,00\n' \
     "$example/game" >"$UPDATER_REGISTRY"
 
@@ -33,6 +35,8 @@ status=0
 "$example/updater/updater" "$@" || status=$?
 echo "== The game after the update (updater exit status $status)"
 (cd "$example/game" && find . -type f | sort)
+echo "== The shortcuts"
+(cd "$example" && find data -type f 2>/dev/null | sort)
 echo "== The registry file"
 cat "$UPDATER_REGISTRY"
 exit "$status"

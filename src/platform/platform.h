@@ -8,7 +8,7 @@
 // at its edge.
 //
 // Divisions: files, file changes, file replacement, folder listings, process,
-// registry, user interface, console.
+// registry, user interface, console, shell.
 #pragma once
 
 #include <cstddef>
@@ -30,6 +30,11 @@ PlatformFile* OsOpenForReading(const char* path);
 // nullptr when it cannot be created or opened.
 PlatformFile* OsCreateForWriting(const char* path);
 
+// Opens an existing file for writing, never creating it and never emptying
+// it. While it is open, others may write but not read it. nullptr when it
+// cannot be opened (missing, a folder, refused).
+PlatformFile* OsOpenExistingForWriting(const char* path);
+
 // The file's length in bytes. Returns 1, or 0 when it cannot be told.
 int OsFileLength(PlatformFile* file, uint64_t* length);
 
@@ -42,6 +47,11 @@ int OsReadFile(PlatformFile* file, void* buffer, uint32_t count, uint32_t* deliv
 // Writes count bytes at the current position. Returns 1 when all of them were
 // written, 0 otherwise.
 int OsWriteFile(PlatformFile* file, const void* buffer, uint32_t count);
+
+// Writes count bytes at offset bytes from the start of the file; an offset
+// beyond the end extends the file, the gap reading as zeros. Returns 1 when
+// all of them were written, 0 otherwise.
+int OsWriteFileAt(PlatformFile* file, uint64_t offset, const void* buffer, uint32_t count);
 
 // Moves the position forward by count bytes from the current position.
 // Returns 1, or 0 when the position cannot be set.
@@ -60,6 +70,11 @@ int OsDeleteFile(const char* path);
 // replacing anything that exists at newPath. Returns 1, or 0 when newPath
 // exists or the rename failed; on 0 both names are as they were.
 int OsRenameNoReplace(const char* oldPath, const char* newPath);
+
+// Creates the one folder path names; its parent must exist. Returns 1, or 0
+// when nothing was created: the name exists already, or the folder cannot be
+// made.
+int OsCreateFolder(const char* path);
 
 // Returns 1 when path names the very file that is open as file (the same
 // file, also through another name or link), 0 otherwise or when path does
@@ -209,3 +224,29 @@ int OsRunUpdateDialog(PlatformModule* module, const char* caption,
 // or pair that is no Shift_JIS character comes out as U+FFFD.
 void OsWriteOutput(const char* text);
 void OsWriteError(const char* text);
+
+// Shell -----------------------------------------------------------------------
+
+// The current user's Programs folder of the Start menu (on POSIX the
+// applications folder of the desktop entries, created with its parents when
+// missing). Returns 1 with the path in path, or 0 with path empty when the
+// folder cannot be found or its name does not fit capacity bytes or has
+// characters Shift_JIS lacks.
+int OsGetProgramsFolder(char* path, size_t capacity);
+
+// The properties of a shell link. Texts and paths are Shift_JIS.
+struct ShellLinkProperties {
+    const char* targetPath;     // the file the link starts
+    const char* description;    // may be empty
+    const char* arguments;      // may be empty
+    const char* workingFolder;  // nullptr: none
+    const char* iconPath;       // nullptr: none
+    int iconIndex;              // icon in iconPath
+    int showCommand;            // window of the started program; 1: a normal one
+};
+
+// Writes the link file linkPath (its whole name as given: no extension is
+// added) with link's properties, replacing a file of that name. On Windows a
+// shell link; on POSIX a desktop entry, which has no icon index or show
+// command. Returns 1 when the link was written, 0 otherwise.
+int OsWriteShellLink(const char* linkPath, const ShellLinkProperties& link);

@@ -1,7 +1,9 @@
 #include "shell/apply_sequence.h"
 
+#include "convert/file_patches.h"
 #include "convert/save_folder.h"
 #include "install/file_operations.h"
+#include "install/shortcuts.h"
 #include "platform/platform.h"
 #include "script/update_plan.h"
 #include "shell/install_state.h"
@@ -24,6 +26,7 @@ int RunApplySequence(PlatformWindow* dialog) {
     }
     ApplyDeleteList(installFolder);
     ApplyRenameList(installFolder);
+    ApplyFilePatches(installFolder);
     LocateSaveFolder(installFolder, state.saveFolder);
     const VersionNumber saveVersion = ChooseEditionVersions(g_settings, state.addContents).saveVersion;
     if (KeepsSaveData(state.installedVersion, saveVersion)) {
@@ -31,6 +34,7 @@ int RunApplySequence(PlatformWindow* dialog) {
     } else {
         ResetSaveData(state.saveFolder);
     }
+    CreateShortcuts(installFolder, g_settings.brandMenuFolder, g_settings.gameMenuFolder);
     OsShowMessage(dialog, state.caption, kUpdateCompletedMessage);
     return 1;
 }

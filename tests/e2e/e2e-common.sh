@@ -63,15 +63,38 @@ make_example_update() {
 }
 
 # path=source: the install folder's file holds the example update's source,
-# or, for "-", what the example install holds.
+# or, for "-", what the example install holds, or, for an absolute path, what
+# that file holds.
 expect_files() {
     local pair path source
     for pair in "$@"; do
         path=${pair%%=*}
         source=${pair#*=}
-        if [ "$source" = - ]; then source="$examples/install/$path"; else source="$examples/update/$source"; fi
+        case $source in
+        -) source="$examples/install/$path" ;;
+        /*) ;;
+        *) source="$examples/update/$source" ;;
+        esac
         cmp -s "$source" "$game/$path" || fail "$path does not hold $source"
     done
+}
+
+# data/system.dat of the example install after the example update's patches.
+example_patched_system() {
+    printf 'version=1.02\r\nmaxsave=99\r\n'
+}
+
+# The example update with shortcuts of every kind in place of its own: with
+# and without subfolder, icon and arguments, and two entries of one link name,
+# of which the second counts. ソ and 表 have a '\' as their second byte.
+make_shortcut_update() {
+    make_example_update 'AppTitle = 白銀の庭' 'Registory = Software\Shirogane\Niwa' 'NewVersion = 1020, 1020' \
+        'SupportVersion = 1000, 1000' 'SaveVersion = 1000, 1000' \
+        'BrandMenuFolder = ソフト表' 'GameMenuFolder = 白銀の庭' \
+        'CopyFile = title2.dat, title2.dat, bgm\title2.dat' \
+        'Shortcut = 白銀の庭.lnk, 白銀の庭を始めます, niwa.exe, -window, niwa.ico, bin' \
+        'Shortcut = 表示設定.lnk, 古い設定, old.exe, -old, old.ico, old' \
+        'Shortcut = 表示設定.lnk, 画面の設定, 表示.exe, , , ""'
 }
 
 # The native runs ----------------------------------------------------------------
@@ -88,6 +111,8 @@ native_setup() {
     pack_command=("$(realpath "$2")" create "$dist/UpdateData.dat")
     export UPDATER_REGISTRY="$work/registry.reg"
     export XDG_RUNTIME_DIR="$work/run"
+    # Shortcuts go below the run's folder, never into the user's menu.
+    export XDG_DATA_HOME="$work/data"
 }
 
 # Writes the registry file (UTF-8 lines, stored in Shift_JIS) with the game's

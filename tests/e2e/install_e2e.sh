@@ -1,7 +1,9 @@
 #!/bin/bash
-# End-to-end runs of the POSIX updater's copy, delete and rename steps: the
-# example update in examples/ applied for real to a copy of the example
-# install folder, and a script without copy lines, which fails the update.
+# End-to-end runs of the POSIX updater's copy, delete, rename, byte-patch
+# and shortcut steps: the example update in examples/ applied for real to a
+# copy of the example install folder, shortcuts of every kind, and a script
+# without copy lines, which fails the update and so patches nothing and makes
+# no shortcut.
 #
 #   install_e2e.sh UPDATER UPDPACK SCENARIO
 set -euo pipefail
@@ -25,6 +27,19 @@ expect_game() {
 $actual"
 }
 
+# The desktop entries below the applications folder, one path a line.
+menu_files() {
+    (cd "$XDG_DATA_HOME/applications" 2>/dev/null && find . -type f | sed 's|^\./||' | sort)
+}
+
+# The desktop entry at path below the applications folder holds exactly the
+# given lines.
+expect_entry() {
+    local path=$1
+    shift
+    diff <(printf '%s\n' "$@") "$XDG_DATA_HOME/applications/$path" >&2 || fail "the desktop entry $path differs"
+}
+
 # The lines of a message box as the POSIX layer prints it must follow one
 # another in the output.
 expect_message() {
@@ -36,7 +51,8 @@ case $scenario in
 example | example-add-contents)
     # Copy script.dat (or script_ac.dat), config.txt, ソフト情報.txt and
     # bgm\title2.dat; delete data\old_patch.dat and bgm\title.dat; rename
-    # bgm\title2.dat to bgm\title.dat.
+    # bgm\title2.dat to bgm\title.dat; patch data\system.dat; make a
+    # shortcut to ソフト情報.txt.
     make_example_update
     script=script.dat
     registry=()
@@ -48,19 +64,39 @@ example | example-add-contents)
     run_updater --yes
     expect_status 0
     expect_message "[$caption]" "$completed"
+    example_patched_system >"$work/system.dat"
     expect_game "data/script.dat=$script" config.txt=config.txt ソフト情報.txt=ソフト情報.txt \
-        bgm/title.dat=title2.dat
+        bgm/title.dat=title2.dat "data/system.dat=$work/system.dat"
+    [ "$(menu_files)" = 白銀ソフト/白銀の庭/ソフト情報.lnk ] || fail "the menu holds: $(menu_files)"
+    expect_entry 白銀ソフト/白銀の庭/ソフト情報.lnk '[Desktop Entry]' Type=Application Name=ソフト情報.lnk \
+        Comment=白銀の庭の更新内容 "Exec=\"$game/ソフト情報.txt\""
     grep -qxF '"Version"=hex:fc,03,00,00' "$UPDATER_REGISTRY" || fail "no new version: $(cat "$UPDATER_REGISTRY")"
     ;;
 no-copy-lines)
     make_example_update 'AppTitle = 白銀の庭' "Registory = $subkey" 'NewVersion = 1020, 1020' \
-        'SupportVersion = 1000, 1000' 'SaveVersion = 1000, 1000' 'DeleteFile = config.txt'
+        'SupportVersion = 1000, 1000' 'SaveVersion = 1000, 1000' 'DeleteFile = config.txt' \
+        'ConvertFile ASCII = data\system.dat, 0, X' 'GameMenuFolder = 白銀の庭' \
+        'Shortcut = ソフト情報.lnk, 白銀の庭の更新内容, ソフト情報.txt, , , ""'
     installed_registry '"Version"=dword:000003e8'
     run_updater --yes
     expect_status 1
     expect_message "[$caption]" "$general_failure"
     diff -r "$examples/install" "$game" >/dev/null || fail "the install folder changed"
+    [ ! -e "$XDG_DATA_HOME" ] || fail "a shortcut was made: $(menu_files)"
     expect_registry_untouched
+    ;;
+shortcuts)
+    make_shortcut_update
+    installed_registry '"Version"=dword:000003e8'
+    run_updater --yes
+    expect_status 0
+    expect_message "[$caption]" "$completed"
+    [ "$(menu_files)" = "$(printf '%s\n' ソフト表/白銀の庭/白銀の庭.lnk ソフト表/白銀の庭/表示設定.lnk | sort)" ] ||
+        fail "the menu holds: $(menu_files)"
+    expect_entry ソフト表/白銀の庭/白銀の庭.lnk '[Desktop Entry]' Type=Application Name=白銀の庭.lnk \
+        Comment=白銀の庭を始めます "Exec=\"$game/bin/niwa.exe\" -window" "Path=$game/bin" "Icon=$game/niwa.ico"
+    expect_entry ソフト表/白銀の庭/表示設定.lnk '[Desktop Entry]' Type=Application Name=表示設定.lnk \
+        Comment=画面の設定 "Exec=\"$game/表示.exe\""
     ;;
 *)
     fail "unknown scenario $scenario"

@@ -1,5 +1,5 @@
-// File changes on POSIX systems: delete, rename without replacing, and the
-// byte-range copy that extracts a package member.
+// File changes on POSIX systems: delete, rename without replacing, folder
+// creation, and the byte-range copy that extracts a package member.
 //
 // The copy runs in the kernel (copy_file_range) and falls back to pread and
 // pwrite through one 1 MiB buffer where the kernel refuses, so memory stays
@@ -100,6 +100,12 @@ int OsRenameNoReplace(const char* oldPath, const char* newPath) {
     if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 1;
     if (errno != EINVAL && errno != ENOSYS) return 0;
     return RenameWithoutReplaceFlag(from.c_str(), to.c_str());
+}
+
+int OsCreateFolder(const char* path) {
+    std::string native;
+    if (!ToNativePath(path, &native)) return 0;
+    return mkdir(native.c_str(), 0755) == 0;
 }
 
 int OsIsSameFile(PlatformFile* file, const char* path) {

@@ -46,6 +46,13 @@ PlatformFile* OsCreateForWriting(const char* path) {
     return WrapDescriptor(open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
 }
 
+PlatformFile* OsOpenExistingForWriting(const char* path) {
+    std::string native;
+    if (!ToNativePath(path, &native)) return nullptr;
+    // Without O_CREAT nothing is created; a folder refuses O_WRONLY.
+    return WrapDescriptor(open(native.c_str(), O_WRONLY | O_CLOEXEC));
+}
+
 int OsFileLength(PlatformFile* file, uint64_t* length) {
     struct stat info;
     if (fstat(file->descriptor, &info) != 0) return 0;
@@ -78,6 +85,20 @@ int OsWriteFile(PlatformFile* file, const void* buffer, uint32_t count) {
             if (errno == EINTR) continue;
             return 0;
         }
+        total += static_cast<uint32_t>(put);
+    }
+    return 1;
+}
+
+int OsWriteFileAt(PlatformFile* file, uint64_t offset, const void* buffer, uint32_t count) {
+    if (offset > static_cast<uint64_t>(INT64_MAX) - count) return 0;
+    const char* position = static_cast<const char*>(buffer);
+    uint32_t total = 0;
+    while (total < count) {
+        const ssize_t put = pwrite(file->descriptor, position + total, count - total,
+                                   static_cast<off_t>(offset + total));
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return 0;
         total += static_cast<uint32_t>(put);
     }
     return 1;

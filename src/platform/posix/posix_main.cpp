@@ -33,6 +33,8 @@ constexpr char kUsage[] =
     "Without a terminal and without --yes every question is answered Cancel.\n"
     "Registry file: $UPDATER_REGISTRY, else $XDG_CONFIG_HOME/updater/registry.reg,\n"
     "else ~/.config/updater/registry.reg.\n"
+    "Shortcuts: desktop entries in $XDG_DATA_HOME/applications, else\n"
+    "~/.local/share/applications.\n"
     "Exit status: 0 when the update was applied and recorded, 1 otherwise.\n";
 
 int UsageError(const char* argument) {

@@ -1,5 +1,5 @@
-// File changes on Windows: delete, rename without replacing, and the
-// byte-range copy that extracts a package member.
+// File changes on Windows: delete, rename without replacing, folder
+// creation, and the byte-range copy that extracts a package member.
 //
 // MoveFileW never replaces an existing file or folder, which is what a rename
 // of the update needs. The copy goes through one 1 MiB buffer, so memory stays
@@ -46,6 +46,11 @@ int OsRenameNoReplace(const char* oldPath, const char* newPath) {
     std::wstring from;
     std::wstring to;
     return Cp932ToWide(oldPath, &from) && Cp932ToWide(newPath, &to) && ::MoveFileW(from.c_str(), to.c_str());
+}
+
+int OsCreateFolder(const char* path) {
+    std::wstring wide;
+    return Cp932ToWide(path, &wide) && ::CreateDirectoryW(wide.c_str(), nullptr);
 }
 
 int OsIsSameFile(PlatformFile* file, const char* path) {

@@ -40,6 +40,11 @@ PlatformFile* OsCreateForWriting(const char* path) {
     return OpenWithCreateFile(path, GENERIC_WRITE, FILE_SHARE_WRITE, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
 }
 
+PlatformFile* OsOpenExistingForWriting(const char* path) {
+    return OpenWithCreateFile(path, GENERIC_WRITE, FILE_SHARE_WRITE, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL);
+}
+
 int OsFileLength(PlatformFile* file, uint64_t* length) {
     LARGE_INTEGER size;
     if (!::GetFileSizeEx(file->handle, &size)) return 0;
@@ -75,6 +80,14 @@ int OsWriteFile(PlatformFile* file, const void* buffer, uint32_t count) {
         total += put;
     }
     return 1;
+}
+
+int OsWriteFileAt(PlatformFile* file, uint64_t offset, const void* buffer, uint32_t count) {
+    if (offset > static_cast<uint64_t>(INT64_MAX)) return 0;
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(offset);
+    if (!::SetFilePointerEx(file->handle, position, nullptr, FILE_BEGIN)) return 0;
+    return OsWriteFile(file, buffer, count);
 }
 
 int OsSkipForward(PlatformFile* file, uint32_t count) {

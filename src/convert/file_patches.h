@@ -1,0 +1,15 @@
+// The byte-patch step of an update: the BINARY and ASCII statements of the
+// script written into installed files.
+#pragma once
+
+// Writes every patch of the byte-patch table into its file below
+// installFolder, in table order: the patch's bytes at its offset from the
+// start of the file. A file is opened only if it exists, shared for writing,
+// and is never created. A patch of length 0 opens and closes its file and
+// writes nothing; an offset beyond the end extends the file.
+//
+// A patch whose file cannot be opened (missing, held by another program, a
+// path beyond 259 bytes) ends the step there, silently: earlier patches stay
+// written, later ones are not attempted. A patch with a negative offset is
+// skipped and the step goes on. Nothing is reported.
+void ApplyFilePatches(const char* installFolder);

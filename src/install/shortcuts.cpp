@@ -1,0 +1,86 @@
+#include "install/shortcuts.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "common/sjis_text.h"
+#include "platform/platform.h"
+#include "script/update_plan.h"
+
+namespace {
+
+constexpr int kShowNormal = 1;             // a normal window
+
+// The paths of one entry's link; an empty working folder or icon is none.
+struct ShortcutPaths {
+    char brandFolder[kPathFieldSize];
+    char menuFolder[kPathFieldSize];
+    char link[kPathFieldSize];
+    char target[kPathFieldSize];
+    char workingFolder[kPathFieldSize];
+    char icon[kPathFieldSize];
+};
+
+// dest := folder, with name as one more level when name is not empty.
+// Returns 0 when the path does not fit.
+int JoinLevel(char (&dest)[kPathFieldSize], const char* folder, const char* name) {
+    if (name[0] == '\0') return CopyText(dest, folder);
+    return JoinPath(dest, sizeof dest, folder, name);
+}
+
+// The Programs folder without a trailing separator. Returns 0 when it cannot
+// be found.
+int FindProgramsFolder(char (&folder)[kPathFieldSize]) {
+    if (!OsGetProgramsFolder(folder, sizeof folder) || folder[0] == '\0') return 0;
+    // BaseNameOf knows double-byte characters: a trailing 0x5C that is a
+    // second byte leaves a base name.
+    if (*BaseNameOf(folder) == '\0') folder[std::strlen(folder) - 1] = '\0';
+    return folder[0] != '\0';
+}
+
+// Builds every path of entry. Returns 0 when one does not fit or the
+// Programs folder cannot be found.
+int BuildShortcutPaths(const ShortcutEntry& entry, const char* installFolder, const char* brandMenuFolder,
+                       const char* gameMenuFolder, ShortcutPaths* paths) {
+    char programs[kPathFieldSize];
+    if (!FindProgramsFolder(programs)) return 0;
+    if (!JoinLevel(paths->brandFolder, programs, brandMenuFolder) ||
+        !JoinLevel(paths->menuFolder, paths->brandFolder, gameMenuFolder) ||
+        !JoinPath(paths->link, sizeof paths->link, paths->menuFolder, entry.linkName))
+        return 0;
+    paths->workingFolder[0] = '\0';
+    if (entry.subfolder[0] != '\0') {
+        if (!JoinPath(paths->workingFolder, sizeof paths->workingFolder, installFolder, entry.subfolder) ||
+            !JoinPath(paths->target, sizeof paths->target, paths->workingFolder, entry.target))
+            return 0;
+    } else if (!JoinPath(paths->target, sizeof paths->target, installFolder, entry.target)) {
+        return 0;
+    }
+    paths->icon[0] = '\0';
+    return entry.iconFile[0] == '\0' || JoinPath(paths->icon, sizeof paths->icon, installFolder, entry.iconFile);
+}
+
+}  // namespace
+
+int MakeShortcut(const ShortcutEntry& entry, const char* installFolder, const char* brandMenuFolder,
+                 const char* gameMenuFolder) {
+    if (entry.linkName[0] == '\0') return 0;
+    ShortcutPaths paths;
+    if (!BuildShortcutPaths(entry, installFolder, brandMenuFolder, gameMenuFolder, &paths)) return 0;
+    OsCreateFolder(paths.brandFolder);
+    OsCreateFolder(paths.menuFolder);
+    ShellLinkProperties link{};
+    link.targetPath = paths.target;
+    link.description = entry.description;
+    link.arguments = entry.arguments;
+    link.workingFolder = paths.workingFolder[0] != '\0' ? paths.workingFolder : nullptr;
+    link.iconPath = paths.icon[0] != '\0' ? paths.icon : nullptr;
+    link.iconIndex = 0;
+    link.showCommand = kShowNormal;
+    return OsWriteShellLink(paths.link, link);
+}
+
+void CreateShortcuts(const char* installFolder, const char* brandMenuFolder, const char* gameMenuFolder) {
+    for (uint32_t i = 0; i < g_shortcutTable.count; ++i)
+        MakeShortcut(g_shortcutTable.records[i], installFolder, brandMenuFolder, gameMenuFolder);
+}

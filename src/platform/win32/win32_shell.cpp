@@ -1,0 +1,106 @@
+// The shell on Windows: the Start menu's Programs folder and shell links,
+// through the wide interfaces (SHGetPathFromIDListW, IShellLinkW, and
+// IPersistFile, which takes a wide path anyway).
+//
+// Every text arrives as Shift_JIS and is converted with code page 932, not
+// the system's ANSI code page, so that names and descriptions come out right
+// on any system locale. COM is initialised for each link and uninitialised
+// right after it.
+//
+// Divisions: the Programs folder, shell links.
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <string>
+
+#include "common/sjis_text.h"
+#include "platform/platform.h"
+#include "platform/win32/win32_text.h"
+
+namespace {
+
+// The Programs folder --------------------------------------------------------------
+
+// Fills folder with the path of the special folder csidl, as the shell gives
+// it; leaves folder unchanged when the folder cannot be found.
+void GetSpecialFolder(int csidl, wchar_t (&folder)[MAX_PATH]) {
+    IMalloc* allocator = nullptr;
+    if (FAILED(::SHGetMalloc(&allocator))) return;
+    LPITEMIDLIST items = nullptr;
+    if (SUCCEEDED(::SHGetSpecialFolderLocation(nullptr, csidl, &items))) {
+        ::SHGetPathFromIDListW(items, folder);
+        allocator->Free(items);
+    }
+    allocator->Release();
+}
+
+// Shell links ----------------------------------------------------------------------
+
+// Writes the link file linkPath with the given properties; a null working
+// folder or icon path sets none. Returns the result of saving the link, or
+// of the first step that failed.
+HRESULT WriteShellLink(const wchar_t* linkPath, const wchar_t* targetPath, const wchar_t* description,
+                       const wchar_t* arguments, const wchar_t* workingFolder, const wchar_t* iconPath,
+                       int iconIndex, int showCommand) {
+    IShellLinkW* link = nullptr;
+    HRESULT result = ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                        reinterpret_cast<void**>(&link));
+    if (FAILED(result)) return result;
+    IPersistFile* file = nullptr;
+    result = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+    if (FAILED(result)) {
+        link->Release();
+        return result;
+    }
+    link->SetPath(targetPath);
+    link->SetDescription(description);
+    link->SetArguments(arguments);
+    // A new link has neither; leaving them unset is "none".
+    if (workingFolder != nullptr) link->SetWorkingDirectory(workingFolder);
+    if (iconPath != nullptr) link->SetIconLocation(iconPath, iconIndex);
+    link->SetShowCmd(showCommand);
+    result = file->Save(linkPath, TRUE);
+    file->Release();
+    link->Release();
+    return result;
+}
+
+// text, or nullptr for none, as UTF-16 in wide. Returns 0 when text is not
+// valid Shift_JIS.
+int OptionalToWide(const char* text, std::wstring* wide) {
+    return text == nullptr || Cp932ToWide(text, wide);
+}
+
+}  // namespace
+
+int OsGetProgramsFolder(char* path, size_t capacity) {
+    if (capacity == 0) return 0;
+    path[0] = '\0';
+    wchar_t folder[MAX_PATH] = {};
+    GetSpecialFolder(CSIDL_PROGRAMS, folder);
+    // A folder with characters Shift_JIS lacks cannot be joined with the
+    // script's names.
+    std::string cp932;
+    if (folder[0] == L'\0' || !WideToCp932(folder, &cp932)) return 0;
+    if (CopyText(path, capacity, cp932.c_str())) return 1;
+    path[0] = '\0';
+    return 0;
+}
+
+int OsWriteShellLink(const char* linkPath, const ShellLinkProperties& link) {
+    std::wstring path, target, description, arguments, workingFolder, icon;
+    if (!Cp932ToWide(linkPath, &path) || !Cp932ToWide(link.targetPath, &target) ||
+        !Cp932ToWide(link.description, &description) || !Cp932ToWide(link.arguments, &arguments) ||
+        !OptionalToWide(link.workingFolder, &workingFolder) || !OptionalToWide(link.iconPath, &icon))
+        return 0;
+    // Also S_FALSE, COM already initialised on this thread, is balanced by
+    // one CoUninitialize.
+    if (FAILED(::CoInitialize(nullptr))) return 0;
+    const HRESULT saved = WriteShellLink(path.c_str(), target.c_str(), description.c_str(), arguments.c_str(),
+                                         link.workingFolder != nullptr ? workingFolder.c_str() : nullptr,
+                                         link.iconPath != nullptr ? icon.c_str() : nullptr, link.iconIndex,
+                                         link.showCommand);
+    ::CoUninitialize();
+    return SUCCEEDED(saved) ? 1 : 0;
+}
