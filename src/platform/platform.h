@@ -22,7 +22,7 @@ struct PlatformFile;
 // Opens an existing file for reading only, never creating it. Others may read
 // it meanwhile but not write it; access is announced as sequential. A relative
 // path resolves against the current directory. nullptr when it cannot be
-// opened.
+// opened, or is no plain file (a folder, a device, a pipe).
 PlatformFile* OsOpenForReading(const char* path);
 
 // Creates the file, or empties it when it exists, and opens it for writing.
@@ -32,7 +32,7 @@ PlatformFile* OsCreateForWriting(const char* path);
 
 // Opens an existing file for writing, never creating it and never emptying
 // it. While it is open, others may write but not read it. nullptr when it
-// cannot be opened (missing, a folder, refused).
+// cannot be opened (missing, refused) or is no plain file.
 PlatformFile* OsOpenExistingForWriting(const char* path);
 
 // The file's length in bytes. Returns 1, or 0 when it cannot be told.

@@ -11,6 +11,10 @@
 #include "platform/platform.h"
 #include "test_support.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 // Sources are compiled with a CP932 execution charset: 表 is 0x95 0x5C and
 // ソ is 0x83 0x5C, both with a '\' as their second byte.
 
@@ -43,6 +47,12 @@ TEST_F(PlatformFilesTest, WhatCannotBeOpened) {
     EXPECT_EQ(OsOpenForReading("folder"), nullptr) << "a folder is no file to read";
     EXPECT_EQ(OsCreateForWriting("no-such-folder\\f.txt"), nullptr) << "folders are never created";
     EXPECT_EQ(OsOpenForReading("\x81"), nullptr) << "a broken Shift_JIS name";
+#ifndef _WIN32
+    // A pipe named like a save or a patched file must not hang the update.
+    ASSERT_EQ(mkfifo(NativeTestPath("pipe").c_str(), 0600), 0);
+    EXPECT_EQ(OsOpenForReading("pipe"), nullptr);
+    EXPECT_EQ(OsOpenExistingForWriting("pipe"), nullptr);
+#endif
 }
 
 TEST_F(PlatformFilesTest, ShiftJisNamesReachTheFileSystemWhole) {

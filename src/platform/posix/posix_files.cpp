@@ -23,19 +23,29 @@ PlatformFile* WrapDescriptor(int descriptor) {
     return file;
 }
 
+// Opens an existing regular file with flags. A folder, a device or a pipe
+// is no file of the program's: it is refused, and without blocking, which
+// opening a pipe that nobody writes would do.
+int OpenRegularFile(const std::string& native, int flags) {
+    const int descriptor = open(native.c_str(), flags | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) return -1;
+    struct stat info;
+    if (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode) ||
+        fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK) != 0) {
+        close(descriptor);
+        errno = EISDIR;
+        return -1;
+    }
+    return descriptor;
+}
+
 }  // namespace
 
 PlatformFile* OsOpenForReading(const char* path) {
     std::string native;
     if (!ToNativePath(path, &native)) return nullptr;
-    const int descriptor = open(native.c_str(), O_RDONLY | O_CLOEXEC);
+    const int descriptor = OpenRegularFile(native, O_RDONLY);
     if (descriptor < 0) return nullptr;
-    struct stat info;
-    // A folder opens for reading on POSIX but is no file to read.
-    if (fstat(descriptor, &info) != 0 || S_ISDIR(info.st_mode)) {
-        close(descriptor);
-        return nullptr;
-    }
     posix_fadvise(descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
     return WrapDescriptor(descriptor);
 }
@@ -49,8 +59,8 @@ PlatformFile* OsCreateForWriting(const char* path) {
 PlatformFile* OsOpenExistingForWriting(const char* path) {
     std::string native;
     if (!ToNativePath(path, &native)) return nullptr;
-    // Without O_CREAT nothing is created; a folder refuses O_WRONLY.
-    return WrapDescriptor(open(native.c_str(), O_WRONLY | O_CLOEXEC));
+    // Without O_CREAT nothing is created.
+    return WrapDescriptor(OpenRegularFile(native, O_WRONLY));
 }
 
 int OsFileLength(PlatformFile* file, uint64_t* length) {

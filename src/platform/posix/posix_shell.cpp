@@ -8,11 +8,8 @@
 // Linux paths, their values escaped as the desktop entry format requires.
 //
 // Divisions: the Programs folder, desktop entries.
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 #include <string>
 
@@ -112,19 +109,6 @@ int DesktopEntryText(const char* name, const ShellLinkProperties& link, std::str
     return 1;
 }
 
-int WriteWholeFile(const std::string& path, const std::string& content) {
-    const int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (descriptor < 0) return 0;
-    size_t written = 0;
-    while (written < content.size()) {
-        const ssize_t put = write(descriptor, content.data() + written, content.size() - written);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) break;
-        written += static_cast<size_t>(put);
-    }
-    return close(descriptor) == 0 && written == content.size();
-}
-
 }  // namespace
 
 int OsGetProgramsFolder(char* path, size_t capacity) {
@@ -143,8 +127,14 @@ int OsGetProgramsFolder(char* path, size_t capacity) {
 }
 
 int OsWriteShellLink(const char* linkPath, const ShellLinkProperties& link) {
-    std::string native;
     std::string text;
-    if (!ToNativePath(linkPath, &native) || !DesktopEntryText(BaseNameOf(linkPath), link, &text)) return 0;
-    return WriteWholeFile(native, text);
+    if (!DesktopEntryText(BaseNameOf(linkPath), link, &text)) return 0;
+    // Like every file the update writes, a link replaces the old one whole.
+    PlatformReplacement* replacement = OsBeginReplacement(linkPath);
+    if (replacement == nullptr) return 0;
+    if (!OsWriteFile(OsReplacementFile(replacement), text.data(), static_cast<uint32_t>(text.size()))) {
+        OsAbandonReplacement(replacement);
+        return 0;
+    }
+    return OsCommitReplacement(replacement);
 }
