@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "common/run_log.h"
 #include "convert/rule_tables.h"
 #include "convert/save_conversion.h"
 #include "package/member_reader.h"
@@ -95,8 +96,17 @@ int ListNumberedSaves(const char* folder, std::vector<SaveName>* saves) {
 void ConvertSave(const char* path) {
     OsRemoveReplacementLeftover(path);
     SaveImage image{};
-    if (!LoadWholeFile(path, &image)) return;
-    if (ConvertSaveFile(&image)) StoreWholeFile(path, image.bytes.get(), image.length);
+    if (!LoadWholeFile(path, &image)) {
+        LogEvent("save %s skipped: it cannot be read whole", path);
+        return;
+    }
+    if (!ConvertSaveFile(&image)) {
+        LogEvent("save %s unchanged", path);
+    } else if (StoreWholeFile(path, image.bytes.get(), image.length)) {
+        LogEvent("save %s converted (%u bytes)", path, image.length);
+    } else {
+        LogEvent("save %s converted but not written", path);
+    }
 }
 
 }  // namespace
@@ -104,13 +114,17 @@ void ConvertSave(const char* path) {
 void LocateSaveFolder(const char* installFolder, char (&saveFolder)[kPathFieldSize]) {
     char iniPath[kPathFieldSize];
     if (JoinPath(iniPath, sizeof iniPath, installFolder, kInstallIniName) &&
-        ReadSaveFolderSetting(iniPath, saveFolder))
+        ReadSaveFolderSetting(iniPath, saveFolder)) {
+        LogEvent("save folder %s, from %s", saveFolder, iniPath);
         return;
+    }
     JoinPath(saveFolder, sizeof saveFolder, installFolder, kDefaultSaveFolderName);
+    LogEvent("save folder %s", saveFolder);
 }
 
 void ResetSaveData(const char* saveFolder) {
     if (saveFolder[0] == '\0') return;
+    LogEvent("save data of %s removed", saveFolder);
     for (const char* name : kSystemSaveNames) DeleteInFolder(saveFolder, name);
     for (unsigned number = 0; number < kNumberedSaveCount; ++number) {
         char name[kSaveNameSize];
@@ -124,10 +138,14 @@ void ResetSaveData(const char* saveFolder) {
 void SweepSaveFolder(const char* saveFolder) {
     if (g_convertRuleTable.count == 0 || saveFolder[0] == '\0') return;
     std::vector<SaveName> saves;
-    if (!ListNumberedSaves(saveFolder, &saves)) return;
-    for (const SaveName& save : saves) {
+    if (!ListNumberedSaves(saveFolder, &saves)) {
+        LogEvent("save folder %s cannot be listed", saveFolder);
+        return;
+    }
+    for (size_t i = 0; i < saves.size(); ++i) {
+        ReportProgress(saves[i].text, i, saves.size());
         char path[kPathFieldSize];
-        if (JoinPath(path, sizeof path, saveFolder, save.text)) ConvertSave(path);
+        if (JoinPath(path, sizeof path, saveFolder, saves[i].text)) ConvertSave(path);
     }
 }
 

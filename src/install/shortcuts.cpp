@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/run_log.h"
 #include "common/sjis_text.h"
 #include "platform/platform.h"
 #include "script/update_plan.h"
@@ -64,9 +65,12 @@ int BuildShortcutPaths(const ShortcutEntry& entry, const char* installFolder, co
 
 int MakeShortcut(const ShortcutEntry& entry, const char* installFolder, const char* brandMenuFolder,
                  const char* gameMenuFolder) {
-    if (entry.linkName[0] == '\0') return 0;
     ShortcutPaths paths;
-    if (!BuildShortcutPaths(entry, installFolder, brandMenuFolder, gameMenuFolder, &paths)) return 0;
+    if (entry.linkName[0] == '\0' ||
+        !BuildShortcutPaths(entry, installFolder, brandMenuFolder, gameMenuFolder, &paths)) {
+        LogEvent("shortcut %s skipped: no name, no Programs folder, or a path too long", entry.linkName);
+        return 0;
+    }
     OsCreateFolder(paths.brandFolder);
     OsCreateFolder(paths.menuFolder);
     ShellLinkProperties link{};
@@ -77,7 +81,9 @@ int MakeShortcut(const ShortcutEntry& entry, const char* installFolder, const ch
     link.iconPath = paths.icon[0] != '\0' ? paths.icon : nullptr;
     link.iconIndex = 0;
     link.showCommand = kShowNormal;
-    return OsWriteShellLink(paths.link, link);
+    const int written = OsWriteShellLink(paths.link, link);
+    LogEvent("shortcut %s -> %s%s", paths.link, paths.target, written ? "" : ": not written");
+    return written;
 }
 
 void CreateShortcuts(const char* installFolder, const char* brandMenuFolder, const char* gameMenuFolder) {

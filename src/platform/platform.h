@@ -143,6 +143,12 @@ void OsCloseFolderListing(PlatformFolderListing* listing);
 
 // Process ---------------------------------------------------------------------
 
+// The system's description of the error that the last failed operation of
+// this thread left (errno, GetLastError), for a person to read: Shift_JIS,
+// with '?' for characters it lacks, and the error's number. Call it right
+// after the failure, before any other operation.
+void OsDescribeLastError(char* text, size_t capacity);
+
 // The running program's module, handed on to the dialog; nullptr where the
 // platform needs none.
 struct PlatformModule;

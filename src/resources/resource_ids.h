@@ -8,6 +8,8 @@
 #define IDC_INSTALL_FOLDER 1001     // install folder
 #define IDC_UPDATE_SENTENCE 1002    // what the update does
 #define IDC_SAVE_NOTE 1003          // whether save data carries over
+#define IDC_PROGRESS 1004           // progress bar of the running update
+#define IDC_PROGRESS_FILE 1005      // the file the running update works on
 
 #ifndef IDC_STATIC
 #define IDC_STATIC (-1)             // labels and frames nobody addresses

@@ -2,11 +2,14 @@
 // directive handler, or to the rule parser for ConvertFile and ConvertSave.
 #include "script/script_loader.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <memory>
 #include <new>
 
+#include "common/run_log.h"
+#include "common/sjis_text.h"
 #include "convert/rule_statements.h"
 #include "convert/rule_tables.h"
 #include "package/member_reader.h"
@@ -227,11 +230,33 @@ int LoadUpdateScript(const char* scriptPath) {
     return LoadUpdateScriptFrom(scriptPath, nullptr);
 }
 
+namespace {
+
+// Keeps the statement that failed the load.
+void NoteFailedStatement(void* context, const ScriptStatementNote& note) {
+    if (note.outcome != kStatementFailed && note.outcome != kStatementZeroByte) return;
+    auto* failure = static_cast<ScriptLoadFailure*>(context);
+    failure->line = note.line;
+    const size_t lineLength = std::strcspn(note.statement, "\r\n");
+    const size_t length = FitToCharBoundary(note.statement, std::min(lineLength, sizeof failure->statement - 1));
+    std::memcpy(failure->statement, note.statement, length);
+    failure->statement[length] = '\0';
+}
+
+}  // namespace
+
+int LoadUpdateScriptNoting(const char* scriptPath, ScriptLoadFailure* failure) {
+    const ScriptLoadObserver observer{NoteFailedStatement, failure};
+    return LoadUpdateScriptFrom(scriptPath, &observer);
+}
+
 int LoadUpdateScriptFrom(const char* scriptPath, const ScriptLoadObserver* observer) {
     ClearUpdatePlan();
     PackageMember* member = OpenMember(scriptPath, kPackageFileName);
     if (member == nullptr) return kScriptNotFound;
     const uint32_t length = MemberSize(member);
+    LogEvent("%s: %u bytes, %s %s", scriptPath, length, member->kind == kMemberLoose ? "loose, not from" : "from",
+             kPackageFileName);
     std::unique_ptr<char[]> text = AllocateScriptText(length);
     if (!text) {
         CloseMember(member);

@@ -54,6 +54,15 @@ struct ScriptLoadObserver {
     void* context;
 };
 
+// Where a load that ended with kScriptMalformed failed.
+struct ScriptLoadFailure {
+    uint32_t line;        // line of the failing statement, from 1
+    char statement[128];  // its first line, cut at a character boundary
+};
+
+// LoadUpdateScript, filling *failure when the result is kScriptMalformed.
+int LoadUpdateScriptNoting(const char* scriptPath, ScriptLoadFailure* failure);
+
 // LoadUpdateScript, telling observer (if not nullptr) about every statement.
 int LoadUpdateScriptFrom(const char* scriptPath, const ScriptLoadObserver* observer);
 

@@ -21,6 +21,7 @@ int RunApplySequence(PlatformWindow* dialog) {
     InstallState& state = g_installState;
     const char* installFolder = state.installFolder;
     if (!ApplyCopyList(dialog, installFolder)) {
+        state.applyFailed = 1;
         OsShowMessage(dialog, state.caption, kCopyFailedMessage);
         return 0;
     }

@@ -17,6 +17,7 @@ struct InstallState {
     uint32_t addContents;                // registry value AddContents; non-zero: add-contents edition
     char caption[kPathFieldSize];        // title of the dialog and every message box
     char targetVersionText[kVersionTextFieldSize];  // the chosen NewVersion as "Ver.1.02"
+    uint32_t applyFailed;                // non-zero: the apply sequence ran and its copy step failed
 };
 
 inline InstallState g_installState;

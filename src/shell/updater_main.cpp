@@ -2,11 +2,15 @@
 
 #include <cstring>
 
+#include "common/run_log.h"
 #include "common/sjis_text.h"
+#include "convert/rule_tables.h"
+#include "package/package_format.h"
 #include "platform/platform.h"
 #include "script/script_loader.h"
 #include "script/update_plan.h"
 #include "shell/apply_sequence.h"
+#include "shell/exit_status.h"
 #include "shell/install_state.h"
 #include "shell/shell_texts.h"
 #include "shell/version_gate.h"
@@ -30,7 +34,12 @@ int EnterProgramFolder(InstallState& state) {
 // names a non-empty install folder.
 int ReadInstallState(InstallState& state, const char* subkey) {
     PlatformRegistryKey* key = OsOpenRegistryKey(subkey);
-    if (key == nullptr) return 0;
+    if (key == nullptr) {
+        char reason[kMessageSize];
+        OsDescribeLastError(reason, sizeof reason);
+        LogDiagnostic("registry key HKEY_CURRENT_USER\\%s cannot be opened: %s", subkey, reason);
+        return 0;
+    }
     std::memset(state.installFolder, 0, sizeof state.installFolder);
     const int installed = OsQueryRegistryText(key, kInstallFolderValue, state.installFolder,
                                               sizeof state.installFolder) &&
@@ -42,6 +51,12 @@ int ReadInstallState(InstallState& state, const char* subkey) {
         if (!OsQueryRegistryNumber(key, kAddContentsValue, &state.addContents)) {
             state.addContents = 0;
         }
+        LogEvent("registry: InstallFolder \"%s\", Version %u, AddContents %u", state.installFolder,
+                 state.installedVersion, state.addContents);
+    } else {
+        LogDiagnostic("registry key HKEY_CURRENT_USER\\%s has no InstallFolder text (or an empty one, or "
+                      "one longer than 259 bytes)",
+                      subkey);
     }
     OsCloseRegistryKey(key);
     return installed;
@@ -53,9 +68,33 @@ int ReadInstallState(InstallState& state, const char* subkey) {
 int RecordInstalledVersion(const char* subkey, VersionNumber version) {
     PlatformRegistryKey* key = OsOpenRegistryKey(subkey);
     const int recorded = key != nullptr && OsSetRegistryBinaryNumber(key, kVersionValue, version);
+    if (!recorded) {
+        char reason[kMessageSize];
+        OsDescribeLastError(reason, sizeof reason);
+        LogDiagnostic("Version %u cannot be recorded in HKEY_CURRENT_USER\\%s: %s", version, subkey, reason);
+    }
     OsCloseRegistryKey(key);
     if (!recorded) OsShowMessage(nullptr, g_installState.caption, kRegistryErrorMessage);
+    if (recorded) LogEvent("registry: Version %u recorded", version);
     return recorded;
+}
+
+// Tells why the script did not load: which file, and the cause.
+void DiagnoseScriptLoad(int result, const char* scriptPath, const ScriptLoadFailure& failure) {
+    switch (result) {
+    case kScriptNotFound:
+        LogDiagnostic("%s: found neither beside the updater nor in %s there", scriptPath, kPackageFileName);
+        break;
+    case kScriptNoMemory:
+        LogDiagnostic("%s: no memory for the script", scriptPath);
+        break;
+    case kScriptUnreadable:
+        LogDiagnostic("%s: cannot be read whole", scriptPath);
+        break;
+    case kScriptMalformed:
+        LogDiagnostic("%s(%u): malformed statement: %s", kScriptFileName, failure.line, failure.statement);
+        break;
+    }
 }
 
 // Shows the confirmation dialog with its run-time texts. Returns its result:
@@ -75,23 +114,39 @@ int ConfirmAndApply(PlatformModule* module, const InstallState& state,
     return OsRunUpdateDialog(module, state.caption, controlTexts, RunApplySequence);
 }
 
-// Everything after the mutex is taken. Returns 1 when the update was applied
-// and recorded.
+// Loads the script of the program's folder, telling the log what came of it.
+// Returns a ScriptLoadResult.
+int LoadScriptOfProgramFolder(InstallState& state) {
+    char scriptPath[kPathFieldSize];
+    // A script path that would not fit is no script the program can find.
+    if (!EnterProgramFolder(state) ||
+        !FormatText(scriptPath, sizeof scriptPath, "%s%s", state.programFolder, kScriptFileName)) {
+        LogDiagnostic("the program's folder cannot be told or entered: %s", state.programFolder);
+        return kScriptNotFound;
+    }
+    LogEvent("program folder: %s", state.programFolder);
+    ScriptLoadFailure failure{};
+    const int result = LoadUpdateScriptNoting(scriptPath, &failure);
+    if (result == kScriptLoaded) {
+        LogEvent("script loaded: %s; %u copies, %u deletes, %u renames, %u shortcuts, %u patches, %u save rules",
+                 g_settings.appTitle, g_copyTable.count, g_deleteTable.count, g_renameTable.count,
+                 g_shortcutTable.count, g_filePatchTable.count, g_convertRuleTable.count);
+    } else {
+        DiagnoseScriptLoad(result, scriptPath, failure);
+    }
+    return result;
+}
+
+// Everything after the mutex is taken. Returns an UpdaterExitStatus.
 int RunGuarded(PlatformModule* module) {
     InstallState& state = g_installState;
     char message[kMessageSize];
     CopyText(state.caption, kUpdaterCaption);
 
-    char scriptPath[kPathFieldSize];
-    int loadResult = kScriptNotFound;
-    // A script path that would not fit is no script the program can find.
-    if (EnterProgramFolder(state) &&
-        FormatText(scriptPath, sizeof scriptPath, "%s%s", state.programFolder, kScriptFileName)) {
-        loadResult = LoadUpdateScript(scriptPath);
-    }
+    const int loadResult = LoadScriptOfProgramFolder(state);
     if (loadResult != kScriptLoaded) {
         OsShowMessage(nullptr, state.caption, ScriptLoadMessage(loadResult));
-        return 0;
+        return kExitScriptNotLoaded;
     }
 
     FormatTitledCaption(state.caption, g_settings.appTitle);
@@ -99,29 +154,42 @@ int RunGuarded(PlatformModule* module) {
     if (!ReadInstallState(state, g_settings.registrySubkey)) {
         FormatNotInstalledMessage(message, g_settings.appTitle);
         OsShowMessage(nullptr, state.caption, message);
-        return 0;
+        return kExitNotInstalled;
     }
 
     const EditionVersions versions = ChooseEditionVersions(g_settings, state.addContents);
     FormatTargetVersionText(state.targetVersionText, versions.newVersion);
+    LogEvent("edition: %s; installed %u, NewVersion %u, SupportVersion %u, SaveVersion %u",
+             state.addContents != 0 ? "add-contents" : "standard", state.installedVersion, versions.newVersion,
+             versions.supportVersion, versions.saveVersion);
     int applyAgainAnswer = 1;
     if (AsksApplyAgain(state.installedVersion, versions.newVersion)) {
         applyAgainAnswer = OsAskOkCancel(state.caption, kApplyAgainQuestion);
+        LogEvent("already applied; apply again: %s", applyAgainAnswer ? "OK" : "Cancel");
     }
     switch (DecideVersionGate(state.installedVersion, versions, applyAgainAnswer)) {
     case kGateDeclined:
-        return 0;
+        return kExitCancelled;
     case kGateTooOld:
+        LogDiagnostic("installed version %u is below SupportVersion %u", state.installedVersion,
+                      versions.supportVersion);
         FormatTooOldMessage(message, versions.supportVersion);
         OsShowMessage(nullptr, state.caption, message);
-        return 0;
+        return kExitTooOld;
     case kGateOpenDialog:
         break;
     }
 
-    if (ConfirmAndApply(module, state, versions) != 1) return 0;
+    state.applyFailed = 0;
+    const int applied = ConfirmAndApply(module, state, versions);
+    if (applied != 1) {
+        if (state.applyFailed) return kExitWriteFailed;
+        LogEvent("dialog: ended without applying");
+        return kExitCancelled;
+    }
     state.installedVersion = versions.newVersion;
-    return RecordInstalledVersion(g_settings.registrySubkey, versions.newVersion);
+    return RecordInstalledVersion(g_settings.registrySubkey, versions.newVersion) ? kExitApplied
+                                                                                   : kExitNotRecorded;
 }
 
 }  // namespace
@@ -137,13 +205,28 @@ int GetProgramFolder(char (&folder)[kPathFieldSize]) {
 
 int RunUpdater(PlatformModule* module) {
     PlatformMutex* mutex = nullptr;
-    if (!OsTakeInstanceMutex(kInstanceMutexName, &mutex)) return 0;
-    const int recorded = RunGuarded(module);
-    OsReleaseInstanceMutex(mutex);
-    return recorded;
+    int status = kExitAlreadyRunning;
+    if (OsTakeInstanceMutex(kInstanceMutexName, &mutex)) {
+        status = RunGuarded(module);
+        OsReleaseInstanceMutex(mutex);
+    } else {
+        LogDiagnostic("another updater is running");
+    }
+    LogEvent("outcome: %s, exit status %d", ExitStatusName(status), status);
+    return status;
 }
 
-int UpdaterMain(PlatformModule* module) {
-    RunUpdater(module);
-    return 0;
+const char* ExitStatusName(int status) {
+    switch (status) {
+    case kExitApplied: return "applied";
+    case kExitCancelled: return "cancelled";
+    case kExitUsage: return "wrong usage";
+    case kExitAlreadyRunning: return "another updater is running";
+    case kExitScriptNotLoaded: return "script not loaded";
+    case kExitNotInstalled: return "game not installed";
+    case kExitTooOld: return "installed version too old";
+    case kExitWriteFailed: return "a file could not be written";
+    case kExitNotRecorded: return "version not recorded";
+    default: return "unknown";
+    }
 }

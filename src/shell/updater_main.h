@@ -10,12 +10,8 @@ struct PlatformModule;
 // '\'. Returns 1, or 0 when the path cannot be told or does not fit.
 int GetProgramFolder(char (&folder)[kPathFieldSize]);
 
-// Runs the updater once. module is handed on to the dialog. Returns 1 when
-// the update was applied and the new version recorded in the registry, 0
-// for every other outcome (another instance running, a refusal, a cancelled
-// or failed update, a registry error).
+// Runs the updater once. module is handed on to the dialog. Returns what the
+// run came to, an UpdaterExitStatus: kExitApplied when the update was applied
+// and the new version recorded in the registry. Every step goes to the log,
+// and every failure gets a diagnostic line with its cause (run_log.h).
 int RunUpdater(PlatformModule* module);
-
-// The program's entry as the Windows program runs it: RunUpdater, then 0
-// whatever the outcome.
-int UpdaterMain(PlatformModule* module);

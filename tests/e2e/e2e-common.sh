@@ -131,17 +131,26 @@ installed_registry() {
 }
 
 # Runs the updater with the given arguments and no terminal; keeps its
-# output in $output and its exit status in $status.
+# standard output in $output, its standard error in $errors and its exit
+# status in $status.
 run_updater() {
     set +e
-    output=$("$dist/updater" "$@" </dev/null 2>&1)
+    output=$("$dist/updater" "$@" </dev/null 2>"$work/errors")
     status=$?
     set -e
+    errors=$(cat "$work/errors")
+}
+
+# The diagnostic lines on standard error hold the given text.
+expect_diagnostic() {
+    grep -qF -- "$1" <<<"$errors" || fail "no diagnostic $1; standard error:
+$errors"
 }
 
 expect_status() {
     [ "$status" -eq "$1" ] || fail "exit status $status, expected $1; output:
-$output"
+$output
+$errors"
 }
 
 expect_registry_untouched() {

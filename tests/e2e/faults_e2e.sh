@@ -138,7 +138,8 @@ full-disk)
     installed_registry '"Version"=dword:000003e8'
     free_before=$(df --output=avail "$game" | tail -1)
     run_updater --yes
-    expect_status 1
+    expect_status 7
+    expect_diagnostic "big.dat: No space left on device"
     [[ $output == *'ファイルが書き込めません。[big.dat]'* ]] || fail "no message for big.dat: $output"
     [[ $output == *"$general_failure"* ]] || fail "no general failure message: $output"
     checksums "$game" | diff "$work/old.md5" - >&2 || fail "the install folder changed"

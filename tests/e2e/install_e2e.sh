@@ -79,7 +79,8 @@ no-copy-lines)
         'Shortcut = ソフト情報.lnk, 白銀の庭の更新内容, ソフト情報.txt, , , ""'
     installed_registry '"Version"=dword:000003e8'
     run_updater --yes
-    expect_status 1
+    expect_status 7
+    expect_diagnostic "the script has no CopyFile line"
     expect_message "[$caption]" "$general_failure"
     diff -r "$examples/install" "$game" >/dev/null || fail "the install folder changed"
     [ ! -e "$XDG_DATA_HOME" ] || fail "a shortcut was made: $(menu_files)"

@@ -68,7 +68,8 @@ script-missing)
     pack_update other.txt
     installed_registry '"Version"=dword:000003e8'
     run_updater --yes
-    expect_status 1
+    expect_status 4
+    expect_diagnostic "Update.ini: found neither beside the updater nor in UpdateData.dat"
     expect_output '[アップデータ]' '設定ファイルが見つかりません。処理を中断します。'
     expect_registry_untouched
     ;;
@@ -76,7 +77,8 @@ script-malformed)
     standard_update 'AppTitle'
     installed_registry '"Version"=dword:000003e8'
     run_updater --yes
-    expect_status 1
+    expect_status 4
+    expect_diagnostic "Update.ini(7): malformed statement: AppTitle"
     expect_output '[アップデータ]' '設定ファイルにエラーがありました。処理を中断します。'
     expect_registry_untouched
     ;;
@@ -85,20 +87,23 @@ not-installed)
     # The key is there, but names no install folder.
     make_registry '"Version"=dword:000003e8'
     run_updater --yes
-    expect_status 1
+    expect_status 5
+    expect_diagnostic "has no InstallFolder"
     expect_output "[$caption]" \
         "『${title}』がインストールされていません。インストールが終了してから再度アップデートを行って下さいませ。"
     expect_registry_untouched
     rm "$UPDATER_REGISTRY"
     run_updater --yes
-    expect_status 1
+    expect_status 5
+    expect_diagnostic "registry.reg: No such file or directory"
     [ ! -e "$UPDATER_REGISTRY" ] || fail "a registry file was made"
     ;;
 too-old)
     standard_update 'NewVersion = 1020, 1020' 'SupportVersion = 1015, 1015' 'SaveVersion = 1000, 1000'
     installed_registry '"Version"=dword:000003e8'
     run_updater --yes
-    expect_status 1
+    expect_status 6
+    expect_diagnostic "installed version 1000 is below SupportVersion 1015"
     expect_output "[$caption]" 'このパッチを適用する前に Ver.1.01 以降にアップデートを行って下さい。'
     expect_registry_untouched
     ;;
@@ -151,10 +156,12 @@ version-unrecorded)
     standard_update
     installed_registry '"Version"=dword:000003e8' "; $(printf '%02000d' 0)"
     set +e
-    output=$( (trap '' XFSZ && ulimit -f 1 && exec "$dist/updater" --yes) </dev/null 2>&1)
+    output=$( (trap '' XFSZ && ulimit -f 1 && exec "$dist/updater" --yes) </dev/null 2>"$work/errors")
     status=$?
     set -e
-    expect_status 1
+    errors=$(cat "$work/errors")
+    expect_status 8
+    expect_diagnostic "Version 1020 cannot be recorded"
     expect_output "$(dialog_lines 1.000 Ver.1.02 "$removal_note")" "$question yes" "[$caption]" "$completed" \
         "[$caption]" 'レジストリエラー'
     expect_registry_untouched
@@ -175,8 +182,9 @@ second-instance)
     done
     grep -q '適用しますか' "$work/first.out" || fail "the first instance asks nothing: $(cat "$work/first.out")"
     run_updater --yes
-    expect_status 1
+    expect_status 3
     expect_output ''
+    expect_diagnostic "another updater is running"
     expect_registry_untouched
     printf 'y\n' >&3
     exec 3>&-
@@ -204,7 +212,7 @@ check)
     expect_status 2
     run_updater --check "$work/missing"
     expect_status 2
-    grep -qF "$work/missing: the folder cannot be entered" <<<"$output" || fail "no folder named: $output"
+    grep -qF "$work/missing: the folder cannot be entered" <<<"$errors" || fail "no folder named: $errors"
     ;;
 command-line)
     run_updater --help

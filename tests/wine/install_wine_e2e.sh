@@ -124,7 +124,8 @@ held-destination)
         kill -0 "$holder" 2>/dev/null || fail "the file cannot be held: $(cat "$work/hold.out")"
         sleep 0.1
     done
-    apply message 'エラー' 'ファイルが書き込めません。[data\script.dat]' ok message "$caption" "$general_failure" ok
+    apply message 'エラー' 'ファイルが書き込めません。[data\script.dat]' ok message "$caption" "$general_failure" ok \
+        exit 7
     expect_files config.txt=config.txt data/script.dat=- data/old_patch.dat=- data/system.dat=-
     expect_missing bgm/title2.dat
     [ -z "$(menu_files)" ] || fail "a shortcut was made: $(menu_files)"
@@ -152,7 +153,8 @@ full-disk)
     pack_update
     before=$(version_value)
     drive dialog "$caption" 1.000 'T:\ゲーム' '『白銀の庭』 を Ver.1.02 にアップデートします。' "$carry_note" apply \
-        message 'エラー' 'ファイルが書き込めません。[data\script.dat]' ok message "$caption" "$general_failure" ok
+        message 'エラー' 'ファイルが書き込めません。[data\script.dat]' ok message "$caption" "$general_failure" ok \
+        exit 7
     diff -r "$examples/install" "$game" >&2 || fail "the install folder changed"
     [ "$(version_value)" = "$before" ] || fail "Version changed to $(version_value)"
     ;;

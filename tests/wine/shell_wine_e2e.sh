@@ -39,12 +39,12 @@ script-missing)
     pack_update other.txt
     installed
     remember_registry
-    drive message 'アップデータ' '設定ファイルが見つかりません。処理を中断します。' ok
+    drive exit 4 message 'アップデータ' '設定ファイルが見つかりません。処理を中断します。' ok
     expect_registry_untouched
     ;;
 not-installed)
     standard_update
-    drive message "$caption" \
+    drive exit 5 message "$caption" \
         "『${title}』がインストールされていません。インストールが終了してから再度アップデートを行って下さいませ。" ok
     [ -z "$(export_key)" ] || fail "the key was made"
     ;;
@@ -53,7 +53,7 @@ too-old)
     installed
     set_value Version REG_BINARY e8030000
     remember_registry
-    drive message "$caption" 'このパッチを適用する前に Ver.1.01 以降にアップデートを行って下さい。' ok
+    drive exit 6 message "$caption" 'このパッチを適用する前に Ver.1.01 以降にアップデートを行って下さい。' ok
     expect_registry_untouched
     ;;
 applied-cancel)
@@ -61,7 +61,7 @@ applied-cancel)
     installed
     set_value Version REG_BINARY fc030000
     remember_registry
-    drive message "$caption" "$question" cancel
+    drive exit 1 message "$caption" "$question" cancel
     expect_registry_untouched
     ;;
 applied-ok)
@@ -92,7 +92,7 @@ dialog-end)
     installed
     set_value Version REG_BINARY f2030000
     remember_registry
-    drive dialog "$caption" 1.010 "$game_windows" "『${title}』 を Ver.1.02 にアップデートします。" "$carry_note" end
+    drive dialog "$caption" 1.010 "$game_windows" "『${title}』 を Ver.1.02 にアップデートします。" "$carry_note" end exit 1
     expect_registry_untouched
     ;;
 dialog-close)
@@ -100,7 +100,7 @@ dialog-close)
     installed
     set_value Version REG_BINARY f2030000
     remember_registry
-    drive dialog "$caption" 1.010 "$game_windows" "『${title}』 を Ver.1.02 にアップデートします。" "$carry_note" close
+    drive dialog "$caption" 1.010 "$game_windows" "『${title}』 を Ver.1.02 にアップデートします。" "$carry_note" close exit 1
     expect_registry_untouched
     ;;
 add-contents)

@@ -9,7 +9,7 @@
 //       texts of controls 1000 to 1003, then presses apply or end, or sends
 //       the close command
 //   second-instance
-//       starts the program once more; it must exit with 0 and show no
+//       starts the program once more; it must exit with 3 and show no
 //       window meanwhile
 //   code-page NUMBER
 //       the ANSI code page in effect must be NUMBER (932 Japanese, 1252 not)
@@ -17,16 +17,24 @@
 //       waits for the confirmation dialog, prints its screen rectangle as
 //       "rectangle LEFT TOP WIDTH HEIGHT" and ends the driver at once,
 //       leaving the program running (for a picture of the dialog)
+//   responsive
+//       after apply: until a message box appears, keeps sending the dialog
+//       messages, each of which must be answered within two seconds, and
+//       reads its progress bar, which must move, while both buttons are
+//       disabled
+//   exit NUMBER
+//       the program must end with NUMBER instead of 0
 //
-// and finally waits for the program to exit with 0. Texts are compared as
-// UTF-16. Prints what it sees as UTF-8 and exits with 0 when every step
-// matched, 1 otherwise (ending the program if it still runs), 2 on a bad
-// command line.
+// and finally waits for the program to exit with 0 (or the given number).
+// Texts are compared as UTF-16. Prints what it sees as UTF-8 and exits with 0
+// when every step matched, 1 otherwise (ending the program if it still
+// runs), 2 on a bad command line.
 //
 //   updater_driver PROGRAM STEP...
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -41,6 +49,11 @@ constexpr DWORD kPollMs = 30;
 constexpr int kFirstTextControl = 1000;
 constexpr int kTextControlCount = 4;
 constexpr int kMessageTextControl = 0xFFFF;
+constexpr int kProgressControl = 1004;
+constexpr UINT kAnswerTimeoutMs = 2000;
+
+// The confirmation dialog, once a dialog step found it.
+HWND g_dialog = nullptr;
 
 std::string Utf8(const std::wstring& text) {
     const int needed = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
@@ -147,8 +160,8 @@ bool StartProgram(const wchar_t* program, PROCESS_INFORMATION* process) {
     return true;
 }
 
-// Waits for the process to end with exit code 0.
-bool EndsWithZero(const PROCESS_INFORMATION& process, const char* what) {
+// Waits for the process to end with exit code expected.
+bool EndsWith(const PROCESS_INFORMATION& process, const char* what, DWORD expected) {
     if (::WaitForSingleObject(process.hProcess, kPatienceMs) != WAIT_OBJECT_0) {
         std::printf("%s did not end\n", what);
         return false;
@@ -156,7 +169,7 @@ bool EndsWithZero(const PROCESS_INFORMATION& process, const char* what) {
     DWORD code = 1;
     ::GetExitCodeProcess(process.hProcess, &code);
     std::printf("%s ended with %lu\n", what, code);
-    return code == 0;
+    return code == expected;
 }
 
 bool MessageStep(const PROCESS_INFORMATION& process, const wchar_t* caption, const wchar_t* text,
@@ -183,6 +196,7 @@ bool DialogStep(const PROCESS_INFORMATION& process, wchar_t** expected, const wc
         std::printf("no confirmation dialog appeared\n");
         return false;
     }
+    g_dialog = dialog;
     const std::wstring caption = WindowText(dialog);
     Say("dialog [%s]\n", caption);
     bool matched = Matches("dialog caption", caption, expected[0]);
@@ -217,7 +231,8 @@ bool SecondInstanceStep(const wchar_t* program) {
             break;
         }
     }
-    const bool ended = EndsWithZero(second, "the second instance");
+    // Another updater is running: exit status 3.
+    const bool ended = EndsWith(second, "the second instance", 3);
     if (!ended) ::TerminateProcess(second.hProcess, 1);
     ::CloseHandle(second.hThread);
     ::CloseHandle(second.hProcess);
@@ -235,6 +250,39 @@ bool ShowDialogStep(const PROCESS_INFORMATION& process) {
     std::printf("rectangle %ld %ld %ld %ld\n", rectangle.left, rectangle.top, rectangle.right - rectangle.left,
                 rectangle.bottom - rectangle.top);
     return true;
+}
+
+bool ResponsiveStep(const PROCESS_INFORMATION& process) {
+    if (g_dialog == nullptr) {
+        std::printf("responsive: no dialog step came before\n");
+        return false;
+    }
+    HWND progress = ::GetDlgItem(g_dialog, kProgressControl);
+    int answers = 0;
+    int moves = 0;
+    bool disabled = true;
+    DWORD_PTR last = 0;
+    for (DWORD waited = 0; waited < kPatienceMs; waited += kPollMs) {
+        if (FindProcessWindow(process.dwProcessId, false) != nullptr) break;
+        DWORD_PTR result = 0;
+        if (!::SendMessageTimeoutW(g_dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &result)) {
+            if (FindProcessWindow(process.dwProcessId, false) != nullptr) break;
+            std::printf("the dialog did not answer within %u ms\n", kAnswerTimeoutMs);
+            return false;
+        }
+        ++answers;
+        DWORD_PTR position = 0;
+        ::SendMessageTimeoutW(progress, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &position);
+        if (position != last) ++moves;
+        last = position;
+        if (FindProcessWindow(process.dwProcessId, false) == nullptr &&
+            (::IsWindowEnabled(::GetDlgItem(g_dialog, IDOK)) || ::IsWindowEnabled(::GetDlgItem(g_dialog, IDCANCEL))))
+            disabled = false;
+        ::Sleep(kPollMs / 3);
+    }
+    std::printf("the dialog answered %d times, its progress bar moved %d times\n", answers, moves);
+    if (!disabled) std::printf("a button was enabled while the update ran\n");
+    return answers > 0 && moves >= 2 && disabled;
 }
 
 bool CodePageStep(const wchar_t* number) {
@@ -257,10 +305,16 @@ int wmain(int argc, wchar_t** argv) {
     PROCESS_INFORMATION process{};
     bool started = false;
     bool passed = true;
+    DWORD expectedExit = 0;
     for (int i = 2; i < argc && passed;) {
         const std::wstring step = argv[i];
         if (step == L"code-page" && i + 1 < argc) {
             passed = CodePageStep(argv[i + 1]);
+            i += 2;
+            continue;
+        }
+        if (step == L"exit" && i + 1 < argc) {
+            expectedExit = static_cast<DWORD>(std::wcstoul(argv[i + 1], nullptr, 10));
             i += 2;
             continue;
         }
@@ -283,6 +337,9 @@ int wmain(int argc, wchar_t** argv) {
         } else if (step == L"second-instance") {
             passed = SecondInstanceStep(program);
             i += 1;
+        } else if (step == L"responsive") {
+            passed = ResponsiveStep(process);
+            i += 1;
         } else {
             if (started) ::TerminateProcess(process.hProcess, 1);
             return Usage();
@@ -292,7 +349,7 @@ int wmain(int argc, wchar_t** argv) {
         if (!StartProgram(program, &process)) return 1;
         started = true;
     }
-    passed = passed && EndsWithZero(process, "the program");
+    passed = passed && EndsWith(process, "the program", expectedExit);
     if (!passed) {
         // Whatever still shows is part of the report.
         if (HWND left = FindProcessWindow(process.dwProcessId, false)) {

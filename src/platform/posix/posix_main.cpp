@@ -1,44 +1,61 @@
 // The POSIX program: runs the updater from a terminal or a script, or checks
 // an update's script.
 //
-// Exit status of an update: 0 when it was applied and its version recorded,
-// 1 for every other outcome, 2 for a command line it does not understand.
-// --check exits with the status of the check.
+// Exit status of an update: an UpdaterExitStatus (shell/exit_status.h), the
+// same as the Windows program's. --check exits with the status of the check.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "common/run_log.h"
+#include "platform/platform.h"
 #include "platform/posix/posix_text.h"
 #include "platform/posix/posix_ui.h"
 #include "script/script_check.h"
+#include "shell/exit_status.h"
 #include "shell/updater_main.h"
 
 namespace {
 
-constexpr int kExitUsage = 2;
-
 constexpr char kUsage[] =
-    "Usage: updater [--yes]\n"
+    "Usage: updater [--yes] [--log FILE]\n"
     "       updater --check [FOLDER]\n"
-    "       updater --help\n"
+    "       updater --help | --version\n"
     "\n"
     "Applies the update beside this program (Update.ini, UpdateData.dat) to the\n"
     "installed game named in the registry file.\n"
     "\n"
-    "  --yes    answer every question with OK and apply without asking\n"
-    "  --check  load the script of FOLDER (default: this program's folder) as\n"
-    "           the update would, print the plan as JSON and change nothing\n"
-    "  --help   show this text\n"
+    "  --yes       answer every question with OK and apply without asking\n"
+    "  --log FILE  append a timestamped record of the run to FILE\n"
+    "  --check     load the script of FOLDER (default: this program's folder) as\n"
+    "              the update would, print the plan as JSON and change nothing\n"
+    "  --help      show this text\n"
+    "  --version   show the program's version\n"
     "\n"
     "Without a terminal and without --yes every question is answered Cancel.\n"
     "Registry file: $UPDATER_REGISTRY, else $XDG_CONFIG_HOME/updater/registry.reg,\n"
     "else ~/.config/updater/registry.reg.\n"
     "Shortcuts: desktop entries in $XDG_DATA_HOME/applications, else\n"
     "~/.local/share/applications.\n"
-    "Exit status: 0 when the update was applied and recorded, 1 otherwise.\n";
+    "\n"
+    "Exit status:\n"
+    "  0  applied, and the new version recorded\n"
+    "  1  cancelled (answered Cancel or 終了, or no terminal without --yes)\n"
+    "  2  wrong usage\n"
+    "  3  another updater is running\n"
+    "  4  the script (Update.ini) is not found, unreadable or malformed\n"
+    "  5  the game is not installed\n"
+    "  6  the installed version is too old for this update\n"
+    "  7  a file of the update could not be written\n"
+    "  8  applied, but the new version could not be recorded\n"
+    "With --check: 0 when the script loads, 2 when it does not.\n";
 
-int UsageError(const char* argument) {
-    std::fprintf(stderr, "updater: unknown argument: %s\n%s", argument, kUsage);
+std::FILE* g_log = nullptr;
+
+int UsageError(const char* problem, const char* argument) {
+    std::fprintf(stderr, "updater: %s: %s\n%s", problem, argument, kUsage);
     return kExitUsage;
 }
 
@@ -60,22 +77,44 @@ int CheckScriptOf(const char* folder) {
     return RunScriptCheck(cp932.c_str());
 }
 
+void WriteLogLine(const char* line) {
+    const std::string utf8 = Cp932ToUtf8Replacing(line) + "\n";
+    std::fwrite(utf8.data(), 1, utf8.size(), g_log);
+    std::fflush(g_log);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "--check") == 0) {
-        if (argc > 3) return UsageError(argv[3]);
+        if (argc > 3) return UsageError("unknown argument", argv[3]);
         return CheckScriptOf(argc == 3 ? argv[2] : nullptr);
     }
+    const char* logPath = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--yes") == 0) {
             SetPosixAnswerMode(kAnswerYes);
+        } else if (std::strcmp(argv[i], "--log") == 0 && i + 1 < argc) {
+            logPath = argv[++i];
         } else if (std::strcmp(argv[i], "--help") == 0) {
             std::fputs(kUsage, stdout);
-            return 0;
+            return kExitApplied;
+        } else if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("updater %s\n", UPDATER_VERSION);
+            return kExitApplied;
         } else {
-            return UsageError(argv[i]);
+            return UsageError("unknown argument", argv[i]);
         }
     }
-    return RunUpdater(nullptr) == 1 ? 0 : 1;
+    if (logPath != nullptr) {
+        g_log = std::fopen(logPath, "a");
+        if (g_log == nullptr) return UsageError("the log file cannot be opened", logPath);
+        SetLogFileSink(WriteLogLine);
+        LogEvent("updater %s started", UPDATER_VERSION);
+    }
+    SetDiagnosticSink(PrintDiagnosticLine);
+    if (isatty(STDERR_FILENO)) SetProgressSink(ShowProgressOnTerminal);
+    const int status = RunUpdater(nullptr);
+    if (g_log != nullptr) std::fclose(g_log);
+    return status;
 }

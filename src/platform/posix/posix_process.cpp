@@ -85,3 +85,10 @@ int OsSetCurrentFolder(const char* folder) {
     if (!ToNativePath(folder, &native)) return 0;
     return chdir(native.c_str()) == 0 ? 1 : 0;
 }
+
+void OsDescribeLastError(char* text, size_t capacity) {
+    const int error = errno;
+    std::string message;
+    if (!Utf8ToCp932(std::strerror(error), &message)) message = "unknown error";
+    FormatText(text, capacity, "%s (errno %d)", message.c_str(), error);
+}

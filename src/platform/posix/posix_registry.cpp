@@ -17,8 +17,10 @@
 #include <string_view>
 #include <vector>
 
+#include "common/run_log.h"
 #include "common/sjis_text.h"
 #include "platform/platform.h"
+#include "platform/posix/posix_text.h"
 
 struct PlatformRegistryKey {
     std::string filePath;            // the registry file, native path
@@ -327,6 +329,12 @@ std::string FileLineEnd(const std::vector<std::string>& lines) {
     return lineEnd.empty() ? "\n" : lineEnd;
 }
 
+// A native path as a text of the program, for a diagnostic line.
+std::string ForDiagnostic(const std::string& native) {
+    std::string text;
+    return Utf8ToCp932(native.c_str(), &text) ? text : native;
+}
+
 }  // namespace
 
 // The registry operations ---------------------------------------------------------
@@ -353,19 +361,30 @@ int RegistryFilePath(std::string* path) {
 
 PlatformRegistryKey* OsOpenRegistryKey(const char* subkey) {
     std::string path;
-    if (!RegistryFilePath(&path)) return nullptr;
+    if (!RegistryFilePath(&path)) {
+        LogDiagnostic("no registry file: none of UPDATER_REGISTRY, XDG_CONFIG_HOME and HOME is set");
+        errno = ENOENT;
+        return nullptr;
+    }
     // Through a symbolic link, the rewrite replaces the file it names.
     char resolved[PATH_MAX];
     if (realpath(path.c_str(), resolved) != nullptr) path = resolved;
     std::string content;
-    if (!ReadWholeFile(path, &content)) return nullptr;
+    if (!ReadWholeFile(path, &content)) {
+        const int error = errno;
+        LogDiagnostic("registry file %s: %s", ForDiagnostic(path).c_str(), std::strerror(error));
+        errno = error;
+        return nullptr;
+    }
     PlatformRegistryKey* key = new (std::nothrow) PlatformRegistryKey;
     if (key == nullptr) return nullptr;
     key->filePath = path;
     key->subkey = subkey;
     key->lines = SplitLines(content);
     if (NewValuePosition(*key) < 0) {
+        LogDiagnostic("registry file %s has no key [%s\\%s]", ForDiagnostic(path).c_str(), kRootPrefix, subkey);
         delete key;
+        errno = ENOENT;
         return nullptr;
     }
     return key;

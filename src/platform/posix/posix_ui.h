@@ -1,5 +1,8 @@
-// How the POSIX layer answers questions: on the terminal, or unattended.
+// How the POSIX layer answers questions and shows progress: on the terminal,
+// or unattended.
 #pragma once
+
+#include <cstdint>
 
 enum PosixAnswerMode {
     kAnswerOnTerminal,  // ask on the terminal; with no terminal, answer Cancel
@@ -7,11 +10,11 @@ enum PosixAnswerMode {
 };
 
 void SetPosixAnswerMode(PosixAnswerMode mode);
-PosixAnswerMode GetPosixAnswerMode();
 
-// Asks question on the terminal and reads a yes/no answer. Returns 1 for
-// yes; 0 for no, or when standard input is not a terminal or ends.
-int AskOnTerminal(const char* utf8Question);
+// A progress sink (run_log.h) that keeps one line on standard error up to
+// date: the share done and the file being written. For a terminal only.
+void ShowProgressOnTerminal(const char* name, uint64_t done, uint64_t total);
 
-// Prints a caption and a Shift_JIS text on standard output as UTF-8.
-void PrintCaptionedText(const char* caption, const char* text);
+// A diagnostic sink (run_log.h): the line on standard error, below any
+// progress line.
+void PrintDiagnosticLine(const char* line);

@@ -7,33 +7,13 @@
 
 #include <string>
 
-#include "common/sjis_text.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_text.h"
 
 namespace {
 
-constexpr wchar_t kReplacementCharacter[] = L"\xFFFD";
-
 bool IsUsable(HANDLE handle) {
     return handle != nullptr && handle != INVALID_HANDLE_VALUE;
-}
-
-// text as UTF-16. When the whole text does not convert, each character is
-// converted alone and one that does not becomes U+FFFD.
-std::wstring ToWideReplacing(const char* text) {
-    std::wstring wide;
-    if (Cp932ToWide(text, &wide)) return wide;
-    wide.clear();
-    size_t i = 0;
-    while (text[i] != '\0') {
-        const size_t width = SjisCharacterWidth(text + i);
-        const char character[3] = {text[i], width == 2 ? text[i + 1] : '\0', '\0'};
-        std::wstring converted;
-        wide += Cp932ToWide(character, &converted) ? converted : kReplacementCharacter;
-        i += width;
-    }
-    return wide;
 }
 
 // The standard handle which, after attaching to the parent's console once
@@ -70,7 +50,7 @@ void WriteAll(HANDLE handle, const char* bytes, size_t count) {
 void WriteConverted(DWORD which, const char* text) {
     const HANDLE handle = StandardHandle(which);
     if (!IsUsable(handle)) return;
-    const std::wstring wide = ToWideReplacing(text);
+    const std::wstring wide = Cp932ToWideReplacing(text);
     if (wide.empty()) return;
     DWORD mode = 0;
     if (::GetConsoleMode(handle, &mode)) {

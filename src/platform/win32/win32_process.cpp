@@ -48,3 +48,16 @@ int OsSetCurrentFolder(const char* folder) {
     if (!Cp932ToWide(folder, &wide)) return 0;
     return ::SetCurrentDirectoryW(wide.c_str()) ? 1 : 0;
 }
+
+void OsDescribeLastError(char* text, size_t capacity) {
+    const DWORD error = ::GetLastError();
+    wchar_t* message = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+        0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
+    std::wstring wide = length != 0 ? std::wstring(message, length) : std::wstring(L"unknown error");
+    if (message != nullptr) ::LocalFree(message);
+    while (!wide.empty() && (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L' ')) wide.pop_back();
+    FormatText(text, capacity, "%s (error %lu)", WideToCp932Replacing(wide.c_str()).c_str(), error);
+    ::SetLastError(error);
+}

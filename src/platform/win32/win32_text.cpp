@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "common/sjis_text.h"
+
 namespace {
 
 constexpr UINT kShiftJisCodePage = 932;
@@ -56,8 +58,32 @@ int Cp932ToWide(const char* text, std::wstring* wide) {
     return MultiByteToWide(kShiftJisCodePage, text, wide);
 }
 
+std::wstring Cp932ToWideReplacing(const char* text) {
+    std::wstring wide;
+    if (Cp932ToWide(text, &wide)) return wide;
+    wide.clear();
+    size_t i = 0;
+    while (text[i] != '\0') {
+        const size_t width = SjisCharacterWidth(text + i);
+        const char character[3] = {text[i], width == 2 ? text[i + 1] : '\0', '\0'};
+        std::wstring converted;
+        wide += Cp932ToWide(character, &converted) ? converted : std::wstring(1, L'\xFFFD');
+        i += width;
+    }
+    return wide;
+}
+
 int WideToCp932(const wchar_t* text, std::string* cp932) {
     return WideToMultiByte(kShiftJisCodePage, text, cp932);
+}
+
+std::string WideToCp932Replacing(const wchar_t* text) {
+    const int needed = ::WideCharToMultiByte(kShiftJisCodePage, 0, text, -1, nullptr, 0, "?", nullptr);
+    if (needed <= 0) return std::string();
+    std::string cp932(static_cast<size_t>(needed), '\0');
+    ::WideCharToMultiByte(kShiftJisCodePage, 0, text, -1, cp932.data(), needed, "?", nullptr);
+    cp932.resize(static_cast<size_t>(needed) - 1);
+    return cp932;
 }
 
 int WideToUtf8(const wchar_t* text, std::string* utf8) {

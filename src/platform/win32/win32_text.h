@@ -12,8 +12,16 @@
 // Shift_JIS (code page 932) to UTF-16. Returns 0 when text is not valid CP932.
 int Cp932ToWide(const char* text, std::wstring* wide);
 
+// Shift_JIS to UTF-16 for a person to read: a byte or pair that is no
+// Shift_JIS character becomes U+FFFD, and nothing of the rest is lost.
+std::wstring Cp932ToWideReplacing(const char* text);
+
 // UTF-16 to Shift_JIS. Returns 0 when text has a character CP932 lacks.
 int WideToCp932(const wchar_t* text, std::string* cp932);
+
+// UTF-16 to Shift_JIS for a person to read: a character the code page lacks
+// becomes '?'.
+std::string WideToCp932Replacing(const wchar_t* text);
 
 // UTF-16 to UTF-8. Returns 0 when text is not valid UTF-16.
 int WideToUtf8(const wchar_t* text, std::string* utf8);

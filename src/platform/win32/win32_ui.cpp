@@ -1,31 +1,28 @@
 // The user interface on Windows: message boxes and the confirmation dialog
-// (template 101), through the W functions.
+// (template 101), through the W functions; or, unattended, their plain lines
+// on standard output.
 //
-// Divisions: texts, message boxes, the confirmation dialog.
+// Divisions: unattended runs, message boxes, the confirmation dialog.
+#include "platform/win32/win32_ui.h"
+
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 
+#include "common/plain_dialog.h"
+#include "common/run_log.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_text.h"
 #include "resources/resource_ids.h"
 
+static_assert(kPlainDialogTextCount == kDialogTextCount);
+
+// Unattended runs -------------------------------------------------------------------
+
 namespace {
 
-// Texts -------------------------------------------------------------------------
-
-// text as UTF-16 for display. A text that is not valid Shift_JIS, say from a
-// damaged script, is still shown, with replacement characters.
-std::wstring DisplayText(const char* text) {
-    std::wstring wide;
-    if (Cp932ToWide(text, &wide)) return wide;
-    const int needed = ::MultiByteToWideChar(932, 0, text, -1, nullptr, 0);
-    if (needed <= 0) return std::wstring();
-    wide.assign(static_cast<size_t>(needed), L'\0');
-    ::MultiByteToWideChar(932, 0, text, -1, wide.data(), needed);
-    wide.resize(static_cast<size_t>(needed) - 1);
-    return wide;
-}
+bool g_unattended = false;
 
 HWND WindowOf(PlatformWindow* window) {
     return reinterpret_cast<HWND>(window);
@@ -33,14 +30,27 @@ HWND WindowOf(PlatformWindow* window) {
 
 }  // namespace
 
+void SetWin32Unattended(bool unattended) {
+    g_unattended = unattended;
+}
+
 // Message boxes --------------------------------------------------------------------
 
 void OsShowMessage(PlatformWindow* owner, const char* caption, const char* text) {
-    ::MessageBoxW(WindowOf(owner), DisplayText(text).c_str(), DisplayText(caption).c_str(), MB_OK);
+    if (g_unattended) {
+        OsWriteOutput(PlainMessage(caption, text).c_str());
+        return;
+    }
+    ::MessageBoxW(WindowOf(owner), Cp932ToWideReplacing(text).c_str(), Cp932ToWideReplacing(caption).c_str(), MB_OK);
 }
 
 int OsAskOkCancel(const char* caption, const char* text) {
-    return ::MessageBoxW(nullptr, DisplayText(text).c_str(), DisplayText(caption).c_str(), MB_OKCANCEL) == IDOK;
+    if (g_unattended) {
+        OsWriteOutput((PlainMessage(caption, text) + PlainAnswered(kPlainOkQuestion, true)).c_str());
+        return 1;
+    }
+    return ::MessageBoxW(nullptr, Cp932ToWideReplacing(text).c_str(), Cp932ToWideReplacing(caption).c_str(),
+                         MB_OKCANCEL) == IDOK;
 }
 
 // The confirmation dialog ---------------------------------------------------------
@@ -61,24 +71,77 @@ constexpr int kTextControlIds[kDialogTextCount] = {
     IDC_SAVE_NOTE,
 };
 
+constexpr int kProgressRange = 1000;
+
+// The dialog while its update runs; nullptr before and after.
+HWND g_applyingDialog = nullptr;
+
+// Hands every waiting message to its window, so that the dialog repaints and
+// answers while the update runs on its thread. A quit message is put back
+// for the dialog's own loop.
+void PumpMessages(HWND dialog) {
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            ::PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        }
+        if (!::IsDialogMessageW(dialog, &message)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+    }
+}
+
+// The progress sink while the update runs: the bar, the file's name, and the
+// messages that waited meanwhile.
+void ShowProgressInDialog(const char* name, uint64_t done, uint64_t total) {
+    HWND dialog = g_applyingDialog;
+    if (dialog == nullptr) return;
+    const uint64_t position = total == 0 ? kProgressRange : done * kProgressRange / total;
+    ::SendDlgItemMessageW(dialog, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+    ::SetDlgItemTextW(dialog, IDC_PROGRESS_FILE, Cp932ToWideReplacing(name).c_str());
+    PumpMessages(dialog);
+}
+
+// Enables or disables what could end the dialog: both buttons and the close
+// box.
+void EnableEnding(HWND dialog, bool enable) {
+    ::EnableWindow(::GetDlgItem(dialog, IDOK), enable);
+    ::EnableWindow(::GetDlgItem(dialog, IDCANCEL), enable);
+    ::EnableMenuItem(::GetSystemMenu(dialog, FALSE), SC_CLOSE, MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED));
+}
+
 void OnInitDialog(HWND dialog, const UpdateDialogContext* context) {
     ::SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(context));
-    ::SetWindowTextW(dialog, DisplayText(context->caption).c_str());
+    ::SetWindowTextW(dialog, Cp932ToWideReplacing(context->caption).c_str());
     for (int i = 0; i < kDialogTextCount; ++i) {
-        ::SetWindowTextW(::GetDlgItem(dialog, kTextControlIds[i]), DisplayText(context->controlTexts[i]).c_str());
+        ::SetDlgItemTextW(dialog, kTextControlIds[i], Cp932ToWideReplacing(context->controlTexts[i]).c_str());
     }
+    ::SendDlgItemMessageW(dialog, IDC_PROGRESS, PBM_SETRANGE32, 0, kProgressRange);
+}
+
+// Runs the update on the dialog's thread; the progress sink keeps the dialog
+// alive meanwhile, and nothing can end it until the update is over.
+void OnApply(HWND dialog) {
+    if (g_applyingDialog != nullptr) return;
+    const auto* context = reinterpret_cast<const UpdateDialogContext*>(::GetWindowLongPtrW(dialog, GWLP_USERDATA));
+    g_applyingDialog = dialog;
+    EnableEnding(dialog, false);
+    SetProgressSink(ShowProgressInDialog);
+    const int result = context->apply(reinterpret_cast<PlatformWindow*>(dialog));
+    SetProgressSink(nullptr);
+    g_applyingDialog = nullptr;
+    ::EndDialog(dialog, result);
 }
 
 void OnCommand(HWND dialog, int id) {
     switch (id) {
-    case IDOK: {
-        const auto* context = reinterpret_cast<const UpdateDialogContext*>(::GetWindowLongPtrW(dialog, GWLP_USERDATA));
-        // The update runs here, on the dialog's thread; the dialog waits.
-        ::EndDialog(dialog, context->apply(reinterpret_cast<PlatformWindow*>(dialog)));
+    case IDOK:
+        OnApply(dialog);
         break;
-    }
-    case IDCANCEL:  // the end button, and the close command
-        ::EndDialog(dialog, 0);
+    case IDCANCEL:  // the end button, Escape, and the close command
+        if (g_applyingDialog == nullptr) ::EndDialog(dialog, 0);
         break;
     }
 }
@@ -101,6 +164,10 @@ INT_PTR CALLBACK UpdateDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
 
 int OsRunUpdateDialog(PlatformModule* module, const char* caption, const char* const controlTexts[kDialogTextCount],
                       int (*apply)(PlatformWindow* dialog)) {
+    if (g_unattended) {
+        OsWriteOutput((PlainDialog(caption, controlTexts) + PlainAnswered(kPlainApplyQuestion, true)).c_str());
+        return apply(nullptr);
+    }
     const UpdateDialogContext context{caption, controlTexts, apply};
     const INT_PTR result = ::DialogBoxParamW(reinterpret_cast<HINSTANCE>(module), MAKEINTRESOURCEW(IDD_UPDATE),
                                              nullptr, UpdateDialogProc, reinterpret_cast<LPARAM>(&context));

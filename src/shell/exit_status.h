@@ -1,0 +1,18 @@
+// What a run of the updater came to, as the exit status of both programs.
+// Launchers and publishers' scripts rely on these numbers: they never change.
+#pragma once
+
+enum UpdaterExitStatus : int {
+    kExitApplied = 0,          // applied, and the new version recorded
+    kExitCancelled = 1,        // answered Cancel or 終了 (also: no terminal, no --yes)
+    kExitUsage = 2,            // a command line the program does not understand
+    kExitAlreadyRunning = 3,   // another updater is running
+    kExitScriptNotLoaded = 4,  // Update.ini not found, unreadable or malformed
+    kExitNotInstalled = 5,     // the registry names no installed game
+    kExitTooOld = 6,           // the installed version is below SupportVersion
+    kExitWriteFailed = 7,      // a file of the update could not be written
+    kExitNotRecorded = 8,      // applied, but the new version could not be recorded
+};
+
+// A short English name of status for the log ("applied", "cancelled", ...).
+const char* ExitStatusName(int status);
