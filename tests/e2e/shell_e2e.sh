@@ -214,10 +214,44 @@ check)
     expect_status 2
     grep -qF "$work/missing: the folder cannot be entered" <<<"$errors" || fail "no folder named: $errors"
     ;;
+log)
+    # A complete run and a failed copy, each appended to the log with its
+    # time, its steps and its outcome.
+    standard_update
+    installed_registry '"Version"=dword:000003f2'
+    run_updater --yes --log "$work/run.log"
+    expect_status 0
+    standard_update 'CopyFile = missing.txt, missing.txt, missing.txt'
+    run_updater --yes --log "$work/run.log"
+    expect_status 7
+    expect_diagnostic "source missing.txt is found neither beside the updater nor in UpdateData.dat"
+    log=$(sed 's/^[0-9]\{4\}-[0-9][0-9]-[0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9] //' "$work/run.log")
+    [ "$(grep -c '^updater [0-9.]* started$' <<<"$log")" = 2 ] || fail "the log holds not two runs: $log"
+    [ "$(wc -l <"$work/run.log")" = "$(grep -c '^[0-9]\{4\}-' "$work/run.log")" ] || fail "a line has no time: $log"
+    # Paths appear as the program holds them: '\' after every folder.
+    for line in "program folder: ${dist//\//\\}\\" \
+        "registry: InstallFolder \"$game\", Version 1010, AddContents 0" \
+        'edition: standard; installed 1010, NewVersion 1020, SupportVersion 1000, SaveVersion 1010' \
+        "written $game\\readme.txt (12 bytes from readme.txt in UpdateData.dat)" \
+        'registry: Version 1020 recorded' 'outcome: applied, exit status 0' \
+        'updater: source missing.txt is found neither beside the updater nor in UpdateData.dat' \
+        'outcome: a file could not be written, exit status 7'; do
+        grep -qxF -- "$line" <<<"$log" || fail "no line $line in the log:
+$log"
+    done
+    ;;
 command-line)
     run_updater --help
     expect_status 0
     grep -q '^Usage: updater' <<<"$output" || fail "no usage: $output"
+    grep -q '^  7  a file of the update could not be written$' <<<"$output" || fail "no exit statuses: $output"
+    run_updater --version
+    expect_status 0
+    [[ $output =~ ^updater\ [0-9]+\.[0-9]+$ ]] || fail "no version: $output"
+    run_updater --log
+    expect_status 2
+    run_updater --yes --log "$work/no-such-folder/run.log"
+    expect_status 2
     run_updater --frobnicate
     expect_status 2
     run_updater --check a b
