@@ -1,5 +1,6 @@
 #include "shell/apply_sequence.h"
 
+#include "common/run_log.h"
 #include "convert/file_patches.h"
 #include "convert/save_folder.h"
 #include "install/file_operations.h"
@@ -20,6 +21,7 @@ constexpr char kCopyFailedMessage[] =
 int RunApplySequence(PlatformWindow* dialog) {
     InstallState& state = g_installState;
     const char* installFolder = state.installFolder;
+    LogEvent("dialog: apply");
     if (!ApplyCopyList(dialog, installFolder)) {
         state.applyFailed = 1;
         OsShowMessage(dialog, state.caption, kCopyFailedMessage);
