@@ -1,5 +1,7 @@
 #include "common/sjis_text.h"
 
+#include "common/ascii.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -16,10 +18,6 @@ unsigned char ByteAt(const char* text, size_t index) {
 // character whose second byte is present, else 1.
 size_t CharWidthAt(const char* text, size_t index) {
     return IsSjisLeadByte(ByteAt(text, index)) && text[index + 1] != '\0' ? 2 : 1;
-}
-
-unsigned char FoldAscii(unsigned char byte) {
-    return (byte >= 'A' && byte <= 'Z') ? static_cast<unsigned char>(byte + ('a' - 'A')) : byte;
 }
 
 // Compares a (at most aLimit bytes, or to its terminator) with b; 1 when equal.
@@ -39,7 +37,7 @@ int EqualsNoCaseBounded(const char* a, size_t aLimit, const char* b) {
             i += 2;
             continue;
         }
-        if (FoldAscii(ca) != FoldAscii(cb)) return 0;
+        if (LowerAscii(static_cast<char>(ca)) != LowerAscii(static_cast<char>(cb))) return 0;
         ++i;
     }
 }

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "script/statement_fields.h"
+
 constexpr char kScriptFileName[] = "Update.ini";
 
 // Results of LoadUpdateScript.
@@ -45,6 +47,7 @@ struct ScriptStatementNote {
     uint32_t line;          // line of the statement's first byte, counted from 1
     const char* statement;  // that byte, inside the zero-terminated script text
     const char* word;       // the first word, as looked up
+    const StatementReading* reading;  // the fields read and why the statement failed
 };
 
 // Called once per statement, in script order. The texts are valid only

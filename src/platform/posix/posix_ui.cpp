@@ -28,10 +28,6 @@ void SetPosixAnswerMode(PosixAnswerMode mode) {
     g_answerMode = mode;
 }
 
-PosixAnswerMode GetPosixAnswerMode() {
-    return g_answerMode;
-}
-
 void PrintCaptionedText(const char* caption, const char* text) {
     std::printf("[%s]\n%s\n", ToUtf8OrRaw(caption).c_str(), ToUtf8OrRaw(text).c_str());
     std::fflush(stdout);

@@ -7,7 +7,6 @@ enum PosixAnswerMode {
 };
 
 void SetPosixAnswerMode(PosixAnswerMode mode);
-PosixAnswerMode GetPosixAnswerMode();
 
 // Asks question on the terminal and reads a yes/no answer. Returns 1 for
 // yes; 0 for no, or when standard input is not a terminal or ends.

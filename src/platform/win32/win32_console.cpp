@@ -7,33 +7,21 @@
 
 #include <string>
 
-#include "common/sjis_text.h"
+#include "common/text_conversion.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_text.h"
 
 namespace {
 
-constexpr wchar_t kReplacementCharacter[] = L"\xFFFD";
+const std::wstring kReplacementCharacter = L"\xFFFD";
 
 bool IsUsable(HANDLE handle) {
     return handle != nullptr && handle != INVALID_HANDLE_VALUE;
 }
 
-// text as UTF-16. When the whole text does not convert, each character is
-// converted alone and one that does not becomes U+FFFD.
+// text as UTF-16; a byte or pair that is no character becomes U+FFFD.
 std::wstring ToWideReplacing(const char* text) {
-    std::wstring wide;
-    if (Cp932ToWide(text, &wide)) return wide;
-    wide.clear();
-    size_t i = 0;
-    while (text[i] != '\0') {
-        const size_t width = SjisCharacterWidth(text + i);
-        const char character[3] = {text[i], width == 2 ? text[i + 1] : '\0', '\0'};
-        std::wstring converted;
-        wide += Cp932ToWide(character, &converted) ? converted : kReplacementCharacter;
-        i += width;
-    }
-    return wide;
+    return ConvertReplacingBadCharacters(text, Cp932ToWide, kReplacementCharacter);
 }
 
 // The standard handle which, after attaching to the parent's console once
@@ -83,6 +71,11 @@ void WriteConverted(DWORD which, const char* text) {
 }
 
 }  // namespace
+
+std::string OsTextAsUtf8(const char* text) {
+    std::string utf8;
+    return WideToUtf8(ToWideReplacing(text).c_str(), &utf8) ? utf8 : std::string();
+}
 
 void OsWriteOutput(const char* text) {
     WriteConverted(STD_OUTPUT_HANDLE, text);
