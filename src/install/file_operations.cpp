@@ -7,15 +7,14 @@
 #include "package/package_format.h"
 #include "platform/platform.h"
 #include "script/update_plan.h"
-#include "shell/install_state.h"
 
 namespace {
 
 constexpr char kCopyErrorCaption[] = "エラー";
 
-// The source column the edition of this run copies from.
-const char* SourceFor(const CopyEntry& entry) {
-    return g_installState.addContents != 0 ? entry.addContentsSource : entry.standardSource;
+// The source column the edition copies from.
+const char* SourceFor(const CopyEntry& entry, uint32_t addContents) {
+    return addContents != 0 ? entry.addContentsSource : entry.standardSource;
 }
 
 // Shows the copy step's message for entry and returns 0, the copy's result.
@@ -26,17 +25,14 @@ int FailCopy(PlatformWindow* owner, const CopyEntry& entry) {
     return 0;
 }
 
-// Opens the source of entry and checks that it can be copied to destination:
-// every byte it claims lies inside its file, and the destination is not the
-// source's own file, which creating the destination would empty. Returns the
-// open member, or nullptr.
-PackageMember* OpenCheckedSource(const CopyEntry& entry, const char* destination) {
-    PackageMember* member = OpenMember(SourceFor(entry), kPackageFileName);
-    if (member == nullptr) return nullptr;
-    uint64_t length = 0;
-    const bool whole = OsFileLength(member->file, &length) &&
-                       uint64_t{member->dataOffset} + member->size <= length;
-    if (!whole || OsIsSameFile(member->file, destination)) {
+// Opens source and checks that it can be copied to destination: every byte
+// it claims lies inside its file, and the destination is not the source's own
+// file, which creating the destination would empty. Returns the open member,
+// or nullptr.
+PackageMember* OpenCheckedSource(const char* source, const char* destination) {
+    PackageMember* member = nullptr;
+    if (OpenCopySource(source, &member) != kSourceReady) return nullptr;
+    if (OsIsSameFile(member->file, destination)) {
         CloseMember(member);
         return nullptr;
     }
@@ -46,15 +42,16 @@ PackageMember* OpenCheckedSource(const CopyEntry& entry, const char* destination
 // Checks every entry before anything is written, so that a broken package
 // or script never leaves a half-updated game. Returns 1 when all pass, else
 // shows the message for the first that fails and returns 0.
-int CheckCopyList(PlatformWindow* owner, const char* installFolder) {
+int CheckCopyList(PlatformWindow* owner, const char* installFolder, uint32_t addContents) {
     for (uint32_t i = 0; i < g_copyTable.count; ++i) {
         const CopyEntry& entry = g_copyTable.records[i];
-        if (SourceFor(entry)[0] == '\0') continue;
+        const char* source = SourceFor(entry, addContents);
+        if (source[0] == '\0') continue;
         char destination[kPathFieldSize];
         if (entry.destination[0] == '\0' ||
             !JoinPath(destination, sizeof destination, installFolder, entry.destination))
             return FailCopy(owner, entry);
-        PackageMember* member = OpenCheckedSource(entry, destination);
+        PackageMember* member = OpenCheckedSource(source, destination);
         if (member == nullptr) return FailCopy(owner, entry);
         CloseMember(member);
     }
@@ -65,10 +62,10 @@ int CheckCopyList(PlatformWindow* owner, const char* installFolder) {
 // destination and swaps that in, so that the destination holds its old
 // content or the new one, never a part. Returns 1, or 0 when anything failed;
 // the destination is then as it was.
-int CopyEntryToDestination(const CopyEntry& entry, const char* installFolder) {
+int CopyEntryToDestination(const CopyEntry& entry, const char* source, const char* installFolder) {
     char destination[kPathFieldSize];
     if (!JoinPath(destination, sizeof destination, installFolder, entry.destination)) return 0;
-    PackageMember* member = OpenCheckedSource(entry, destination);
+    PackageMember* member = OpenCheckedSource(source, destination);
     if (member == nullptr) return 0;
     PlatformReplacement* replacement = OsBeginReplacement(destination);
     int copied = 0;
@@ -95,14 +92,26 @@ void RemoveCopyLeftovers(const char* installFolder) {
 
 }  // namespace
 
-int ApplyCopyList(PlatformWindow* owner, const char* installFolder) {
+int OpenCopySource(const char* source, PackageMember** member) {
+    *member = OpenMember(source, kPackageFileName);
+    if (*member == nullptr) return kSourceNotFound;
+    uint64_t length = 0;
+    if (OsFileLength((*member)->file, &length) && uint64_t{(*member)->dataOffset} + (*member)->size <= length)
+        return kSourceReady;
+    CloseMember(*member);
+    *member = nullptr;
+    return kSourceCutShort;
+}
+
+int ApplyCopyList(PlatformWindow* owner, const char* installFolder, uint32_t addContents) {
     if (g_copyTable.count == 0) return 0;
-    if (!CheckCopyList(owner, installFolder)) return 0;
+    if (!CheckCopyList(owner, installFolder, addContents)) return 0;
     RemoveCopyLeftovers(installFolder);
     for (uint32_t i = 0; i < g_copyTable.count; ++i) {
         const CopyEntry& entry = g_copyTable.records[i];
-        if (SourceFor(entry)[0] == '\0') continue;
-        if (!CopyEntryToDestination(entry, installFolder)) return FailCopy(owner, entry);
+        const char* source = SourceFor(entry, addContents);
+        if (source[0] == '\0') continue;
+        if (!CopyEntryToDestination(entry, source, installFolder)) return FailCopy(owner, entry);
     }
     return 1;
 }

@@ -20,7 +20,7 @@ constexpr char kCopyFailedMessage[] =
 int RunApplySequence(PlatformWindow* dialog) {
     InstallState& state = g_installState;
     const char* installFolder = state.installFolder;
-    if (!ApplyCopyList(dialog, installFolder)) {
+    if (!ApplyCopyList(dialog, installFolder, state.addContents)) {
         OsShowMessage(dialog, state.caption, kCopyFailedMessage);
         return 0;
     }
