@@ -121,3 +121,17 @@ int JoinPath(char* dest, size_t capacity, const char* folder, const char* name) 
     std::memcpy(dest + folderLength + 1, name, nameLength + 1);
     return 1;
 }
+
+size_t FindBadSjisByte(const char* text, size_t length) {
+    for (size_t i = 0; i < length; ++i) {
+        const unsigned char byte = ByteAt(text, i);
+        if (IsSjisLeadByte(byte)) {
+            const unsigned char second = i + 1 < length ? ByteAt(text, i + 1) : 0;
+            if (second < 0x40 || second == 0x7F || second > 0xFC) return i;
+            ++i;
+        } else if (byte == 0x80 || byte == 0xA0 || byte >= 0xFD) {
+            return i;
+        }
+    }
+    return length;
+}

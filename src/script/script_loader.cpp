@@ -157,6 +157,7 @@ ScriptStatementOutcome RunStatement(int keyword, const char* start, const char**
 // kScriptSpareBytes zero bytes. Returns kScriptLoaded or kScriptMalformed.
 int ScanScript(const char* text, uint32_t length, const ScriptLoadObserver* observer) {
     ScriptScan scan{observer, text, 1};
+    if (observer != nullptr && observer->noteText != nullptr) observer->noteText(observer->context, text, length);
     // The first zero byte ends the text for every scanner: one inside it
     // would silently cut the plan short.
     const void* zero = std::memchr(text, 0, length);

@@ -50,9 +50,11 @@ struct ScriptStatementNote {
     const StatementReading* reading;  // the fields read and why the statement failed
 };
 
-// Called once per statement, in script order. The texts are valid only
-// during the call.
+// noteText is called once with the whole script text (length bytes) before
+// its statements are read, then noteStatement once per statement, in script
+// order. Either may be nullptr. The texts are valid only during the call.
 struct ScriptLoadObserver {
+    void (*noteText)(void* context, const char* text, uint32_t length);
     void (*noteStatement)(void* context, const ScriptStatementNote& note);
     void* context;
 };

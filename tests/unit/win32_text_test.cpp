@@ -7,7 +7,7 @@
 // Sources are compiled with a CP932 execution charset, so "表示" here is the
 // Shift_JIS bytes 0x95 0x5C 0x8E 0xA6; u8"表示" is its UTF-8.
 
-TEST(Win32Text, ShiftJisRoundTripsThroughUtf16AndBecomesUtf8) {
+TEST(Win32Text, ShiftJisAndUtf8RoundTripThroughUtf16) {
     struct Row { const char* name; const char* cp932; const char8_t* utf8; std::wstring wide; } rows[] = {
         {"empty", "", u8"", L""},
         {"ascii", "Update.ini", u8"Update.ini", L"Update.ini"},
@@ -20,6 +20,8 @@ TEST(Win32Text, ShiftJisRoundTripsThroughUtf16AndBecomesUtf8) {
         const std::string utf8 = reinterpret_cast<const char*>(row.utf8);
         std::wstring wide;
         ASSERT_EQ(Cp932ToWide(row.cp932, &wide), 1) << row.name;
+        EXPECT_EQ(wide, row.wide) << row.name;
+        ASSERT_EQ(Utf8ToWide(utf8.c_str(), &wide), 1) << row.name;
         EXPECT_EQ(wide, row.wide) << row.name;
         std::string back;
         ASSERT_EQ(WideToCp932(row.wide.c_str(), &back), 1) << row.name;
@@ -35,4 +37,5 @@ TEST(Win32Text, TextsTheOtherSideCannotHoldAreRefused) {
     std::string narrow;
     EXPECT_EQ(WideToCp932(L"caf\u00E9", &narrow), 0) << "no CP932 character, not even a best fit";
     EXPECT_EQ(WideToUtf8(L"\xD800x", &narrow), 0) << "unpaired surrogate";
+    EXPECT_EQ(Utf8ToWide("\xC3", &wide), 0) << "cut UTF-8 sequence";
 }

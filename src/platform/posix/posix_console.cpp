@@ -26,6 +26,11 @@ void OsWriteOutput(const char* text) {
     WriteConverted(stdout, text);
 }
 
+void OsWriteUtf8Output(const char* utf8) {
+    std::fputs(utf8, stdout);
+    std::fflush(stdout);
+}
+
 void OsWriteError(const char* text) {
     WriteConverted(stderr, text);
 }

@@ -11,26 +11,19 @@
 #include "platform/platform.h"
 #include "platform/win32/win32_text.h"
 #include "script/script_check.h"
+#include "shell/check_command.h"
 #include "shell/updater_main.h"
 
 namespace {
 
 // --check [FOLDER]. Returns the check's exit status.
-int CheckScriptOf(const wchar_t* folder) {
-    char programFolder[kPathFieldSize];
+int CheckFolderArgument(const wchar_t* folder) {
     std::string cp932;
-    if (folder == nullptr) {
-        if (!GetProgramFolder(programFolder)) {
-            OsWriteError("updater: the program's folder cannot be told\n");
-            return kCheckFailed;
-        }
-        return RunScriptCheck(programFolder);
-    }
-    if (!WideToCp932(folder, &cp932)) {
+    if (folder != nullptr && !WideToCp932(folder, &cp932)) {
         OsWriteError("updater: the folder's name has characters Shift_JIS lacks\n");
         return kCheckFailed;
     }
-    return RunScriptCheck(cp932.c_str());
+    return CheckScriptOf(folder != nullptr ? cp932.c_str() : nullptr);
 }
 
 }  // namespace
@@ -39,7 +32,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     int argc = 0;
     wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
     if (argv != nullptr && argc >= 2 && std::wcscmp(argv[1], L"--check") == 0) {
-        const int status = CheckScriptOf(argc >= 3 ? argv[2] : nullptr);
+        const int status = CheckFolderArgument(argc >= 3 ? argv[2] : nullptr);
         ::LocalFree(argv);
         return status;
     }

@@ -63,3 +63,7 @@ int WideToCp932(const wchar_t* text, std::string* cp932) {
 int WideToUtf8(const wchar_t* text, std::string* utf8) {
     return WideToMultiByte(CP_UTF8, text, utf8);
 }
+
+int Utf8ToWide(const char* text, std::wstring* wide) {
+    return MultiByteToWide(CP_UTF8, text, wide);
+}

@@ -17,3 +17,6 @@ int WideToCp932(const wchar_t* text, std::string* cp932);
 
 // UTF-16 to UTF-8. Returns 0 when text is not valid UTF-16.
 int WideToUtf8(const wchar_t* text, std::string* utf8);
+
+// UTF-8 to UTF-16. Returns 0 when text is not valid UTF-8.
+int Utf8ToWide(const char* text, std::wstring* wide);
