@@ -225,7 +225,10 @@ std::string IgnoredRuleWarning(const ScriptStatementNote& note) {
 // rule keyword.
 std::string StatementName(const ScriptStatementNote& note) {
     std::string name = KeywordText(note.keyword);
-    if (note.keyword == kKeywordConvertFile || note.keyword == kKeywordConvertSave) name += " " + RuleWordOf(note);
+    if (note.keyword == kKeywordConvertFile || note.keyword == kKeywordConvertSave) {
+        name += ' ';
+        name += RuleWordOf(note);
+    }
     return name;
 }
 
