@@ -202,6 +202,14 @@ check)
     standard_update 'AppTitle'
     run_updater --check "$dist"
     expect_status 2
+    grep -qF "Update.ini(7): error 4: AppTitle needs '=' before its fields" <<<"$output" || fail "no reason: $output"
+    # The same check as updpack's: a package cut short fails it.
+    standard_update
+    truncate -s -5 "$dist/UpdateData.dat"
+    run_updater --check
+    expect_status 2
+    grep -qF 'UpdateData.dat: error: member "readme.txt" (entry 1) runs past the end of the file' <<<"$output" ||
+        fail "no member named: $output"
     run_updater --check "$work/missing"
     expect_status 2
     grep -qF "$work/missing: the folder cannot be entered" <<<"$output" || fail "no folder named: $output"
