@@ -1,3 +1,4 @@
+// updater --check: the script check of a folder or of the program's own.
 #include "shell/check_command.h"
 
 #include "common/sjis_text.h"

@@ -138,12 +138,12 @@ TEST_F(ScriptCheckTest, PrintsTheWholePlan) {
 TEST(PlanJson, TextsBecomeValidUtf8WhateverTheirBytes) {
     // Set directly: the script lexer would end a field at some of these.
     std::memset(g_settings.appTitle, 0, sizeof g_settings.appTitle);
-    std::strcpy(g_settings.appTitle, "表\\\"\x01\x7F\x80\xB1\x81");
+    std::strcpy(g_settings.appTitle, "表\\\"\x01\x7F\x81 \xB1\x81");
     std::string json;
     ASSERT_EQ(PlanAsJson(&json), 1);
-    // 表 keeps its 0x5C second byte; a byte that starts no character and a
-    // lone lead byte at the end become U+FFFD.
-    EXPECT_NE(json.find(reinterpret_cast<const char*>(u8"\"AppTitle\": \"表\\\\\\\"\\u0001\x7F\uFFFDｱ\uFFFD\",")),
+    // 表 keeps its 0x5C second byte; a lead byte before a space and a lone
+    // lead byte at the end become U+FFFD.
+    EXPECT_NE(json.find(reinterpret_cast<const char*>(u8"\"AppTitle\": \"表\\\\\\\"\\u0001\x7F\uFFFD ｱ\uFFFD\",")),
               std::string::npos)
         << json;
     g_settings = UpdateSettings{};
