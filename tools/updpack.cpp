@@ -1,8 +1,10 @@
-// updpack: builds, lists and extracts update packages (UpdateData.dat).
+// updpack: builds, lists and extracts update packages (UpdateData.dat), and
+// checks an update (updpack_check.cpp).
 //
 //   updpack create [--short-names] PACKAGE FILE...
 //   updpack list PACKAGE
 //   updpack extract PACKAGE [-C DIR] [NAME...]
+//   updpack check [FOLDER]
 #include "updpack.h"
 
 #include <cstdio>
@@ -17,20 +19,19 @@
 
 namespace {
 
-constexpr int kExitDone = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-
 constexpr size_t kToolPathSize = 1024;
 
-constexpr char kUsage[] =
+constexpr char kSynopsis[] =
     "Usage: updpack create [--short-names] PACKAGE FILE...\n"
     "       updpack list PACKAGE\n"
     "       updpack extract PACKAGE [-C DIR] [NAME...]\n"
-    "       updpack --help | --version\n"
+    "       updpack check [FOLDER]\n"
+    "       updpack --help | --version\n";
+
+constexpr char kUsage[] =
     "\n"
     "Builds, lists and extracts the update packages (UpdateData.dat) that the\n"
-    "updater reads its files from.\n"
+    "updater reads its files from, and checks an update before it ships.\n"
     "\n"
     "  create    stores each FILE under its base name, in the long-name layout\n"
     "            (names of up to 31 bytes in Shift_JIS), or with --short-names\n"
@@ -42,24 +43,40 @@ constexpr char kUsage[] =
     "  extract   writes every member, or the NAMEs given, into DIR (which must\n"
     "            exist; default: the current folder). Names that would leave\n"
     "            DIR are refused.\n"
+    "  check     loads FOLDER's Update.ini (default: the current folder), loose\n"
+    "            or from its UpdateData.dat, exactly as the updater does and\n"
+    "            prints the plan as JSON; checks that the package is whole and\n"
+    "            holds every CopyFile source of both editions. Warnings and\n"
+    "            errors go to standard error, naming the line of Update.ini.\n"
     "\n"
-    "Exit status: 0 done, 1 failed, 2 wrong usage.\n";
+    "Options are the ones shown; any other argument beginning with '-' is\n"
+    "refused (write a file named so as ./-name).\n"
+    "\n"
+    "Exit status: 0 done (check: the update passed), 1 failed, 2 wrong usage.\n";
 
-// Writes a Shift_JIS text to stream as UTF-8. Bytes that are no valid
-// Shift_JIS are written as \xNN, so a damaged name still shows.
+// Writes a Shift_JIS text to stream (stdout or stderr) through the platform's
+// console: UTF-8 into pipes and files, the characters themselves onto a
+// Windows console whatever its code page. Bytes that are no valid Shift_JIS
+// are written as \xNN, so a damaged name still shows.
 void PutText(std::FILE* stream, const char* text) {
+    std::string shown;
     std::string utf8;
     if (ToolTextToUtf8(text, &utf8)) {
-        std::fputs(utf8.c_str(), stream);
-        return;
-    }
-    for (const char* c = text; *c != '\0'; ++c) {
-        const unsigned char byte = static_cast<unsigned char>(*c);
-        if (byte >= 0x20 && byte < 0x7F) {
-            std::fputc(byte, stream);
-        } else {
-            std::fprintf(stream, "\\x%02X", byte);
+        shown = text;
+    } else {
+        for (const char* c = text; *c != '\0'; ++c) {
+            const unsigned char byte = static_cast<unsigned char>(*c);
+            char escape[8];
+            std::snprintf(escape, sizeof escape, byte >= 0x20 && byte < 0x7F ? "%c" : "\\x%02X", byte);
+            shown += escape;
         }
+    }
+    // What stdio holds goes out first, so that lines keep their order.
+    std::fflush(stream);
+    if (stream == stderr) {
+        OsWriteError(shown.c_str());
+    } else {
+        OsWriteOutput(shown.c_str());
     }
 }
 
@@ -72,6 +89,7 @@ void Complain(const char* message) {
 
 int UsageError(const char* message) {
     Complain(message);
+    std::fputs(kSynopsis, stderr);
     std::fputs("Try 'updpack --help'.\n", stderr);
     return kExitUsage;
 }
@@ -263,6 +281,7 @@ int RunUpdpack(int argc, char** argv) {
     if (argc < 2) return UsageError("no command given");
     const char* command = argv[1];
     if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0) {
+        std::fputs(kSynopsis, stdout);
         std::fputs(kUsage, stdout);
         return kExitDone;
     }
@@ -270,10 +289,19 @@ int RunUpdpack(int argc, char** argv) {
         std::printf("updpack %s\n", UPDATER_VERSION);
         return kExitDone;
     }
+    char message[kPackageMessageSize];
+    if (!IsCommand(command)) {
+        FormatText(message, sizeof message, command[0] == '-' ? "unknown option \"%s\"" : "unknown command \"%s\"",
+                   command);
+        return UsageError(message);
+    }
+    if (const char* option = UnknownOption(command, argc - 2, argv + 2)) {
+        FormatText(message, sizeof message, "unknown option \"%s\"", option);
+        return UsageError(message);
+    }
     if (std::strcmp(command, "create") == 0) return Create(argc - 2, argv + 2);
     if (std::strcmp(command, "list") == 0) return List(argc - 2, argv + 2);
     if (std::strcmp(command, "extract") == 0) return Extract(argc - 2, argv + 2);
-    char message[kPackageMessageSize];
-    FormatText(message, sizeof message, "unknown command \"%s\"", command);
-    return UsageError(message);
+    if (argc > 3) return UsageError("check takes at most one folder");
+    return CheckUpdate(argc == 3 ? argv[2] : nullptr);
 }

@@ -7,9 +7,26 @@
 
 #include <string>
 
+constexpr int kExitDone = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
 // Runs the command. argv[1..argc-1] are Shift_JIS texts. Returns the exit
 // status: 0 done, 1 failed, 2 wrong usage.
 int RunUpdpack(int argc, char** argv);
+
+// True for the commands: create, list, extract, check.
+bool IsCommand(const char* command);
+
+// The first of the count arguments after command (create, list, extract or
+// check) that begins with '-' and is no option command knows at its place,
+// or nullptr when there is none. The value after -C is no option.
+const char* UnknownOption(const char* command, int count, char** arguments);
+
+// updpack check [FOLDER]: the script check of folder, or of the current
+// folder when folder is nullptr. Returns kExitDone when the update passed,
+// kExitFailed otherwise.
+int CheckUpdate(const char* folder);
 
 // A Shift_JIS text as UTF-8 for the terminal. Returns 0 when text is not
 // valid Shift_JIS.

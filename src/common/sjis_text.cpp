@@ -1,5 +1,7 @@
 #include "common/sjis_text.h"
 
+#include "common/ascii.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -16,10 +18,6 @@ unsigned char ByteAt(const char* text, size_t index) {
 // character whose second byte is present, else 1.
 size_t CharWidthAt(const char* text, size_t index) {
     return IsSjisLeadByte(ByteAt(text, index)) && text[index + 1] != '\0' ? 2 : 1;
-}
-
-unsigned char FoldAscii(unsigned char byte) {
-    return (byte >= 'A' && byte <= 'Z') ? static_cast<unsigned char>(byte + ('a' - 'A')) : byte;
 }
 
 // Compares a (at most aLimit bytes, or to its terminator) with b; 1 when equal.
@@ -39,7 +37,7 @@ int EqualsNoCaseBounded(const char* a, size_t aLimit, const char* b) {
             i += 2;
             continue;
         }
-        if (FoldAscii(ca) != FoldAscii(cb)) return 0;
+        if (LowerAscii(static_cast<char>(ca)) != LowerAscii(static_cast<char>(cb))) return 0;
         ++i;
     }
 }
@@ -122,4 +120,18 @@ int JoinPath(char* dest, size_t capacity, const char* folder, const char* name) 
     dest[folderLength] = '\\';
     std::memcpy(dest + folderLength + 1, name, nameLength + 1);
     return 1;
+}
+
+size_t FindBadSjisByte(const char* text, size_t length) {
+    for (size_t i = 0; i < length; ++i) {
+        const unsigned char byte = ByteAt(text, i);
+        if (IsSjisLeadByte(byte)) {
+            const unsigned char second = i + 1 < length ? ByteAt(text, i + 1) : 0;
+            if (second < 0x40 || second == 0x7F || second > 0xFC) return i;
+            ++i;
+        } else if (byte == 0x80 || byte == 0xA0 || byte >= 0xFD) {
+            return i;
+        }
+    }
+    return length;
 }

@@ -58,6 +58,12 @@ int FieldEqualsNoCase(const char* field, size_t fieldWidth, const char* name);
 int FormatText(char* dest, size_t capacity, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 
+// Index of the first byte of the length bytes at text that is no part of a
+// valid Shift_JIS character: a lead byte without a second byte of 0x40-0x7E
+// or 0x80-0xFC after it, or a byte that starts no character (0x80, 0xA0,
+// 0xFD-0xFF). length when every character is valid.
+size_t FindBadSjisByte(const char* text, size_t length);
+
 // dest := folder + '\' + name. Returns 0 and leaves dest empty when the joined
 // path does not fit capacity (terminator included).
 int JoinPath(char* dest, size_t capacity, const char* folder, const char* name);

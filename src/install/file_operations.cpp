@@ -9,7 +9,6 @@
 #include "package/package_format.h"
 #include "platform/platform.h"
 #include "script/update_plan.h"
-#include "shell/install_state.h"
 
 namespace {
 
@@ -19,9 +18,9 @@ constexpr size_t kReasonSize = 260;
 // them, so that a window stays responsive during a large member.
 constexpr uint64_t kProgressSlice = uint64_t{4} << 20;
 
-// The source column the edition of this run copies from.
-const char* SourceFor(const CopyEntry& entry) {
-    return g_installState.addContents != 0 ? entry.addContentsSource : entry.standardSource;
+// The source column the edition copies from.
+const char* SourceFor(const CopyEntry& entry, uint32_t addContents) {
+    return addContents != 0 ? entry.addContentsSource : entry.standardSource;
 }
 
 // Shows the copy step's message for entry and returns 0, the copy's result.
@@ -47,24 +46,23 @@ void LogSystemFailure(const char* doing, const char* path) {
     LogEvent("%s %s: %s", doing, path, reason);
 }
 
-// Opens the source of entry and checks that it can be copied to destination:
-// every byte it claims lies inside its file, and the destination is not the
-// source's own file. Returns the open member, or nullptr after a diagnostic.
-PackageMember* OpenCheckedSource(const CopyEntry& entry, const char* destination) {
-    const char* source = SourceFor(entry);
-    PackageMember* member = OpenMember(source, kPackageFileName);
-    if (member == nullptr) {
+// Opens source and checks that it can be copied to destination: every byte
+// it claims lies inside its file, and the destination is not the source's own
+// file. Returns the open member, or nullptr after a diagnostic.
+PackageMember* OpenCheckedSource(const char* source, const char* destination) {
+    PackageMember* member = nullptr;
+    switch (OpenCopySource(source, &member)) {
+    case kSourceReady:
+        break;
+    case kSourceNotFound:
         LogDiagnostic("source %s is found neither beside the updater nor in %s", source, kPackageFileName);
         return nullptr;
+    default:
+        LogDiagnostic("source %s lies beyond the end of its file", source);
+        return nullptr;
     }
-    uint64_t length = 0;
-    const bool whole = OsFileLength(member->file, &length) &&
-                       uint64_t{member->dataOffset} + member->size <= length;
-    const char* problem = !whole                                   ? "lies beyond the end of its file"
-                          : OsIsSameFile(member->file, destination) ? "is the destination itself"
-                                                                    : nullptr;
-    if (problem != nullptr) {
-        LogDiagnostic("source %s %s", source, problem);
+    if (OsIsSameFile(member->file, destination)) {
+        LogDiagnostic("source %s is the destination itself", source);
         CloseMember(member);
         return nullptr;
     }
@@ -75,11 +73,12 @@ PackageMember* OpenCheckedSource(const CopyEntry& entry, const char* destination
 // or script never leaves a half-updated game. Returns 1 when all pass, and
 // the bytes to copy in *total; else shows the message for the first that
 // fails and returns 0.
-int CheckCopyList(PlatformWindow* owner, const char* installFolder, uint64_t* total) {
+int CheckCopyList(PlatformWindow* owner, const char* installFolder, uint32_t addContents, uint64_t* total) {
     *total = 0;
     for (uint32_t i = 0; i < g_copyTable.count; ++i) {
         const CopyEntry& entry = g_copyTable.records[i];
-        if (SourceFor(entry)[0] == '\0') continue;
+        const char* source = SourceFor(entry, addContents);
+        if (source[0] == '\0') continue;
         char destination[kPathFieldSize];
         if (entry.destination[0] == '\0' ||
             !JoinPath(destination, sizeof destination, installFolder, entry.destination)) {
@@ -87,7 +86,7 @@ int CheckCopyList(PlatformWindow* owner, const char* installFolder, uint64_t* to
                           installFolder);
             return FailCopy(owner, entry);
         }
-        PackageMember* member = OpenCheckedSource(entry, destination);
+        PackageMember* member = OpenCheckedSource(source, destination);
         if (member == nullptr) return FailCopy(owner, entry);
         *total += member->size;
         CloseMember(member);
@@ -112,10 +111,11 @@ int CopyInSlices(PackageMember* member, PlatformFile* file, const char* name, ui
 // destination and swaps that in, so that the destination holds its old
 // content or the new one, never a part. Returns 1, or 0 after a diagnostic
 // when anything failed; the destination is then as it was.
-int CopyEntryToDestination(const CopyEntry& entry, const char* installFolder, uint64_t* done, uint64_t total) {
+int CopyEntryToDestination(const CopyEntry& entry, const char* source, const char* installFolder, uint64_t* done,
+                           uint64_t total) {
     char destination[kPathFieldSize];
     if (!JoinPath(destination, sizeof destination, installFolder, entry.destination)) return 0;
-    PackageMember* member = OpenCheckedSource(entry, destination);
+    PackageMember* member = OpenCheckedSource(source, destination);
     if (member == nullptr) return 0;
     ReportProgress(entry.destination, *done, total);
     PlatformReplacement* replacement = OsBeginReplacement(destination);
@@ -129,7 +129,7 @@ int CopyEntryToDestination(const CopyEntry& entry, const char* installFolder, ui
         DiagnoseSystemFailure("cannot put the new content in place of", destination);
     } else {
         copied = 1;
-        LogEvent("written %s (%u bytes from %s%s%s)", destination, member->size, SourceFor(entry),
+        LogEvent("written %s (%u bytes from %s%s%s)", destination, member->size, source,
                  member->kind == kMemberPacked ? " in " : "", member->kind == kMemberPacked ? kPackageFileName : "");
     }
     CloseMember(member);
@@ -148,19 +148,31 @@ void RemoveCopyLeftovers(const char* installFolder) {
 
 }  // namespace
 
-int ApplyCopyList(PlatformWindow* owner, const char* installFolder) {
+int OpenCopySource(const char* source, PackageMember** member) {
+    *member = OpenMember(source, kPackageFileName);
+    if (*member == nullptr) return kSourceNotFound;
+    uint64_t length = 0;
+    if (OsFileLength((*member)->file, &length) && uint64_t{(*member)->dataOffset} + (*member)->size <= length)
+        return kSourceReady;
+    CloseMember(*member);
+    *member = nullptr;
+    return kSourceCutShort;
+}
+
+int ApplyCopyList(PlatformWindow* owner, const char* installFolder, uint32_t addContents) {
     if (g_copyTable.count == 0) {
         LogDiagnostic("the script has no CopyFile line: nothing to update");
         return 0;
     }
     uint64_t total = 0;
-    if (!CheckCopyList(owner, installFolder, &total)) return 0;
+    if (!CheckCopyList(owner, installFolder, addContents, &total)) return 0;
     RemoveCopyLeftovers(installFolder);
     uint64_t done = 0;
     for (uint32_t i = 0; i < g_copyTable.count; ++i) {
         const CopyEntry& entry = g_copyTable.records[i];
-        if (SourceFor(entry)[0] == '\0') continue;
-        if (!CopyEntryToDestination(entry, installFolder, &done, total)) return FailCopy(owner, entry);
+        const char* source = SourceFor(entry, addContents);
+        if (source[0] == '\0') continue;
+        if (!CopyEntryToDestination(entry, source, installFolder, &done, total)) return FailCopy(owner, entry);
     }
     return 1;
 }

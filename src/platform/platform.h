@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // Files ---------------------------------------------------------------------
 
@@ -230,6 +231,16 @@ int OsRunUpdateDialog(PlatformModule* module, const char* caption,
 // or pair that is no Shift_JIS character comes out as U+FFFD.
 void OsWriteOutput(const char* text);
 void OsWriteError(const char* text);
+
+// Writes utf8, a text that is UTF-8 already (the plan's JSON), to standard
+// output: as it is into a pipe or a file, as its characters onto a Windows
+// console.
+void OsWriteUtf8Output(const char* utf8);
+
+// text converted from Shift_JIS to UTF-8, as OsWriteOutput writes it into a
+// pipe or a file: a byte or pair that is no Shift_JIS character becomes
+// U+FFFD, so the result is always valid UTF-8.
+std::string OsTextAsUtf8(const char* text);
 
 // Shell -----------------------------------------------------------------------
 

@@ -1,4 +1,5 @@
-// The script check: load, then the plan as JSON, or the failure; warnings.
+// The script check: load, the plan as JSON, the package and the copy
+// sources; warnings and errors, each naming its line of Update.ini.
 #include "script/script_check.h"
 
 #include <algorithm>
@@ -9,373 +10,126 @@
 #include <string>
 #include <vector>
 
+#include "common/ascii.h"
 #include "common/sjis_text.h"
-#include "convert/rule_tables.h"
+#include "install/file_operations.h"
 #include "package/member_reader.h"
+#include "package/package_directory.h"
 #include "package/package_format.h"
 #include "platform/platform.h"
+#include "script/plan_json.h"
 #include "script/script_lexer.h"
 #include "script/script_loader.h"
 #include "script/update_plan.h"
 
 namespace {
 
-// JSON text --------------------------------------------------------------------
-
-// Appends text as a JSON string. Shift_JIS characters are kept as they are
-// (a second byte 0x5C is no backslash); control bytes are escaped; a byte
-// that starts no character is written as \ufffd, so that the output stays
-// valid JSON once converted to UTF-8.
-void AppendJsonString(std::string& out, const char* text, size_t length) {
-    out += '"';
-    for (size_t i = 0; i < length; ++i) {
-        const unsigned char byte = static_cast<unsigned char>(text[i]);
-        if (IsSjisLeadByte(byte)) {
-            const unsigned char trail = i + 1 < length ? static_cast<unsigned char>(text[i + 1]) : 0;
-            if (trail >= 0x40 && trail <= 0xFC && trail != 0x7F) {
-                out += static_cast<char>(byte);
-                out += static_cast<char>(trail);
-                ++i;
-            } else {
-                out += "\\ufffd";
-            }
-        } else if (byte == '"' || byte == '\\') {
-            out += '\\';
-            out += static_cast<char>(byte);
-        } else if (byte < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", byte);
-            out += escape;
-        } else if (byte == 0x80 || byte == 0xA0 || byte >= 0xFD) {
-            out += "\\ufffd";
-        } else {
-            out += static_cast<char>(byte);
-        }
-    }
-    out += '"';
-}
-
-// A text of a fixed field, which ends at its first zero or at its width.
-void AppendJsonField(std::string& out, const char* field, size_t width) {
-    const void* zero = std::memchr(field, 0, width);
-    const size_t length = zero != nullptr ? static_cast<size_t>(static_cast<const char*>(zero) - field) : width;
-    AppendJsonString(out, field, length);
-}
-
-void AppendJsonReal(std::string& out, float value) {
-    if (!std::isfinite(value)) {
-        // JSON has no number for these; a string keeps the value visible.
-        out += std::isnan(value) ? "\"nan\"" : (value > 0 ? "\"inf\"" : "\"-inf\"");
-        return;
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
-    out += text;
-}
-
-// One JSON object on one line, built member by member.
-struct JsonObject {
-    std::string text;
-};
-
-void AppendKey(JsonObject& object, const char* name) {
-    object.text += object.text.empty() ? "{" : ", ";
-    AppendJsonString(object.text, name, std::strlen(name));
-    object.text += ": ";
-}
-
-void AddUnsigned(JsonObject& object, const char* name, uint32_t value) {
-    AppendKey(object, name);
-    object.text += std::to_string(value);
-}
-
-void AddSigned(JsonObject& object, const char* name, int32_t value) {
-    AppendKey(object, name);
-    object.text += std::to_string(value);
-}
-
-template <size_t Width>
-void AddText(JsonObject& object, const char* name, const char (&field)[Width]) {
-    AppendKey(object, name);
-    AppendJsonField(object.text, field, Width);
-}
-
-void AddRaw(JsonObject& object, const char* name, const std::string& json) {
-    AppendKey(object, name);
-    object.text += json;
-}
-
-std::string Finish(const JsonObject& object) {
-    return object.text.empty() ? "{}" : object.text + "}";
-}
-
-// Appends "name": [ ... ] with one record per line.
-void AppendArray(std::string& out, const char* name, const std::vector<std::string>& records, bool last) {
-    out += "  ";
-    AppendJsonString(out, name, std::strlen(name));
-    if (records.empty()) {
-        out += ": []";
-    } else {
-        out += ": [\n";
-        for (size_t i = 0; i < records.size(); ++i) {
-            out += "    " + records[i] + (i + 1 < records.size() ? ",\n" : "\n");
-        }
-        out += "  ]";
-    }
-    out += last ? "\n" : ",\n";
-}
-
-// The plan ---------------------------------------------------------------------
-
-std::string VersionPairJson(const VersionPair& pair) {
-    JsonObject object;
-    AddUnsigned(object, "standard", pair.standard);
-    AddUnsigned(object, "addContents", pair.addContents);
-    return Finish(object);
-}
-
-std::string SettingsJson() {
-    std::string out = "  \"settings\": {\n";
-    const auto text = [&out](const char* name, const char (&field)[kSettingFieldSize]) {
-        out += "    \"" + std::string(name) + "\": ";
-        AppendJsonField(out, field, kSettingFieldSize);
-        out += ",\n";
-    };
-    text("AppTitle", g_settings.appTitle);
-    text("BrandMenuFolder", g_settings.brandMenuFolder);
-    text("GameMenuFolder", g_settings.gameMenuFolder);
-    text("Registory", g_settings.registrySubkey);
-    out += "    \"NewVersion\": " + VersionPairJson(g_settings.newVersion) + ",\n";
-    out += "    \"SupportVersion\": " + VersionPairJson(g_settings.supportVersion) + ",\n";
-    out += "    \"SaveVersion\": " + VersionPairJson(g_settings.saveVersion) + "\n";
-    out += "  },\n";
-    return out;
-}
-
-std::vector<std::string> CopyTableJson() {
-    std::vector<std::string> records;
-    for (uint32_t i = 0; i < g_copyTable.count; ++i) {
-        const CopyEntry& entry = g_copyTable.records[i];
-        JsonObject object;
-        AddText(object, "standardSource", entry.standardSource);
-        AddText(object, "addContentsSource", entry.addContentsSource);
-        AddText(object, "destination", entry.destination);
-        records.push_back(Finish(object));
-    }
-    return records;
-}
-
-std::vector<std::string> DeleteTableJson() {
-    std::vector<std::string> records;
-    for (uint32_t i = 0; i < g_deleteTable.count; ++i) {
-        JsonObject object;
-        AddText(object, "fileName", g_deleteTable.records[i].fileName);
-        records.push_back(Finish(object));
-    }
-    return records;
-}
-
-std::vector<std::string> RenameTableJson() {
-    std::vector<std::string> records;
-    for (uint32_t i = 0; i < g_renameTable.count; ++i) {
-        const RenameEntry& entry = g_renameTable.records[i];
-        JsonObject object;
-        AddText(object, "oldName", entry.oldName);
-        AddText(object, "newName", entry.newName);
-        records.push_back(Finish(object));
-    }
-    return records;
-}
-
-std::vector<std::string> ShortcutTableJson() {
-    std::vector<std::string> records;
-    for (uint32_t i = 0; i < g_shortcutTable.count; ++i) {
-        const ShortcutEntry& entry = g_shortcutTable.records[i];
-        JsonObject object;
-        AddText(object, "linkName", entry.linkName);
-        AddText(object, "target", entry.target);
-        AddText(object, "arguments", entry.arguments);
-        AddText(object, "description", entry.description);
-        AddText(object, "iconFile", entry.iconFile);
-        AddText(object, "subfolder", entry.subfolder);
-        records.push_back(Finish(object));
-    }
-    return records;
-}
-
-std::vector<std::string> FilePatchTableJson() {
-    std::vector<std::string> records;
-    for (uint32_t i = 0; i < g_filePatchTable.count; ++i) {
-        const FilePatch& patch = g_filePatchTable.records[i];
-        const int32_t length = std::clamp<int32_t>(patch.length, 0, static_cast<int32_t>(kPatchDataSize));
-        std::string hex = "\"";
-        for (int32_t b = 0; b < length; ++b) {
-            char digits[3];
-            std::snprintf(digits, sizeof digits, "%02x", patch.data[b]);
-            hex += digits;
-        }
-        hex += '"';
-        JsonObject object;
-        AddText(object, "fileName", patch.fileName);
-        AddSigned(object, "offset", patch.offset);
-        AddSigned(object, "length", patch.length);
-        AddRaw(object, "data", hex);
-        records.push_back(Finish(object));
-    }
-    return records;
-}
-
-template <size_t Count, size_t Width>
-std::string NameListJson(const char (&names)[Count][Width], int32_t used) {
-    std::string out = "[";
-    const int32_t count = std::clamp<int32_t>(used, 0, static_cast<int32_t>(Count));
-    for (int32_t i = 0; i < count; ++i) {
-        if (i > 0) out += ", ";
-        AppendJsonField(out, names[i], Width);
-    }
-    return out + "]";
-}
-
-std::string GraphValuesJson(const GraphStatusRule& rule) {
-    std::string out = "[";
-    for (int i = 0; i < 4; ++i) {
-        if (i > 0) out += ", ";
-        if (GraphPropertyTakesReals(rule.property)) {
-            AppendJsonReal(out, GraphValueAsReal(rule.values[i]));
-        } else {
-            out += std::to_string(static_cast<int32_t>(rule.values[i]));
-        }
-    }
-    return out + "]";
-}
-
-// The payload fields of rule by name, after its kind and keyword.
-void AddRuleFields(JsonObject& object, const ConvertRule& rule) {
-    const ConvertRulePayload& payload = rule.payload;
-    switch (rule.kind) {
-    case kRuleFilename: {
-        const FilenameRule& r = payload.filename;
-        AddUnsigned(object, "low", r.low);
-        AddUnsigned(object, "high", r.high);
-        AddText(object, "oldGraphName", r.oldGraphName);
-        AddText(object, "newGraphName", r.newGraphName);
-        AddSigned(object, "aCount", r.aCount);
-        AddSigned(object, "cCount", r.cCount);
-        AddRaw(object, "aNames", NameListJson(r.aNames, r.aCount));
-        AddRaw(object, "cNames", NameListJson(r.cNames, r.cCount));
-        break;
-    }
-    case kRuleMessage:
-        AddUnsigned(object, "oldMessage", payload.message.oldMessage);
-        AddUnsigned(object, "newMessage", payload.message.newMessage);
-        break;
-    case kRuleBgmNo:
-    case kRuleLoopSeNo:
-        AddUnsigned(object, "low", payload.rangeValue.low);
-        AddUnsigned(object, "high", payload.rangeValue.high);
-        AddUnsigned(object, rule.kind == kRuleBgmNo ? "bgmNumber" : "loopSeNumber", payload.rangeValue.value);
-        break;
-    case kRuleGraphStatus: {
-        const GraphStatusRule& r = payload.graphStatus;
-        AddUnsigned(object, "low", r.low);
-        AddUnsigned(object, "high", r.high);
-        AddText(object, "graphName", r.graphName);
-        AddSigned(object, "property", r.property);
-        AddRaw(object, "values", GraphValuesJson(r));
-        break;
-    }
-    case kRuleChangeParam:
-        AddUnsigned(object, "selector", payload.changeParam.selector);
-        AddUnsigned(object, "index", payload.changeParam.index);
-        AddUnsigned(object, "value", payload.changeParam.value);
-        break;
-    case kRuleAddGraph:
-    case kRuleInsertGraph: {
-        const AddGraphRule& r = payload.addGraph;
-        AddUnsigned(object, "low", r.low);
-        AddUnsigned(object, "high", r.high);
-        AddUnsigned(object, "entryWord0", r.entryWord0);
-        AddUnsigned(object, "entryWord1", r.entryWord1);
-        AddText(object, "graphName", r.graphName);
-        AddUnsigned(object, "entryWord2", r.entryWord2);
-        if (rule.kind == kRuleInsertGraph) AddText(object, "anchorName", r.anchorName);
-        break;
-    }
-    case kRuleChangeSe:
-        AddUnsigned(object, "low", payload.changeSe.low);
-        AddUnsigned(object, "high", payload.changeSe.high);
-        AddUnsigned(object, "oldSe", payload.changeSe.oldSe);
-        AddUnsigned(object, "newSe", payload.changeSe.newSe);
-        break;
-    case kRuleAddSe:
-        AddUnsigned(object, "low", payload.addSe.low);
-        AddUnsigned(object, "high", payload.addSe.high);
-        AddUnsigned(object, "slotWord1", payload.addSe.slotWord1);
-        AddUnsigned(object, "slotWord2", payload.addSe.slotWord2);
-        AddUnsigned(object, "slotWord5Flag", payload.addSe.slotWord5Flag);
-        AddUnsigned(object, "slotWord4Flag", payload.addSe.slotWord4Flag);
-        AddUnsigned(object, "mode", payload.addSe.mode);
-        AddUnsigned(object, "modeValue", payload.addSe.modeValue);
-        break;
-    default:
-        break;
-    }
-}
-
-// The rule keyword that stores kind.
-const char* KeywordOfRuleKind(uint32_t kind) {
-    static constexpr int kKeywordByKind[] = {
-        kNoKeyword,          kKeywordFilename,   kKeywordMessage,     kKeywordBgmNo,
-        kKeywordLoopSeNo,    kKeywordGraphStatus, kKeywordChangeParam, kKeywordAddGraph,
-        kKeywordInsertGraph, kKeywordChangeSe,   kKeywordAddSe,
-    };
-    if (kind < kRuleFilename || kind > kRuleAddSe) return "";
-    return KeywordText(kKeywordByKind[kind]);
-}
-
-std::vector<std::string> ConvertRuleTableJson() {
-    std::vector<std::string> records;
-    for (uint32_t i = 0; i < g_convertRuleTable.count; ++i) {
-        const ConvertRule& rule = g_convertRuleTable.records[i];
-        const char* keyword = KeywordOfRuleKind(rule.kind);
-        JsonObject object;
-        AddUnsigned(object, "kind", rule.kind);
-        AppendKey(object, "keyword");
-        AppendJsonString(object.text, keyword, std::strlen(keyword));
-        AddRuleFields(object, rule);
-        records.push_back(Finish(object));
-    }
-    return records;
-}
-
-// Warnings ---------------------------------------------------------------------
-
 // What the load told the check, statement by statement.
 struct CheckNotes {
-    std::string warnings;              // one line each
-    std::string failure;               // the statement that failed, when one did
-    uint32_t failureLine = 0;          // its line
-    std::vector<uint32_t> copyLines;   // line of each stored CopyFile, in table order
+    std::string warnings;             // one line each
+    std::string failure;              // why the statement that failed did, and the statement
+    uint32_t failureLine = 0;         // its line
+    std::vector<uint32_t> copyLines;  // line of each stored CopyFile, in table order
 };
 
 std::string LinePrefix(uint32_t line) {
     return std::string(kScriptFileName) + "(" + std::to_string(line) + "): ";
 }
 
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+void Warn(CheckNotes& notes, uint32_t line, const std::string& warning) {
+    notes.warnings += LinePrefix(line) + "warning: " + warning + "\n";
 }
 
-std::string Lowered(const char* text) {
-    std::string lowered = text;
-    for (size_t i = 0; i < lowered.size(); ++i) {
-        // A double-byte character's second byte is no letter to fold.
-        if (IsSjisLeadByte(static_cast<unsigned char>(lowered[i])) && i + 1 < lowered.size()) {
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+// The text from position to the end of its token.
+std::string TokenAt(const char* position) {
+    const char* end = TokenEnd(position);
+    // "- 7": the sign and the digits after it.
+    if (end == position + 1 && *position == '-') end = TokenEnd(SkipBlanks(end));
+    return std::string(position, end);
+}
+
+// Encoding ---------------------------------------------------------------------
+
+// Length of the UTF-8 sequence at text[i] (of length bytes) that encodes one
+// character of two bytes or more, or 0 when there is none.
+size_t Utf8SequenceAt(const unsigned char* text, size_t length, size_t i) {
+    const unsigned char first = text[i];
+    size_t width = 0;
+    uint32_t lowest = 0;
+    if (first >= 0xC2 && first <= 0xDF) {
+        width = 2;
+        lowest = 0x80;
+    } else if (first >= 0xE0 && first <= 0xEF) {
+        width = 3;
+        lowest = 0x800;
+    } else if (first >= 0xF0 && first <= 0xF4) {
+        width = 4;
+        lowest = 0x10000;
+    } else {
+        return 0;
+    }
+    if (i + width > length) return 0;
+    uint32_t code = first & (0x7F >> width);
+    for (size_t k = 1; k < width; ++k) {
+        if ((text[i + k] & 0xC0) != 0x80) return 0;
+        code = code << 6 | (text[i + k] & 0x3F);
+    }
+    const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
+    return code >= lowest && code <= 0x10FFFF && !surrogate ? width : 0;
+}
+
+// Index of the first byte above 0x7F when the whole text is valid UTF-8
+// that holds such bytes; length otherwise. Shift_JIS Japanese text is almost
+// never valid UTF-8: its first lead byte or the byte after it breaks the
+// rules.
+size_t FindUtf8Text(const char* text, size_t length) {
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
+    size_t first = length;
+    for (size_t i = 0; i < length;) {
+        if (bytes[i] < 0x80) {
             ++i;
             continue;
         }
-        lowered[i] = LowerAscii(lowered[i]);
+        const size_t width = Utf8SequenceAt(bytes, length, i);
+        if (width == 0) return length;
+        first = std::min(first, i);
+        i += width;
     }
+    return first;
+}
+
+// A warning when the script is no valid Shift_JIS text: the updater would
+// read its Japanese texts as other characters.
+void NoteText(void* context, const char* text, uint32_t length) {
+    CheckNotes& notes = *static_cast<CheckNotes*>(context);
+    const size_t utf8 = FindUtf8Text(text, length);
+    if (utf8 < length) {
+        Warn(notes, 1 + CountLineBreaks(text, text + utf8),
+             "the script is UTF-8 text; it must be saved as Shift_JIS (code page 932), or the updater reads "
+             "its Japanese texts as other characters");
+        return;
+    }
+    const size_t bad = FindBadSjisByte(text, length);
+    if (bad < length) {
+        char byte[8];
+        std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(text[bad]));
+        Warn(notes, 1 + CountLineBreaks(text, text + bad),
+             std::string("the script is no valid Shift_JIS text: byte ") + byte +
+                 " starts no character here; it must be saved as Shift_JIS (code page 932)");
+    }
+}
+
+// Ignored lines ------------------------------------------------------------------
+
+std::string Lowered(const char* text) {
+    std::string lowered = text;
+    // A lead byte is no letter; the byte after it is skipped.
+    for (size_t i = 0; i < lowered.size(); i += SjisCharacterWidth(lowered.c_str() + i))
+        lowered[i] = LowerAscii(lowered[i]);
     return lowered;
 }
 
@@ -423,13 +177,6 @@ bool StartsWithAsciiLetter(const char* word) {
     return c >= 'a' && c <= 'z';
 }
 
-std::string Quoted(const char* text) {
-    std::string quoted = "\"";
-    quoted += text;
-    quoted += '"';
-    return quoted;
-}
-
 // A warning for a line ignored although its first word looks like a
 // directive, or "" when the line is likely a comment.
 std::string IgnoredLineWarning(const ScriptStatementNote& note) {
@@ -450,15 +197,21 @@ std::string IgnoredLineWarning(const ScriptStatementNote& note) {
            keyword + (caseOnly ? "" : "?");
 }
 
+// The word after a ConvertFile or ConvertSave keyword.
+std::string RuleWordOf(const ScriptStatementNote& note) {
+    char ruleWord[1024] = {};
+    ReadField(ruleWord, sizeof ruleWord, SkipBlanks(TokenEnd(note.statement)));
+    return ruleWord;
+}
+
 // A warning for a ConvertFile or ConvertSave statement whose word is no rule
 // keyword, so that it stores nothing.
 std::string IgnoredRuleWarning(const ScriptStatementNote& note) {
-    char ruleWord[1024] = {};
-    ReadField(ruleWord, sizeof ruleWord, SkipBlanks(TokenEnd(note.statement)));
+    const std::string ruleWord = RuleWordOf(note);
     std::string warning = std::string(KeywordText(note.keyword)) + " statement ignored: " + Quoted(ruleWord) +
                           " is no rule keyword";
     bool caseOnly = false;
-    const char* keyword = LikelyKeyword(ruleWord, kFirstRuleKeyword, kLastRuleKeyword, &caseOnly);
+    const char* keyword = LikelyKeyword(ruleWord.c_str(), kFirstRuleKeyword, kLastRuleKeyword, &caseOnly);
     if (keyword != nullptr) {
         warning += (caseOnly ? std::string("; rule keywords are case-sensitive: ") : std::string("; did you mean ")) +
                    keyword + (caseOnly ? "" : "?");
@@ -466,98 +219,214 @@ std::string IgnoredRuleWarning(const ScriptStatementNote& note) {
     return warning;
 }
 
+// Fields ---------------------------------------------------------------------------
+
+// The statement as messages name it: its directive, or the prefix and the
+// rule keyword.
+std::string StatementName(const ScriptStatementNote& note) {
+    std::string name = KeywordText(note.keyword);
+    if (note.keyword == kKeywordConvertFile || note.keyword == kKeywordConvertSave) {
+        name += ' ';
+        name += RuleWordOf(note);
+    }
+    return name;
+}
+
+// A warning when the number at field does not read as written.
+void CheckNumberField(CheckNotes& notes, const ScriptStatementNote& note, const FieldReading& field, uint32_t line) {
+    const FieldType type = field.field->type;
+    const std::string where = StatementName(note) + ": " + field.field->name + " " + TokenAt(field.start);
+    if (type == kRealField) {
+        float value = 0.0f;
+        if (ParseRealField(field.start, &value) && std::isinf(value))
+            Warn(notes, line, where + " is too large for a 32-bit real: it reads as infinity");
+        return;
+    }
+    if (IntFieldFits(field.start, type == kSignedField)) return;
+    uint32_t value = 0;
+    ParseIntField(field.start, &value);
+    const std::string reads =
+        type == kSignedField ? std::to_string(static_cast<int32_t>(value)) : std::to_string(value);
+    Warn(notes, line, where + " is too large for its 32 bits: it reads as " + reads);
+}
+
+// Warnings for the fields of a statement: a number that does not read as
+// written, a field taken from a later line because its own line ended first.
+void CheckFields(CheckNotes& notes, const ScriptStatementNote& note) {
+    const StatementReading& reading = *note.reading;
+    for (int i = 0; i < reading.count; ++i) {
+        const FieldReading& field = reading.fields[i];
+        // At the very end of the text a missing field starts on a spare zero
+        // byte and reads as empty.
+        if (*field.start == '\0') continue;
+        const uint32_t line = note.line + CountLineBreaks(note.statement, field.start);
+        if (line != note.line) {
+            Warn(notes, note.line,
+                 StatementName(note) + ": " + field.field->name + " is taken from line " + std::to_string(line) +
+                     ", because this line ends before it; that line does not run as a statement of its own");
+        }
+        if (field.field->type != kTextField && i != reading.faultField) CheckNumberField(notes, note, field, line);
+    }
+}
+
+// Why the statement of note is malformed.
+std::string FaultReason(const ScriptStatementNote& note) {
+    const StatementReading& reading = *note.reading;
+    const std::string statement = StatementName(note);
+    const FieldReading* field = reading.faultField >= 0 ? &reading.fields[reading.faultField] : nullptr;
+    const std::string fieldName = field != nullptr ? field->field->name : "";
+    switch (reading.fault) {
+    case kFaultNoEquals:
+        return statement + " needs '=' before its fields";
+    case kFaultNoNumber:
+        if (*field->start == '\0') return statement + ": " + fieldName + " is missing: the script ends before it";
+        return statement + ": " + fieldName + " must be a number or a named constant, not " +
+               Quoted(TokenAt(field->start));
+    case kFaultTooLong:
+        return statement + ": " + fieldName + " is longer than " + std::to_string(field->field->capacity - 1) +
+               " bytes";
+    case kFaultNoHexByte: {
+        char hex[1024] = {};
+        ReadField(hex, sizeof hex, field->start);
+        return statement + ": " + fieldName + " " + Quoted(hex) +
+               " must be hexadecimal digits (0-9, A-F), two for each byte";
+    }
+    case kFaultTooManyItems:
+        return statement + ": " + fieldName + " holds at most 10 names";
+    case kFaultTableFull:
+        return statement + ": its table already holds 256 records";
+    case kFaultNone:
+        break;
+    }
+    return kScriptMalformedMessage;
+}
+
 void NoteStatement(void* context, const ScriptStatementNote& note) {
     CheckNotes& notes = *static_cast<CheckNotes*>(context);
-    const std::string prefix = LinePrefix(note.line);
-    std::string warning;
+    CheckFields(notes, note);
     switch (note.outcome) {
     case kStatementDone:
         if (note.keyword == kKeywordCopyFile) notes.copyLines.push_back(note.line);
         return;
     case kStatementDropped:
-        warning = std::string(KeywordText(note.keyword)) + " dropped: its table already holds " +
-                  std::to_string(kPlanTableCapacity) + " records";
-        break;
-    case kStatementIgnored:
-        warning = note.keyword == kKeywordConvertFile || note.keyword == kKeywordConvertSave
-                      ? IgnoredRuleWarning(note)
-                      : IgnoredLineWarning(note);
-        break;
+        Warn(notes, note.line,
+             std::string(KeywordText(note.keyword)) + " dropped: its table already holds " +
+                 std::to_string(kPlanTableCapacity) + " records");
+        return;
+    case kStatementIgnored: {
+        const std::string warning = note.keyword == kKeywordConvertFile || note.keyword == kKeywordConvertSave
+                                        ? IgnoredRuleWarning(note)
+                                        : IgnoredLineWarning(note);
+        if (!warning.empty()) Warn(notes, note.line, warning);
+        return;
+    }
     case kStatementFailed:
         notes.failureLine = note.line;
-        notes.failure = "    " + std::string(note.statement, LineEnd(note.statement)) + "\n";
+        notes.failure = FaultReason(note) + "\n    " + std::string(note.statement, LineEnd(note.statement)) + "\n";
         return;
     case kStatementZeroByte:
         notes.failureLine = note.line;
-        notes.failure = "    (a zero byte inside the text)\n";
+        notes.failure = "a zero byte inside the text\n";
         return;
     }
-    if (!warning.empty()) notes.warnings += prefix + "warning: " + warning + "\n";
 }
 
-bool SourceIsPresent(const char* source) {
-    PackageMember* member = OpenMember(source, kPackageFileName);
-    if (member == nullptr) return false;
-    CloseMember(member);
-    return true;
+// The package and the sources ------------------------------------------------------
+
+// An error when UpdateData.dat is there but damaged: a directory entry that
+// lies outside the file, named. Returns 1 when there is no package or it is
+// whole.
+int CheckPackage(std::string* errors) {
+    PlatformFile* file = OsOpenForReading(kPackageFileName);
+    if (file == nullptr) return 1;
+    OsCloseFile(file);
+    PackageDirectory directory;
+    char message[kPackageMessageSize];
+    if (ReadPackageDirectory(kPackageFileName, &directory, message, sizeof message)) {
+        ReleasePackageDirectory(&directory);
+        return 1;
+    }
+    // The message begins with the package's name.
+    std::string error = message;
+    const std::string prefix = std::string(kPackageFileName) + ": ";
+    if (error.compare(0, prefix.size(), prefix) == 0) error.erase(0, prefix.size());
+    *errors += prefix + "error: " + error + "\n";
+    return 0;
 }
 
-// Warnings for CopyFile sources found neither loose nor in the package.
-void WarnAboutMissingSources(CheckNotes& notes) {
+// An error when source, which editions copy, cannot be copied. Returns 1 when
+// it can.
+int CheckSource(const char* source, const char* editions, const std::string& prefix, std::string* errors) {
+    PackageMember* member = nullptr;
+    const int state = OpenCopySource(source, &member);
+    if (member != nullptr) CloseMember(member);
+    const std::string what = prefix + "error: CopyFile source " + Quoted(source) + " (" + editions + ") ";
+    switch (state) {
+    case kSourceReady:
+        return 1;
+    case kSourceNotFound:
+        *errors += what + "is found neither loose nor in " + kPackageFileName + "\n";
+        return 0;
+    default:
+        *errors += what + "runs past the end of " + kPackageFileName + ": the package is cut short or damaged\n";
+        return 0;
+    }
+}
+
+// Errors for the copy entries that would make the copy step fail: a source
+// of either edition that is not there whole, a destination that is empty.
+// An empty source copies nothing for its edition. Returns 1 when none fails.
+int CheckCopySources(const CheckNotes& notes, std::string* errors) {
+    int sound = 1;
     for (uint32_t i = 0; i < g_copyTable.count; ++i) {
         const CopyEntry& entry = g_copyTable.records[i];
         const std::string prefix = i < notes.copyLines.size() ? LinePrefix(notes.copyLines[i]) : "";
-        const bool sameSource = std::strcmp(entry.standardSource, entry.addContentsSource) == 0;
-        const auto warn = [&](const char* source, const char* editions) {
-            notes.warnings += prefix + "warning: CopyFile source " + Quoted(source) + " (" + editions +
-                              ") is found neither loose nor in " + kPackageFileName + "\n";
-        };
-        if (!SourceIsPresent(entry.standardSource)) {
-            warn(entry.standardSource, sameSource ? "both editions" : "standard edition");
+        const char* standard = entry.standardSource;
+        const char* addContents = entry.addContentsSource;
+        if (standard[0] == '\0' && addContents[0] == '\0') continue;
+        if (entry.destination[0] == '\0') {
+            *errors += prefix + "error: CopyFile needs three fields: the destination is empty\n";
+            sound = 0;
         }
-        if (!sameSource && !SourceIsPresent(entry.addContentsSource)) {
-            warn(entry.addContentsSource, "add-contents edition");
+        if (std::strcmp(standard, addContents) == 0) {
+            sound &= CheckSource(standard, "both editions", prefix, errors);
+            continue;
         }
+        if (standard[0] != '\0') sound &= CheckSource(standard, "standard edition", prefix, errors);
+        if (addContents[0] != '\0') sound &= CheckSource(addContents, "add-contents edition", prefix, errors);
     }
+    return sound;
 }
 
 }  // namespace
 
-std::string PlanAsJson() {
-    std::string out = "{\n";
-    out += SettingsJson();
-    AppendArray(out, "copyFiles", CopyTableJson(), false);
-    AppendArray(out, "deleteFiles", DeleteTableJson(), false);
-    AppendArray(out, "renameFiles", RenameTableJson(), false);
-    AppendArray(out, "shortcuts", ShortcutTableJson(), false);
-    AppendArray(out, "filePatches", FilePatchTableJson(), false);
-    AppendArray(out, "convertRules", ConvertRuleTableJson(), true);
-    out += "}\n";
-    return out;
-}
-
 void CheckScript(ScriptCheckReport* report) {
     CheckNotes notes;
-    const ScriptLoadObserver observer{NoteStatement, &notes};
+    const ScriptLoadObserver observer{NoteText, NoteStatement, &notes};
     char scriptPath[sizeof kScriptFileName + 2];
     // The current folder is the program folder: ".\Update.ini" is the path
     // the updater builds, relative to it.
     JoinPath(scriptPath, sizeof scriptPath, ".", kScriptFileName);
     const int result = LoadUpdateScriptFrom(scriptPath, &observer);
+    report->status = kCheckFailed;
     report->output.clear();
-    report->errors.clear();
+    report->errors = notes.warnings;
+    std::string errors;
+    const int packageSound = CheckPackage(&errors);
     if (result != kScriptLoaded) {
-        report->status = kCheckFailed;
-        const std::string where = notes.failureLine != 0 ? LinePrefix(notes.failureLine)
-                                      : std::string(kScriptFileName) + ": ";
-        report->errors = notes.warnings + where + "error " + std::to_string(result) + ": " +
-                         ScriptLoadMessage(result) + "\n" + notes.failure;
+        const std::string where =
+            notes.failureLine != 0 ? LinePrefix(notes.failureLine) : std::string(kScriptFileName) + ": ";
+        const std::string why = !notes.failure.empty() ? notes.failure : std::string(ScriptLoadMessage(result)) + "\n";
+        report->errors += where + "error " + std::to_string(result) + ": " + why + errors;
         return;
     }
-    WarnAboutMissingSources(notes);
-    report->status = kCheckLoaded;
-    report->output = PlanAsJson();
-    report->errors = notes.warnings;
+    const int sourcesSound = CheckCopySources(notes, &errors);
+    report->errors += errors;
+    if (!PlanAsJson(&report->output)) {
+        report->errors += std::string(kScriptFileName) + ": error: not enough memory for the plan\n";
+        return;
+    }
+    if (packageSound && sourcesSound) report->status = kCheckPassed;
 }
 
 int RunScriptCheck(const char* folder) {
@@ -568,6 +437,24 @@ int RunScriptCheck(const char* folder) {
     ScriptCheckReport report;
     CheckScript(&report);
     if (!report.errors.empty()) OsWriteError(report.errors.c_str());
-    if (!report.output.empty()) OsWriteOutput(report.output.c_str());
+    if (!report.output.empty()) OsWriteUtf8Output(report.output.c_str());
     return report.status;
+}
+
+namespace {
+
+void NoteFailedStatement(void* context, const ScriptStatementNote& note) {
+    auto* reason = static_cast<std::string*>(context);
+    if (note.outcome == kStatementFailed) {
+        *reason = std::string(kScriptFileName) + "(" + std::to_string(note.line) + "): " + FaultReason(note);
+    } else if (note.outcome == kStatementZeroByte) {
+        *reason = std::string(kScriptFileName) + "(" + std::to_string(note.line) + "): a zero byte inside the text";
+    }
+}
+
+}  // namespace
+
+int LoadUpdateScriptExplained(const char* scriptPath, std::string* reason) {
+    const ScriptLoadObserver observer{nullptr, NoteFailedStatement, reason};
+    return LoadUpdateScriptFrom(scriptPath, &observer);
 }

@@ -1,34 +1,45 @@
-// The script check (updater --check): loads Update.ini exactly as the updater
-// does and reports the plan, or why it does not load. It changes no file and
+// The script check (updater --check, updpack check): loads Update.ini exactly
+// as the updater does and reports the plan, or why it does not load; then
+// checks what the update will take from the package. It changes no file and
 // no registry value.
 #pragma once
 
 #include <string>
 
-// Exit statuses of the check.
-constexpr int kCheckLoaded = 0;  // the script loads; the plan is on standard output
-constexpr int kCheckFailed = 2;  // the script does not load
+// Results of the check.
+constexpr int kCheckPassed = 0;  // the script loads and every source is there whole
+constexpr int kCheckFailed = 2;  // the script does not load, or the update would fail
 
 // What a check found. Texts are Shift_JIS, like every text of the program.
 struct ScriptCheckReport {
-    int status;          // kCheckLoaded or kCheckFailed
-    std::string output;  // for standard output: the plan as JSON, when it loads
-    std::string errors;  // for standard error: warnings, and the load failure
+    int status;          // kCheckPassed or kCheckFailed
+    std::string output;  // for standard output: the plan as JSON (UTF-8), whenever it loads
+    std::string errors;  // for standard error: warnings and errors, one a line
 };
 
 // Loads Update.ini from the current folder, loose or from UpdateData.dat
-// there, and fills report. Warns about what loads but is likely a mistake: a
-// record dropped past the 256th of its kind, a line ignored because its first
-// word is a misspelt directive or a rule keyword without its prefix, a rule
-// statement without rule keyword, a CopyFile source found neither loose nor
-// in the package.
+// there, and fills report.
+//
+// Errors, which fail the check: the script does not load (the statement and
+// why); UpdateData.dat is damaged (a directory entry that lies outside the
+// file, named); a CopyFile source of either edition is found neither loose
+// nor in the package, or runs past the end of the package; a CopyFile with a
+// source has no destination.
+//
+// Warnings, for what loads but is likely a mistake: a script that is no
+// valid Shift_JIS text (saved as UTF-8, for instance); a number too large for
+// its 32 bits; a field taken from the next line because its own line ended
+// early; a record dropped past the 256th of its kind; a line ignored because
+// its first word is a misspelt directive or a rule keyword without its
+// prefix; a rule statement without rule keyword.
 void CheckScript(ScriptCheckReport* report);
 
-// The loaded plan as JSON: settings, each plan table, each byte patch (data
-// in hexadecimal) and each conversion rule with its kind, keyword and fields.
-std::string PlanAsJson();
-
-// Makes folder the current directory (it is not restored: the program ends
-// afterwards), checks its script and writes the report. Returns the exit
-// status.
+// Makes folder (Shift_JIS) the current directory (it is not restored: the
+// program ends afterwards), checks its script and writes the report to
+// standard error and standard output. Returns kCheckPassed or kCheckFailed.
 int RunScriptCheck(const char* folder);
+
+// LoadUpdateScript for the updater: when the script is malformed, *reason
+// tells where and why as the check words it ("Update.ini(12): CopyFile needs
+// three fields").
+int LoadUpdateScriptExplained(const char* scriptPath, std::string* reason);

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstring>
 
+#include "common/ascii.h"
 #include "common/sjis_text.h"
 
 namespace {
@@ -32,14 +33,6 @@ bool IsBinaryLiteralEnd(char c) {
 
 bool IsDecimalDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-// Value of a hexadecimal digit, or -1.
-int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 bool StartsHexPrefix(const char* position) {
@@ -92,10 +85,6 @@ constexpr NamedConstant kNamedConstants[] = {
     {"historyconfig", 1}, {"historyexconfig", 2}, {"wakuload", 1}, {"kasaload", 2},
     {"gload", 3},
 };
-
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
-}
 
 int LookUpNamedConstant(const char* position, uint32_t* value) {
     for (const NamedConstant& constant : kNamedConstants) {
@@ -172,6 +161,14 @@ const char* FindEquals(const char* position) {
         ++position;
     }
     return nullptr;
+}
+
+uint32_t CountLineBreaks(const char* from, const char* to) {
+    uint32_t breaks = 0;
+    for (const char* p = from; p < to; ++p) {
+        if (*p == '\n' || (*p == '\r' && p[1] != '\n')) ++breaks;
+    }
+    return breaks;
 }
 
 const char* TokenEnd(const char* position) {
@@ -333,4 +330,38 @@ int ParseRealField(const char* position, float* value) {
     if (!LookUpNamedConstant(position, &constant)) return 0;
     *value = static_cast<float>(constant);
     return 1;
+}
+
+namespace {
+
+// Reads digits of base from position (binary, decimal or hexadecimal) into a
+// value that stops growing past 2^33, so that it tells whether the digits
+// exceed 32 bits.
+uint64_t SaturatedDigits(const char* position, int base) {
+    constexpr uint64_t kCeiling = uint64_t{1} << 33;
+    uint64_t value = 0;
+    for (;; ++position) {
+        const int digit = HexDigitValue(*position);
+        if (digit < 0 || digit >= base) return value;
+        value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
+        if (value > kCeiling) value = kCeiling;
+    }
+}
+
+}  // namespace
+
+int IntFieldFits(const char* position, int signedField) {
+    if (position == nullptr) return 1;
+    bool negative = false;
+    uint64_t value = 0;
+    if (IsDecimalDigit(*position) || *position == '-') {
+        const char* digits = SkipBlanksAndSign(position, &negative);
+        value = StartsHexPrefix(digits) ? SaturatedDigits(digits + 2, 16) : SaturatedDigits(digits, 10);
+    } else if (*position == 'b') {
+        value = SaturatedDigits(position + 1, 2);
+    } else {
+        return 1;
+    }
+    if (negative) return value <= uint64_t{0x80000000u};
+    return value <= (signedField ? uint64_t{0x7FFFFFFFu} : uint64_t{0xFFFFFFFFu});
 }

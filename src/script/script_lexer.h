@@ -64,6 +64,10 @@ const char* LineEnd(const char* position);
 // The first '=' before the line ends; none when the line ends first.
 const char* FindEquals(const char* position);
 
+// Line breaks from from up to (not including) to: CR LF counts once, a lone
+// CR or LF once each.
+uint32_t CountLineBreaks(const char* from, const char* to);
+
 // First token-end byte (NUL, TAB, LF, CR, SPACE, ',') at or after position.
 const char* TokenEnd(const char* position);
 
@@ -116,3 +120,10 @@ int ParseIntField(const char* position, uint32_t* value);
 // A decimal or hexadecimal real, or a named constant converted to a real.
 // No blanks are skipped first.
 int ParseRealField(const char* position, float* value);
+
+// 1 when the number field at position reads as the number written, 0 when
+// ParseIntField would wrap it: for an unsigned field a value above
+// 4294967295 (0xFFFFFFFF), for a signed one above 2147483647, and for
+// either a negative number below -2147483648 or more than 32 binary digits.
+// A named constant or no number at all gives 1.
+int IntFieldFits(const char* position, int signedField);

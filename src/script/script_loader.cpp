@@ -2,7 +2,6 @@
 // directive handler, or to the rule parser for ConvertFile and ConvertSave.
 #include "script/script_loader.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <memory>
@@ -14,6 +13,7 @@
 #include "convert/rule_tables.h"
 #include "package/member_reader.h"
 #include "package/package_format.h"
+#include "script/directive_table.h"
 #include "script/script_lexer.h"
 #include "script/update_plan.h"
 
@@ -30,9 +30,7 @@ static_assert(kScriptSpareBytes > kLongestFieldList);
 // a damaged package directory must not make the loader zero-fill gigabytes.
 constexpr uint32_t kScriptSizeLimit = 64u << 20;
 
-constexpr size_t kWordScratchSize = 1024;       // a statement's first word
-constexpr size_t kCopyFieldScratchSize = 1024;  // each CopyFile field
-constexpr int kShortcutFieldCount = 6;
+constexpr size_t kWordScratchSize = 1024;  // a statement's first word
 
 // The loading pass over one script text.
 struct ScriptScan {
@@ -43,18 +41,15 @@ struct ScriptScan {
 
 // Line of position, which lies at or after every position asked before.
 uint32_t LineOf(ScriptScan& scan, const char* position) {
-    for (const char* p = scan.countedTo; p < position; ++p) {
-        // CR LF counts once, a lone CR or LF once each.
-        if (*p == '\n' || (*p == '\r' && p[1] != '\n')) ++scan.countedLine;
-    }
+    scan.countedLine += CountLineBreaks(scan.countedTo, position);
     scan.countedTo = position;
     return scan.countedLine;
 }
 
 void Tell(ScriptScan& scan, ScriptStatementOutcome outcome, int keyword, const char* statement,
-          const char* word) {
+          const char* word, const StatementReading& reading) {
     if (scan.observer == nullptr || scan.observer->noteStatement == nullptr) return;
-    const ScriptStatementNote note{outcome, keyword, LineOf(scan, statement), statement, word};
+    const ScriptStatementNote note{outcome, keyword, LineOf(scan, statement), statement, word, &reading};
     scan.observer->noteStatement(scan.observer->context, note);
 }
 
@@ -66,110 +61,97 @@ ScriptStatementOutcome OutcomeOfAdd(int added) {
     }
 }
 
-// Reads count comma-separated fields, the first at field, into count slots of
-// slotSize bytes each. Returns 1 and the start of the last field in
-// *lastField, or 0 when a field does not fit its slot.
-int ReadFieldList(const char* field, char* slots, size_t slotSize, int count, const char** lastField) {
-    for (int i = 0; i < count - 1; ++i) {
-        int fits = 0;
-        const char* separator = NextField(slots + i * slotSize, slotSize, field, &fits);
-        if (!fits) return 0;
-        field = SkipBlanks(separator + 1);
-    }
-    *lastField = field;
-    return ReadField(slots + (count - 1) * slotSize, slotSize, field);
-}
-
 // Directive handlers -------------------------------------------------------------
 //
-// Each takes the statement's '=' and sets *lastField to where
-// its last field began; the next statement is sought from that field's line
-// end, so a value taken from the next line keeps that line from running.
+// Each reads the directive's fields by its row of the directive table, the
+// first after its '=', and sets *lastField to where the last field began; the
+// next statement is sought from that field's line end, so a value taken from
+// the next line keeps that line from running.
 
-// AppTitle = My Game
-ScriptStatementOutcome SetTextSetting(char (&setting)[kSettingFieldSize], const char* equals,
-                                      const char** lastField) {
-    const char* value = SkipBlanks(equals + 1);
-    *lastField = value;
-    std::memset(setting, 0, sizeof setting);
-    return ReadField(setting, sizeof setting, value) ? kStatementDone : kStatementFailed;
+// AppTitle = My Game: the new value replaces the setting whole.
+ScriptStatementOutcome SetTextSetting(const Directive& directive, const char* first, const char** lastField,
+                                      StatementReading* reading) {
+    unsigned char* settings = reinterpret_cast<unsigned char*>(&g_settings);
+    std::memset(settings + directive.fields[0].offset, 0, directive.fields[0].capacity);
+    return ReadFields(directive.fields, 1, first, settings, reading, lastField) ? kStatementDone
+                                                                                 : kStatementFailed;
 }
 
-// NewVersion = 1020, 1021
-ScriptStatementOutcome SetVersionPair(VersionPair& pair, const char* equals, const char** lastField) {
-    const char* first = SkipBlanks(equals + 1);
-    const char* second = SkipBlanks(FindSeparator(first, ',') + 1);
-    *lastField = second;
-    uint32_t standard = 0;
-    uint32_t addContents = 0;
-    if (!ParseIntField(first, &standard) || !ParseIntField(second, &addContents)) return kStatementFailed;
-    pair = VersionPair{standard, addContents};
+// NewVersion = 1020, 1021: set only when both numbers parse.
+ScriptStatementOutcome SetVersionSetting(const Directive& directive, const char* first, const char** lastField,
+                                         StatementReading* reading) {
+    UpdateSettings settings = g_settings;
+    if (!ReadFields(directive.fields, 2, first, &settings, reading, lastField)) return kStatementFailed;
+    g_settings = settings;
     return kStatementDone;
 }
 
-// CopyFile = std\a.dat, add\a.dat, data\a.dat
-ScriptStatementOutcome AddCopyFile(const char* equals, const char** lastField) {
-    char fields[3][kCopyFieldScratchSize] = {};
-    if (!ReadFieldList(SkipBlanks(equals + 1), fields[0], kCopyFieldScratchSize, 3, lastField))
-        return kStatementFailed;
-    return OutcomeOfAdd(AddCopyEntry(fields[0], fields[1], fields[2]));
+// The fields of a plan directive read into a record of its table.
+template <typename Record>
+int ReadRecord(const Directive& directive, const char* first, Record* record, const char** lastField,
+               StatementReading* reading) {
+    *record = Record{};
+    return ReadFields(directive.fields, directive.fieldCount, first, record, reading, lastField);
 }
 
-// Shortcut = Game.lnk, Play the game, game.exe, -window, game.ico, bin
-ScriptStatementOutcome AddShortcut(const char* equals, const char** lastField) {
-    char fields[kShortcutFieldCount][kNameFieldSize] = {};
-    if (!ReadFieldList(SkipBlanks(equals + 1), fields[0], kNameFieldSize, kShortcutFieldCount, lastField))
+// CopyFile, Shortcut, DeleteFile, RenameFile: one record of their table,
+// dropped when the table is full.
+ScriptStatementOutcome AddPlanRecord(const Directive& directive, const char* first, const char** lastField,
+                                     StatementReading* reading) {
+    switch (directive.target) {
+    case kCopyTable: {
+        CopyEntry e;
+        if (!ReadRecord(directive, first, &e, lastField, reading)) return kStatementFailed;
+        return OutcomeOfAdd(AddCopyEntry(e.standardSource, e.addContentsSource, e.destination));
+    }
+    case kShortcutTable: {
+        ShortcutEntry e;
+        if (!ReadRecord(directive, first, &e, lastField, reading)) return kStatementFailed;
+        return OutcomeOfAdd(
+            AddShortcutEntry(e.linkName, e.target, e.arguments, e.description, e.iconFile, e.subfolder));
+    }
+    case kDeleteTable: {
+        DeleteEntry e;
+        if (!ReadRecord(directive, first, &e, lastField, reading)) return kStatementFailed;
+        return OutcomeOfAdd(AddDeleteEntry(e.fileName));
+    }
+    case kRenameTable: {
+        RenameEntry e;
+        if (!ReadRecord(directive, first, &e, lastField, reading)) return kStatementFailed;
+        return OutcomeOfAdd(AddRenameEntry(e.oldName, e.newName));
+    }
+    default:
         return kStatementFailed;
-    // The line gives link name, description, target, arguments, icon file,
-    // subfolder; the record holds the description after the arguments.
-    return OutcomeOfAdd(AddShortcutEntry(fields[0], fields[2], fields[3], fields[1], fields[4], fields[5]));
-}
-
-// DeleteFile = old.dat
-ScriptStatementOutcome AddDeleteFile(const char* equals, const char** lastField) {
-    char field[kNameFieldSize] = {};
-    if (!ReadFieldList(SkipBlanks(equals + 1), field, sizeof field, 1, lastField)) return kStatementFailed;
-    return OutcomeOfAdd(AddDeleteEntry(field));
-}
-
-// RenameFile = a.tmp, a.dat
-ScriptStatementOutcome AddRenameFile(const char* equals, const char** lastField) {
-    char fields[2][kNameFieldSize] = {};
-    if (!ReadFieldList(SkipBlanks(equals + 1), fields[0], kNameFieldSize, 2, lastField))
-        return kStatementFailed;
-    return OutcomeOfAdd(AddRenameEntry(fields[0], fields[1]));
+    }
 }
 
 // ConvertFile BGMNO = 100, 200, 5 (and ConvertSave alike): the rule parser
 // takes the text after the prefix keyword.
-ScriptStatementOutcome RunRuleStatement(const char* start) {
+ScriptStatementOutcome RunRuleStatement(const char* start, StatementReading* reading) {
     const uint32_t before = g_filePatchTable.count + g_convertRuleTable.count;
-    if (!ParseRuleLine(TokenEnd(start))) return kStatementFailed;
+    if (!ReadRuleStatement(TokenEnd(start), reading)) return kStatementFailed;
     const uint32_t after = g_filePatchTable.count + g_convertRuleTable.count;
     return after > before ? kStatementDone : kStatementIgnored;
 }
 
-ScriptStatementOutcome RunStatement(int keyword, const char* start, const char** lastField) {
+ScriptStatementOutcome RunStatement(int keyword, const char* start, const char** lastField,
+                                    StatementReading* reading) {
     *lastField = start;
     if (keyword == kKeywordLabel) return kStatementDone;
-    if (keyword == kKeywordConvertFile || keyword == kKeywordConvertSave) return RunRuleStatement(start);
-    if (keyword < kFirstDirectiveKeyword || keyword > kLastDirectiveKeyword) return kStatementIgnored;
+    if (keyword == kKeywordConvertFile || keyword == kKeywordConvertSave) return RunRuleStatement(start, reading);
+    const Directive* directive = DirectiveOf(keyword);
+    if (directive == nullptr) return kStatementIgnored;
 
     const char* equals = FindEquals(start);
-    if (equals == nullptr) return kStatementFailed;
-    switch (keyword) {
-    case kKeywordAppTitle: return SetTextSetting(g_settings.appTitle, equals, lastField);
-    case kKeywordBrandMenuFolder: return SetTextSetting(g_settings.brandMenuFolder, equals, lastField);
-    case kKeywordGameMenuFolder: return SetTextSetting(g_settings.gameMenuFolder, equals, lastField);
-    case kKeywordRegistory: return SetTextSetting(g_settings.registrySubkey, equals, lastField);
-    case kKeywordNewVersion: return SetVersionPair(g_settings.newVersion, equals, lastField);
-    case kKeywordSupportVersion: return SetVersionPair(g_settings.supportVersion, equals, lastField);
-    case kKeywordSaveVersion: return SetVersionPair(g_settings.saveVersion, equals, lastField);
-    case kKeywordCopyFile: return AddCopyFile(equals, lastField);
-    case kKeywordShortcut: return AddShortcut(equals, lastField);
-    case kKeywordDeleteFile: return AddDeleteFile(equals, lastField);
-    case kKeywordRenameFile: return AddRenameFile(equals, lastField);
-    default: return kStatementIgnored;
+    if (equals == nullptr) {
+        NoteFault(reading, kFaultNoEquals, false);
+        return kStatementFailed;
+    }
+    const char* first = SkipBlanks(equals + 1);
+    switch (directive->target) {
+    case kTextSetting: return SetTextSetting(*directive, first, lastField, reading);
+    case kVersionSetting: return SetVersionSetting(*directive, first, lastField, reading);
+    default: return AddPlanRecord(*directive, first, lastField, reading);
     }
 }
 
@@ -177,11 +159,12 @@ ScriptStatementOutcome RunStatement(int keyword, const char* start, const char**
 // kScriptSpareBytes zero bytes. Returns kScriptLoaded or kScriptMalformed.
 int ScanScript(const char* text, uint32_t length, const ScriptLoadObserver* observer) {
     ScriptScan scan{observer, text, 1};
+    if (observer != nullptr && observer->noteText != nullptr) observer->noteText(observer->context, text, length);
     // The first zero byte ends the text for every scanner: one inside it
     // would silently cut the plan short.
     const void* zero = std::memchr(text, 0, length);
     if (zero != nullptr) {
-        Tell(scan, kStatementZeroByte, kNoKeyword, static_cast<const char*>(zero), "");
+        Tell(scan, kStatementZeroByte, kNoKeyword, static_cast<const char*>(zero), "", kNoReading);
         return kScriptMalformed;
     }
     const char* position = text;
@@ -193,8 +176,9 @@ int ScanScript(const char* text, uint32_t length, const ScriptLoadObserver* obse
         ReadField(word, sizeof word, start);
         const int keyword = KeywordId(word);
         const char* lastField = start;
-        const ScriptStatementOutcome outcome = RunStatement(keyword, start, &lastField);
-        Tell(scan, outcome, keyword, start, word);
+        StatementReading reading = kNoReading;
+        const ScriptStatementOutcome outcome = RunStatement(keyword, start, &lastField, &reading);
+        Tell(scan, outcome, keyword, start, word, reading);
         if (outcome == kStatementFailed) return kScriptMalformed;
         position = LineEnd(lastField);
     }
@@ -228,26 +212,6 @@ const char* ScriptLoadMessage(int result) {
 
 int LoadUpdateScript(const char* scriptPath) {
     return LoadUpdateScriptFrom(scriptPath, nullptr);
-}
-
-namespace {
-
-// Keeps the statement that failed the load.
-void NoteFailedStatement(void* context, const ScriptStatementNote& note) {
-    if (note.outcome != kStatementFailed && note.outcome != kStatementZeroByte) return;
-    auto* failure = static_cast<ScriptLoadFailure*>(context);
-    failure->line = note.line;
-    const size_t lineLength = std::strcspn(note.statement, "\r\n");
-    const size_t length = FitToCharBoundary(note.statement, std::min(lineLength, sizeof failure->statement - 1));
-    std::memcpy(failure->statement, note.statement, length);
-    failure->statement[length] = '\0';
-}
-
-}  // namespace
-
-int LoadUpdateScriptNoting(const char* scriptPath, ScriptLoadFailure* failure) {
-    const ScriptLoadObserver observer{NoteFailedStatement, failure};
-    return LoadUpdateScriptFrom(scriptPath, &observer);
 }
 
 int LoadUpdateScriptFrom(const char* scriptPath, const ScriptLoadObserver* observer) {

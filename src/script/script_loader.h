@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "script/statement_fields.h"
+
 constexpr char kScriptFileName[] = "Update.ini";
 
 // Results of LoadUpdateScript.
@@ -45,23 +47,17 @@ struct ScriptStatementNote {
     uint32_t line;          // line of the statement's first byte, counted from 1
     const char* statement;  // that byte, inside the zero-terminated script text
     const char* word;       // the first word, as looked up
+    const StatementReading* reading;  // the fields read and why the statement failed
 };
 
-// Called once per statement, in script order. The texts are valid only
-// during the call.
+// noteText is called once with the whole script text (length bytes) before
+// its statements are read, then noteStatement once per statement, in script
+// order. Either may be nullptr. The texts are valid only during the call.
 struct ScriptLoadObserver {
+    void (*noteText)(void* context, const char* text, uint32_t length);
     void (*noteStatement)(void* context, const ScriptStatementNote& note);
     void* context;
 };
-
-// Where a load that ended with kScriptMalformed failed.
-struct ScriptLoadFailure {
-    uint32_t line;        // line of the failing statement, from 1
-    char statement[128];  // its first line, cut at a character boundary
-};
-
-// LoadUpdateScript, filling *failure when the result is kScriptMalformed.
-int LoadUpdateScriptNoting(const char* scriptPath, ScriptLoadFailure* failure);
 
 // LoadUpdateScript, telling observer (if not nullptr) about every statement.
 int LoadUpdateScriptFrom(const char* scriptPath, const ScriptLoadObserver* observer);

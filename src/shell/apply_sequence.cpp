@@ -22,7 +22,7 @@ int RunApplySequence(PlatformWindow* dialog) {
     InstallState& state = g_installState;
     const char* installFolder = state.installFolder;
     LogEvent("dialog: apply");
-    if (!ApplyCopyList(dialog, installFolder)) {
+    if (!ApplyCopyList(dialog, installFolder, state.addContents)) {
         state.applyFailed = 1;
         OsShowMessage(dialog, state.caption, kCopyFailedMessage);
         return 0;

@@ -1,12 +1,14 @@
 #include "shell/updater_main.h"
 
 #include <cstring>
+#include <string>
 
 #include "common/run_log.h"
 #include "common/sjis_text.h"
 #include "convert/rule_tables.h"
 #include "package/package_format.h"
 #include "platform/platform.h"
+#include "script/script_check.h"
 #include "script/script_loader.h"
 #include "script/update_plan.h"
 #include "shell/apply_sequence.h"
@@ -80,7 +82,7 @@ int RecordInstalledVersion(const char* subkey, VersionNumber version) {
 }
 
 // Tells why the script did not load: which file, and the cause.
-void DiagnoseScriptLoad(int result, const char* scriptPath, const ScriptLoadFailure& failure) {
+void DiagnoseScriptLoad(int result, const char* scriptPath, const std::string& reason) {
     switch (result) {
     case kScriptNotFound:
         LogDiagnostic("%s: found neither beside the updater nor in %s there", scriptPath, kPackageFileName);
@@ -92,7 +94,7 @@ void DiagnoseScriptLoad(int result, const char* scriptPath, const ScriptLoadFail
         LogDiagnostic("%s: cannot be read whole", scriptPath);
         break;
     case kScriptMalformed:
-        LogDiagnostic("%s(%u): malformed statement: %s", kScriptFileName, failure.line, failure.statement);
+        LogDiagnostic("%s", reason.c_str());
         break;
     }
 }
@@ -125,14 +127,14 @@ int LoadScriptOfProgramFolder(InstallState& state) {
         return kScriptNotFound;
     }
     LogEvent("program folder: %s", state.programFolder);
-    ScriptLoadFailure failure{};
-    const int result = LoadUpdateScriptNoting(scriptPath, &failure);
+    std::string reason;
+    const int result = LoadUpdateScriptExplained(scriptPath, &reason);
     if (result == kScriptLoaded) {
         LogEvent("script loaded: %s; %u copies, %u deletes, %u renames, %u shortcuts, %u patches, %u save rules",
                  g_settings.appTitle, g_copyTable.count, g_deleteTable.count, g_renameTable.count,
                  g_shortcutTable.count, g_filePatchTable.count, g_convertRuleTable.count);
     } else {
-        DiagnoseScriptLoad(result, scriptPath, failure);
+        DiagnoseScriptLoad(result, scriptPath, reason);
     }
     return result;
 }

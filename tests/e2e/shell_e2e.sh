@@ -78,7 +78,7 @@ script-malformed)
     installed_registry '"Version"=dword:000003e8'
     run_updater --yes
     expect_status 4
-    expect_diagnostic "Update.ini(7): malformed statement: AppTitle"
+    expect_diagnostic "Update.ini(7): AppTitle needs '=' before its fields"
     expect_output '[アップデータ]' '設定ファイルにエラーがありました。処理を中断します。'
     expect_registry_untouched
     ;;
@@ -210,6 +210,14 @@ check)
     standard_update 'AppTitle'
     run_updater --check "$dist"
     expect_status 2
+    grep -qF "Update.ini(7): error 4: AppTitle needs '=' before its fields" <<<"$errors" || fail "no reason: $errors"
+    # The same check as updpack's: a package cut short fails it.
+    standard_update
+    truncate -s -5 "$dist/UpdateData.dat"
+    run_updater --check
+    expect_status 2
+    grep -qF 'UpdateData.dat: error: member "readme.txt" (entry 1) runs past the end of the file' <<<"$errors" ||
+        fail "no member named: $errors"
     run_updater --check "$work/missing"
     expect_status 2
     grep -qF "$work/missing: the folder cannot be entered" <<<"$errors" || fail "no folder named: $errors"

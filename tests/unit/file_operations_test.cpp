@@ -10,7 +10,6 @@
 #include "package/package_format.h"
 #include "platform/platform.h"
 #include "script/update_plan.h"
-#include "shell/install_state.h"
 #include "test_support.h"
 
 namespace {
@@ -36,7 +35,6 @@ protected:
     void SetUp() override {
         TempFolderTest::SetUp();
         ClearPlanTables();
-        g_installState.addContents = 0;
         ASSERT_TRUE(MakeTestFolder(kGame.c_str()));
     }
 
@@ -52,7 +50,7 @@ protected:
     // POSIX layer's message boxes printed.
     static int CopyPrinting(std::string* printed) {
         testing::internal::CaptureStdout();
-        const int result = ApplyCopyList(nullptr, kGame.c_str());
+        const int result = ApplyCopyList(nullptr, kGame.c_str(), 0);
         *printed = testing::internal::GetCapturedStdout();
         return result;
     }
@@ -86,8 +84,7 @@ TEST_F(FileOperationsTest, CopiesTheEditionsSourceLooseBeforePacked) {
         AddCopyEntry("two.dat", "two.dat", "b.dat");
         AddCopyEntry("bgm\\op.ogg", "bgm\\op.ogg", "sub\\op.ogg");
         AddCopyEntry("one.dat", "", "d.dat");  // nothing to copy for add-contents
-        g_installState.addContents = row.addContents;
-        EXPECT_EQ(ApplyCopyList(nullptr, kGame.c_str()), 1) << row.name;
+        EXPECT_EQ(ApplyCopyList(nullptr, kGame.c_str(), row.addContents), 1) << row.name;
         EXPECT_EQ(Installed("a.dat"), row.a) << row.name;
         EXPECT_EQ(Installed("b.dat"), row.b) << row.name;
         EXPECT_EQ(Installed("sub\\op.ogg"), row.c) << row.name;
@@ -108,7 +105,7 @@ TEST_F(FileOperationsTest, DestinationHoldsExactlyTheNewContent) {
     AddCopyEntry("zero.dat", "", "full.dat");
     AddCopyEntry("zero.dat", "", "created.dat");
     AddCopyEntry("large.dat", "", "large.dat");
-    EXPECT_EQ(ApplyCopyList(nullptr, kGame.c_str()), 1);
+    EXPECT_EQ(ApplyCopyList(nullptr, kGame.c_str(), 0), 1);
     EXPECT_EQ(Installed("long.dat"), "new");
     EXPECT_EQ(Installed("full.dat"), "");
     EXPECT_EQ(Installed("created.dat"), "");
@@ -191,7 +188,7 @@ TEST_F(FileOperationsTest, RenamesWithoutEverReplacing) {
         {"missing.dat", "other.dat"},
     };
     for (const auto& names : renames) AddRenameEntry(names[0], names[1]);
-    ASSERT_EQ(ApplyCopyList(nullptr, kGame.c_str()), 1);
+    ASSERT_EQ(ApplyCopyList(nullptr, kGame.c_str(), 0), 1);
     testing::internal::CaptureStdout();
     ApplyRenameList(kGame.c_str());
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");

@@ -22,7 +22,15 @@ TEST(PlatformConsole, WritesUtf8AndReplacesWhatIsNoCharacter) {
         testing::internal::CaptureStderr();
         OsWriteError(row.text);
         EXPECT_EQ(testing::internal::GetCapturedStderr(), reinterpret_cast<const char*>(row.utf8)) << row.name;
+        EXPECT_EQ(OsTextAsUtf8(row.text), reinterpret_cast<const char*>(row.utf8)) << row.name;
     }
+}
+
+TEST(PlatformConsole, WritesUtf8TextAsItIs) {
+    const char* utf8 = reinterpret_cast<const char*>(u8"{\"AppTitle\": \"表示\\\\ｱ\"}\n");
+    testing::internal::CaptureStdout();
+    OsWriteUtf8Output(utf8);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), utf8);
 }
 
 }  // namespace

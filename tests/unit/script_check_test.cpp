@@ -7,6 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "script/plan_json.h"
+#include "script/script_loader.h"
 #include "script/update_plan.h"
 #include "test_support.h"
 
@@ -25,79 +27,170 @@ protected:
 TEST_F(ScriptCheckTest, PrintsTheWholePlan) {
     ASSERT_TRUE(WriteTestFile("UpdateData.dat", RawPackage('2', {{"a.dat", 0, 1}}, "A")));
     const ScriptCheckReport report = Check(
-        "AppTitle = Game\n"
+        "AppTitle = 表示\n"
         "Registory = Software\\Brand\\Game\n"
         "NewVersion = 1020, 1021\n"
         "CopyFile = a.dat, a.dat, data\\a.dat\n"
-        "DeleteFile = old.dat\n"
-        "ConvertFile BINARY = game.exe, 0x10, 0aFF\n"
+        "Shortcut = Game.lnk, Play, game.exe, -w, , bin\n"
+        "ConvertFile BINARY = game.exe, -16, 0aFF\n"
         "ConvertSave GRAPHSTATUS = 0, -1, chara, scale, 1.5, 0.1\n"
+        "ConvertSave GRAPHSTATUS = 0, 9, chara, clip, 0, 0, 640, -1\n"
         "ConvertSave FILENAME = 0, 9, bg01, bg02, Aface1\n");
-    EXPECT_EQ(report.status, kCheckLoaded);
+    EXPECT_EQ(report.status, kCheckPassed);
     EXPECT_EQ(report.errors, "");
+    // Fields are named by the statement tables, in the order the script
+    // gives them; reals as the shortest decimal that reads back the same.
     EXPECT_EQ(report.output,
-              "{\n"
-              "  \"settings\": {\n"
-              "    \"AppTitle\": \"Game\",\n"
-              "    \"BrandMenuFolder\": \"\",\n"
-              "    \"GameMenuFolder\": \"\",\n"
-              "    \"Registory\": \"Software\\\\Brand\\\\Game\",\n"
-              "    \"NewVersion\": {\"standard\": 1020, \"addContents\": 1021},\n"
-              "    \"SupportVersion\": {\"standard\": 0, \"addContents\": 0},\n"
-              "    \"SaveVersion\": {\"standard\": 0, \"addContents\": 0}\n"
-              "  },\n"
-              "  \"copyFiles\": [\n"
-              "    {\"standardSource\": \"a.dat\", \"addContentsSource\": \"a.dat\", \"destination\": \"data\\\\a.dat\"}\n"
-              "  ],\n"
-              "  \"deleteFiles\": [\n"
-              "    {\"fileName\": \"old.dat\"}\n"
-              "  ],\n"
-              "  \"renameFiles\": [],\n"
-              "  \"shortcuts\": [],\n"
-              "  \"filePatches\": [\n"
-              "    {\"fileName\": \"game.exe\", \"offset\": 16, \"length\": 2, \"data\": \"0aff\"}\n"
-              "  ],\n"
-              "  \"convertRules\": [\n"
-              "    {\"kind\": 5, \"keyword\": \"GRAPHSTATUS\", \"low\": 0, \"high\": 4294967295, "
-              "\"graphName\": \"chara\", \"property\": 3, \"values\": [1.5, 0.100000001, 0, 0]},\n"
-              "    {\"kind\": 1, \"keyword\": \"FILENAME\", \"low\": 0, \"high\": 9, \"oldGraphName\": \"bg01\", "
-              "\"newGraphName\": \"bg02\", \"aCount\": 1, \"cCount\": 0, \"aNames\": [\"face1\"], \"cNames\": []}\n"
-              "  ]\n"
-              "}\n");
+              reinterpret_cast<const char*>(u8R"({
+  "settings": {
+    "AppTitle": "表示",
+    "BrandMenuFolder": "",
+    "GameMenuFolder": "",
+    "NewVersion": {
+      "standard": 1020,
+      "addContents": 1021
+    },
+    "Registory": "Software\\Brand\\Game",
+    "SupportVersion": {
+      "standard": 0,
+      "addContents": 0
+    },
+    "SaveVersion": {
+      "standard": 0,
+      "addContents": 0
+    }
+  },
+  "copyFiles": [
+    {
+      "standardSource": "a.dat",
+      "addContentsSource": "a.dat",
+      "destination": "data\\a.dat"
+    }
+  ],
+  "deleteFiles": [],
+  "renameFiles": [],
+  "shortcuts": [
+    {
+      "linkName": "Game.lnk",
+      "description": "Play",
+      "target": "game.exe",
+      "arguments": "-w",
+      "iconFile": "",
+      "subfolder": "bin"
+    }
+  ],
+  "filePatches": [
+    {
+      "fileName": "game.exe",
+      "offset": -16,
+      "length": 2,
+      "data": "0aff"
+    }
+  ],
+  "convertRules": [
+    {
+      "kind": 5,
+      "keyword": "GRAPHSTATUS",
+      "low": 0,
+      "high": 4294967295,
+      "graphName": "chara",
+      "property": 3,
+      "values": [
+        1.5,
+        0.1,
+        0.0,
+        0.0
+      ]
+    },
+    {
+      "kind": 5,
+      "keyword": "GRAPHSTATUS",
+      "low": 0,
+      "high": 9,
+      "graphName": "chara",
+      "property": 6,
+      "values": [
+        0,
+        0,
+        640,
+        -1
+      ]
+    },
+    {
+      "kind": 1,
+      "keyword": "FILENAME",
+      "low": 0,
+      "high": 9,
+      "oldGraphName": "bg01",
+      "newGraphName": "bg02",
+      "aCount": 1,
+      "cCount": 0,
+      "aNames": [
+        "face1"
+      ],
+      "cNames": []
+    }
+  ]
+}
+)"));
 }
 
-TEST(PlanAsJson, StringsStayValidForAnyBytes) {
+TEST(PlanJson, TextsBecomeValidUtf8WhateverTheirBytes) {
     // Set directly: the script lexer would end a field at some of these.
     std::memset(g_settings.appTitle, 0, sizeof g_settings.appTitle);
-    std::strcpy(g_settings.appTitle, "表\\\"\x01\x7F\x80\xA0\xFF\xB1\x81");
-    const std::string json = PlanAsJson();
-    // 表 keeps its 0x5C second byte; a lone lead byte at the end and bytes
-    // that start no character become \ufffd.
-    EXPECT_NE(json.find("\"AppTitle\": \"表\\\\\\\"\\u0001\x7F\\ufffd\\ufffd\\ufffd\xB1\\ufffd\","),
+    std::strcpy(g_settings.appTitle, "表\\\"\x01\x7F\x81 \xB1\x81");
+    std::string json;
+    ASSERT_EQ(PlanAsJson(&json), 1);
+    // 表 keeps its 0x5C second byte; a lead byte before a space and a lone
+    // lead byte at the end become U+FFFD.
+    EXPECT_NE(json.find(reinterpret_cast<const char*>(u8"\"AppTitle\": \"表\\\\\\\"\\u0001\x7F\uFFFD ｱ\uFFFD\",")),
               std::string::npos)
         << json;
+    g_settings = UpdateSettings{};
 }
 
-TEST_F(ScriptCheckTest, FailureNamesTheResultAndTheStatement) {
-    ScriptCheckReport report = Check("AppTitle = A\r\nConvertFile BGMNO 100,200,5\r\nDeleteFile = x\r\n");
-    EXPECT_EQ(report.status, kCheckFailed);
-    EXPECT_EQ(report.output, "");
-    EXPECT_EQ(report.errors,
-              "Update.ini(2): error 4: 設定ファイルにエラーがありました。処理を中断します。\n"
-              "    ConvertFile BGMNO 100,200,5\n");
+TEST_F(ScriptCheckTest, ErrorsNameTheStatementAndWhyItFails) {
+    struct Row { const char* name; std::string script; std::string errors; } rows[] = {
+        {"no '=' in a rule statement", "AppTitle = A\r\nConvertFile BGMNO 100,200,5\r\nDeleteFile = x\r\n",
+         "Update.ini(2): error 4: ConvertFile BGMNO needs '=' before its fields\n"
+         "    ConvertFile BGMNO 100,200,5\n"},
+        {"no '=' in a directive", "AppTitle A\n", "Update.ini(1): error 4: AppTitle needs '=' before its fields\n"
+                                                  "    AppTitle A\n"},
+        {"no number", "NewVersion = 1020, abc\n",
+         "Update.ini(1): error 4: NewVersion: addContents must be a number or a named constant, not \"abc\"\n"
+         "    NewVersion = 1020, abc\n"},
+        {"a number missing at the end", "NewVersion = 1020",
+         "Update.ini(1): error 4: NewVersion: addContents is missing: the script ends before it\n"
+         "    NewVersion = 1020\n"},
+        {"a name too long for its table", "DeleteFile = " + std::string(64, 'd') + "\n",
+         "Update.ini(1): error 4: DeleteFile: fileName is longer than 63 bytes\n"
+         "    DeleteFile = " + std::string(64, 'd') + "\n"},
+        {"a graph name a save cannot hold",
+         "ConvertSave ADDGRAPH = 0, 9, 1, 2, " + std::string(31, 'g') + ", 3\r\n",
+         "Update.ini(1): error 4: ConvertSave ADDGRAPH: graphName is longer than 30 bytes\n"
+         "    ConvertSave ADDGRAPH = 0, 9, 1, 2, " + std::string(31, 'g') + ", 3\n"},
+        {"no hexadecimal byte", "ConvertFile BINARY = a.bin, 0, 0A1G\n",
+         "Update.ini(1): error 4: ConvertFile BINARY: data \"0A1G\" must be hexadecimal digits (0-9, A-F), two "
+         "for each byte\n"
+         "    ConvertFile BINARY = a.bin, 0, 0A1G\n"},
+        {"an eleventh A item", "ConvertSave FILENAME = 0, 9, a, b" + std::string(", Ax", 0) +
+                                   ", A1, A2, A3, A4, A5, A6, A7, A8, A9, A10, A11\n",
+         "Update.ini(1): error 4: ConvertSave FILENAME: aNames holds at most 10 names\n"
+         "    ConvertSave FILENAME = 0, 9, a, b, A1, A2, A3, A4, A5, A6, A7, A8, A9, A10, A11\n"},
+        {"a zero byte", std::string("AppTitle = A\n\0", 14),
+         "Update.ini(2): error 4: a zero byte inside the text\n"},
+    };
+    for (const Row& row : rows) {
+        const ScriptCheckReport report = Check(row.script);
+        EXPECT_EQ(report.status, kCheckFailed) << row.name;
+        EXPECT_EQ(report.output, "") << row.name;
+        EXPECT_EQ(report.errors, row.errors) << row.name;
+    }
 
-    report = Check("ConvertSave ADDGRAPH = 0, 9, 1, 2, a, 3\r\nConvertSave ADDGRAPH = 0, 9, 1, 2, " +
-                   std::string(31, 'g') + ", 3\r\n");
-    EXPECT_EQ(report.status, kCheckFailed);
-    EXPECT_EQ(report.errors,
-              "Update.ini(2): error 4: 設定ファイルにエラーがありました。処理を中断します。\n"
-              "    ConvertSave ADDGRAPH = 0, 9, 1, 2, " + std::string(31, 'g') + ", 3\n");
-
-    report = Check(std::string("AppTitle = A\n\0", 14));
-    EXPECT_EQ(report.status, kCheckFailed);
-    EXPECT_EQ(report.errors,
-              "Update.ini(2): error 4: 設定ファイルにエラーがありました。処理を中断します。\n"
-              "    (a zero byte inside the text)\n");
+    std::string full;
+    for (int i = 0; i < 257; ++i) full += "ConvertSave MESSAGE = 1, 2\n";
+    EXPECT_EQ(Check(full).errors, "Update.ini(257): error 4: ConvertSave MESSAGE: its table already holds 256 records\n"
+                                  "    ConvertSave MESSAGE = 1, 2\n");
 
     ASSERT_EQ(std::remove("Update.ini"), 0);
     ScriptCheckReport missing;
@@ -107,23 +200,22 @@ TEST_F(ScriptCheckTest, FailureNamesTheResultAndTheStatement) {
 }
 
 TEST_F(ScriptCheckTest, WarnsAboutLikelyMistakes) {
-    ASSERT_TRUE(WriteTestFile("UpdateData.dat", RawPackage('2', {{"here.dat", 0, 1}}, "H")));
     ASSERT_TRUE(WriteTestFile("loose.dat", "L"));
     std::string script =
-        "\xEF\xBB\xBF; a comment\r\n"                        // 1: a byte order mark
-        "Note: nothing here\r"                               // 2: a lone CR ends a line
-        "copyfile = a.dat\n"                                 // 3
-        "Registry = Software\\X\n"                           // 4
-        "BGMNO = 1, 2, 3\n"                                  // 5
-        "ConvertFile bgmno = 1, 2, 3\n"                      // 6
-        "ConvertSave SOMETHING = 1\n"                        // 7
-        "CopyFile = here.dat, loose.dat, a\n"                // 8
-        "CopyFile = gone.dat, gone.dat, b\n"                 // 9
-        "CopyFile = data\\here.dat, , c\n";                  // 10
-    for (int i = 0; i < 257; ++i) script += "RenameFile = a, b\n";  // 11 to 267
+        "\xEF\xBB\xBF; a comment\r\n"                            // 1: a byte order mark
+        "Note: nothing here\r"                                   // 2: a lone CR ends a line
+        "copyfile = a.dat\n"                                     // 3
+        "Registry = Software\\X\n"                               // 4
+        "BGMNO = 1, 2, 3\n"                                      // 5
+        "ConvertFile bgmno = 1, 2, 3\n"                          // 6
+        "ConvertSave SOMETHING = 1\n"                            // 7
+        "CopyFile = loose.dat, , a\n";                           // 8: no add-contents source
+    for (int i = 0; i < 257; ++i) script += "RenameFile = a, b\n";  // 9 to 265
     const ScriptCheckReport report = Check(script);
-    EXPECT_EQ(report.status, kCheckLoaded);
+    EXPECT_EQ(report.status, kCheckPassed);
     EXPECT_EQ(report.errors,
+              "Update.ini(1): warning: the script is UTF-8 text; it must be saved as Shift_JIS (code page 932), "
+              "or the updater reads its Japanese texts as other characters\n"
               "Update.ini(1): warning: line ignored: the script starts with a UTF-8 byte order mark; it "
               "must be Shift_JIS text\n"
               "Update.ini(3): warning: line ignored: \"copyfile\" is no directive; directives are "
@@ -134,11 +226,95 @@ TEST_F(ScriptCheckTest, WarnsAboutLikelyMistakes) {
               "Update.ini(6): warning: ConvertFile statement ignored: \"bgmno\" is no rule keyword; rule "
               "keywords are case-sensitive: BGMNO\n"
               "Update.ini(7): warning: ConvertSave statement ignored: \"SOMETHING\" is no rule keyword\n"
-              "Update.ini(267): warning: RenameFile dropped: its table already holds 256 records\n"
-              "Update.ini(9): warning: CopyFile source \"gone.dat\" (both editions) is found neither loose "
-              "nor in UpdateData.dat\n"
-              "Update.ini(10): warning: CopyFile source \"\" (add-contents edition) is found neither loose "
-              "nor in UpdateData.dat\n");
+              "Update.ini(265): warning: RenameFile dropped: its table already holds 256 records\n");
+}
+
+TEST_F(ScriptCheckTest, WarnsAboutTextsAndNumbersThatDoNotReadAsWritten) {
+    ASSERT_TRUE(WriteTestFile("a.dat", "A"));
+    struct Row { const char* name; std::string script; std::string warnings; } rows[] = {
+        {"saved as UTF-8", "AppTitle = \xE7\x99\xBD\xE9\x8A\x80\n",
+         "Update.ini(1): warning: the script is UTF-8 text; it must be saved as Shift_JIS (code page 932), or "
+         "the updater reads its Japanese texts as other characters\n"},
+        {"no Shift_JIS character", "AppTitle = A\nGameMenuFolder = \x81\x7F\n",
+         "Update.ini(2): warning: the script is no valid Shift_JIS text: byte 0x81 starts no character here; "
+         "it must be saved as Shift_JIS (code page 932)\n"},
+        {"valid Shift_JIS", "AppTitle = 表示ｱ\n", ""},
+        {"a version beyond 32 bits", "NewVersion = 99999999999999999999, 0x100000000\n",
+         "Update.ini(1): warning: NewVersion: standard 99999999999999999999 is too large for its 32 bits: it "
+         "reads as 1661992959\n"
+         "Update.ini(1): warning: NewVersion: addContents 0x100000000 is too large for its 32 bits: it reads "
+         "as 0\n"},
+        {"the largest numbers and -1 read as written",
+         "NewVersion = 4294967295, 0xFFFFFFFF\nConvertSave BGMNO = 0, -1, b11111111111111111111111111111111\n"
+         "ConvertFile BINARY = a.bin, 2147483647, 00\nConvertFile BINARY = a.bin, -2147483648, 00\n",
+         ""},
+        {"a signed offset that turns negative", "ConvertFile BINARY = a.bin, 3000000000, 00\n",
+         "Update.ini(1): warning: ConvertFile BINARY: offset 3000000000 is too large for its 32 bits: it reads "
+         "as -1294967296\n"},
+        {"a negative number beyond 32 bits", "ConvertSave MESSAGE = - 4294967297, 1\n",
+         "Update.ini(1): warning: ConvertSave MESSAGE: oldMessage - 4294967297 is too large for its 32 bits: it "
+         "reads as 4294967295\n"},
+        {"a real beyond single precision",
+         "ConvertSave GRAPHSTATUS = 0, 9, c, scale, 1" + std::string(40, '0') + ", 1\n",
+         "Update.ini(1): warning: ConvertSave GRAPHSTATUS: values 1" + std::string(40, '0') +
+             " is too large for a 32-bit real: it reads as infinity\n"},
+        {"a field from the next line", "CopyFile = a.dat, a.dat\r\nDeleteFile = x\r\n",
+         "Update.ini(1): warning: CopyFile: destination is taken from line 2, because this line ends before it; "
+         "that line does not run as a statement of its own\n"},
+        {"a value from the next line", "AppTitle =\nBrandMenuFolder = X\n",
+         "Update.ini(1): warning: AppTitle: value is taken from line 2, because this line ends before it; that "
+         "line does not run as a statement of its own\n"},
+        {"a rule field from the next line", "ConvertSave BGMNO = 1, 2,\n\n 3\n",
+         "Update.ini(1): warning: ConvertSave BGMNO: bgmNumber is taken from line 3, because this line ends "
+         "before it; that line does not run as a statement of its own\n"},
+        {"missing fields at the end of the text are empty", "Shortcut = a.lnk, b, c.exe", ""},
+        {"optional values left out", "ConvertSave GRAPHSTATUS = 0, 9, c, clip, 1, 2\nDeleteFile = x\n", ""},
+    };
+    for (const Row& row : rows) {
+        const ScriptCheckReport report = Check(row.script);
+        EXPECT_EQ(report.status, kCheckPassed) << row.name;
+        EXPECT_EQ(report.errors, row.warnings) << row.name;
+    }
+}
+
+TEST_F(ScriptCheckTest, PackageAndSourcesMustHoldWhatTheUpdateCopies) {
+    const std::string script =
+        "CopyFile = a.dat, b.dat, a.dat\n"  // 1
+        "CopyFile = c.dat, , c.dat\n"       // 2: nothing to copy for add-contents
+        "CopyFile = , loose.dat, l.dat\n";  // 3: nothing to copy for the standard edition
+    ASSERT_TRUE(WriteTestFile("loose.dat", "L"));
+    const std::string whole =
+        RawPackage('2', {{"a.dat", 0, 2}, {"b.dat", 2, 2}, {"c.dat", 4, 2}, {"Update.ini", 6, 0}}, "AABBCC");
+    struct Row { const char* name; std::string package; int status; std::string errors; } rows[] = {
+        {"a whole package", whole, kCheckPassed, ""},
+        {"a member cut short",
+         RawPackage('2', {{"a.dat", 0, 2}, {"b.dat", 2, 2}, {"c.dat", 4, 3}}, "AABBCC"), kCheckFailed,
+         "UpdateData.dat: error: member \"c.dat\" (entry 2) runs past the end of the file: it ends at byte 143, "
+         "the file has 142 bytes\n"
+         "Update.ini(2): error: CopyFile source \"c.dat\" (standard edition) runs past the end of UpdateData.dat: "
+         "the package is cut short or damaged\n"},
+        {"a member missing", RawPackage('2', {{"a.dat", 0, 2}, {"c.dat", 2, 2}}, "AACC"), kCheckFailed,
+         "Update.ini(1): error: CopyFile source \"b.dat\" (add-contents edition) is found neither loose nor in "
+         "UpdateData.dat\n"},
+        {"an unused entry outside the file",
+         RawPackage('2', {{"a.dat", 0, 2}, {"b.dat", 2, 2}, {"c.dat", 4, 2}, {"x.dat", 9, 1}}, "AABBCC"),
+         kCheckFailed,
+         "UpdateData.dat: error: member \"x.dat\" (entry 3) runs past the end of the file: it ends at byte 186, "
+         "the file has 182 bytes\n"},
+    };
+    for (const Row& row : rows) {
+        ASSERT_TRUE(WriteTestFile("UpdateData.dat", row.package)) << row.name;
+        const ScriptCheckReport report = Check(script);
+        EXPECT_EQ(report.status, row.status) << row.name;
+        EXPECT_EQ(report.errors, row.errors) << row.name;
+        EXPECT_NE(report.output, "") << row.name << ": the plan is printed whenever the script loads";
+    }
+
+    ASSERT_TRUE(WriteTestFile("UpdateData.dat", whole));
+    const ScriptCheckReport report = Check("CopyFile = a.dat\n");
+    EXPECT_EQ(report.status, kCheckFailed);
+    EXPECT_EQ(report.errors,
+              "Update.ini(1): error: CopyFile needs three fields: the destination is empty\n");
 }
 
 }  // namespace

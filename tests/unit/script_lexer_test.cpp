@@ -137,4 +137,30 @@ TEST(ParseRealFieldTest, TakesRealsAndNamedConstants) {
     }
 }
 
+TEST(IntFieldFitsTest, TellsTheNumbersThatWouldWrap) {
+    struct Row { const char* text; int signedField; int fits; } rows[] = {
+        {"4294967295", 0, 1},          {"4294967296", 0, 0},           {"99999999999999999999", 0, 0},
+        {"0xFFFFFFFF", 0, 1},          {"0x00000000FFFFFFFF", 0, 1},   {"0x100000000", 0, 0},
+        {"2147483647", 1, 1},          {"2147483648", 1, 0},           {"0x80000000", 1, 0},
+        {"-1", 0, 1},                  {"-2147483648", 1, 1},          {"- 2147483649", 0, 0},
+        {"-0x80000001", 1, 0},         {"b11", 0, 1},                  {"scale", 0, 1},
+        {"x", 0, 1},                   {"12abc", 0, 1},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(IntFieldFits(row.text, row.signedField), row.fits) << row.text;
+    }
+    const std::string bits32 = "b" + std::string(32, '1');
+    EXPECT_EQ(IntFieldFits(bits32.c_str(), 0), 1);
+    EXPECT_EQ(IntFieldFits((bits32 + "0").c_str(), 0), 0) << "33 binary digits";
+    EXPECT_EQ(IntFieldFits(bits32.c_str(), 1), 0) << "32 binary digits read negative in a signed field";
+    EXPECT_EQ(IntFieldFits(nullptr, 0), 1);
+}
+
+TEST(CountLineBreaksTest, CountsCrLfOnce) {
+    const std::string text = "a\r\nb\rc\nd\n\ne";
+    EXPECT_EQ(CountLineBreaks(text.c_str(), text.c_str() + text.size()), 5u);
+    EXPECT_EQ(CountLineBreaks(text.c_str(), text.c_str() + 2), 0u) << "up to the LF of a CR LF";
+    EXPECT_EQ(CountLineBreaks(text.c_str(), text.c_str()), 0u);
+}
+
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 // Sources are compiled with a CP932 execution charset: 表 is 0x95 0x5C and
 // ソ is 0x83 0x5C, both with a '\' as their second byte.
 
@@ -49,4 +51,26 @@ TEST(FormatText, CutsResultAtCharacterBoundary) {
     EXPECT_STREQ(text, "ab");
     EXPECT_EQ(FormatText(text, 5, "『%s』", "x"), 0);  // 『 and 』 are two bytes each
     EXPECT_STREQ(text, "『x");
+}
+
+TEST(FindBadSjisByte, FindsTheFirstByteThatIsNoCharacter) {
+    // bad: the index found; npos for none, which the function gives as the
+    // text's length.
+    constexpr size_t kNone = std::string::npos;
+    struct Row { const char* name; std::string text; size_t bad; } rows[] = {
+        {"ASCII and double-byte characters", "a表ソ\xB1z", kNone},
+        {"empty", "", kNone},
+        {"lead byte before a control byte", "ab\x81\n", 2},
+        {"lead byte before 0x7F", "\x81\x7F", 0},
+        {"lead byte before 0xFD", "x\xE0\xFD", 1},
+        {"lead byte at the end", "x\x9F", 1},
+        {"0x80 alone", "\x80", 0},
+        {"0xA0 alone", "x\xA0", 1},
+        {"0xFF alone", "xy\xFF", 2},
+        {"UTF-8 of 白 happens to read as Shift_JIS", "\xE7\x99\xBD", kNone},
+    };
+    for (const Row& row : rows) {
+        const size_t bad = row.bad == kNone ? row.text.size() : row.bad;
+        EXPECT_EQ(FindBadSjisByte(row.text.data(), row.text.size()), bad) << row.name;
+    }
 }

@@ -14,6 +14,7 @@
 #include "platform/posix/posix_text.h"
 #include "platform/posix/posix_ui.h"
 #include "script/script_check.h"
+#include "shell/check_command.h"
 #include "shell/exit_status.h"
 #include "shell/updater_main.h"
 
@@ -60,25 +61,17 @@ int UsageError(const char* problem, const char* argument) {
 }
 
 // --check [FOLDER]: the folder is a Linux path, UTF-8 like every argument.
-int CheckScriptOf(const char* folder) {
-    char programFolder[kPathFieldSize];
+int CheckFolderArgument(const char* folder) {
     std::string cp932;
-    if (folder == nullptr) {
-        if (!GetProgramFolder(programFolder)) {
-            std::fputs("updater: the program's folder cannot be told\n", stderr);
-            return kCheckFailed;
-        }
-        return RunScriptCheck(programFolder);
-    }
-    if (!Utf8ToCp932(folder, &cp932)) {
+    if (folder != nullptr && !Utf8ToCp932(folder, &cp932)) {
         std::fprintf(stderr, "updater: %s: the name has characters Shift_JIS lacks\n", folder);
         return kCheckFailed;
     }
-    return RunScriptCheck(cp932.c_str());
+    return CheckScriptOf(folder != nullptr ? cp932.c_str() : nullptr);
 }
 
 void WriteLogLine(const char* line) {
-    const std::string utf8 = Cp932ToUtf8Replacing(line) + "\n";
+    const std::string utf8 = OsTextAsUtf8(line) + "\n";
     std::fwrite(utf8.data(), 1, utf8.size(), g_log);
     std::fflush(g_log);
 }
@@ -88,7 +81,7 @@ void WriteLogLine(const char* line) {
 int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "--check") == 0) {
         if (argc > 3) return UsageError("unknown argument", argv[3]);
-        return CheckScriptOf(argc == 3 ? argv[2] : nullptr);
+        return CheckFolderArgument(argc == 3 ? argv[2] : nullptr);
     }
     const char* logPath = nullptr;
     for (int i = 1; i < argc; ++i) {

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/ascii.h"
 #include "common/run_log.h"
 #include "common/sjis_text.h"
 #include "platform/platform.h"
@@ -89,15 +90,11 @@ std::string_view TrimBlanks(std::string_view text) {
     return text;
 }
 
-char FoldAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // 1 when text starts with the ASCII prefix, letters compared without case.
 int StartsWithNoCase(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size()) return 0;
     for (size_t i = 0; i < prefix.size(); ++i) {
-        if (FoldAscii(text[i]) != FoldAscii(prefix[i])) return 0;
+        if (LowerAscii(text[i]) != LowerAscii(prefix[i])) return 0;
     }
     return 1;
 }
@@ -152,13 +149,6 @@ int SplitValueLine(std::string_view line, std::string* name, std::string_view* d
     if (rest.empty() || rest[0] != '=') return 0;
     *data = TrimBlanks(rest.substr(1));
     return 1;
-}
-
-int HexDigitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 // Reads "xx,xx,..." (blanks, line ends and continuation marks allowed).

@@ -5,8 +5,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "common/sjis_text.h"
-
 namespace {
 
 // True when text is plain ASCII, which reads the same in CP932 and UTF-8.
@@ -42,22 +40,6 @@ int Convert(const char* from, const char* to, const char* text, std::string* out
 
 int Cp932ToUtf8(const char* text, std::string* utf8) {
     return Convert("CP932", "UTF-8", text, utf8);
-}
-
-std::string Cp932ToUtf8Replacing(const char* text) {
-    constexpr char kReplacementCharacter[] = "\xEF\xBF\xBD";  // U+FFFD
-    std::string utf8;
-    if (Cp932ToUtf8(text, &utf8)) return utf8;
-    utf8.clear();
-    size_t i = 0;
-    while (text[i] != '\0') {
-        const size_t width = SjisCharacterWidth(text + i);
-        const char character[3] = {text[i], width == 2 ? text[i + 1] : '\0', '\0'};
-        std::string converted;
-        utf8 += Cp932ToUtf8(character, &converted) ? converted : kReplacementCharacter;
-        i += width;
-    }
-    return utf8;
 }
 
 int Utf8ToCp932(const char* text, std::string* cp932) {

@@ -7,10 +7,6 @@
 // Shift_JIS (code page 932) to UTF-8. Returns 0 when text is not valid CP932.
 int Cp932ToUtf8(const char* text, std::string* utf8);
 
-// Shift_JIS to UTF-8 for a person to read: a byte or pair that is no
-// Shift_JIS character becomes U+FFFD, and nothing of the rest is lost.
-std::string Cp932ToUtf8Replacing(const char* text);
-
 // UTF-8 to Shift_JIS. Returns 0 when text has a character CP932 lacks.
 int Utf8ToCp932(const char* text, std::string* cp932);
 

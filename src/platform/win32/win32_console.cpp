@@ -47,10 +47,10 @@ void WriteAll(HANDLE handle, const char* bytes, size_t count) {
     }
 }
 
-void WriteConverted(DWORD which, const char* text) {
+// Writes wide onto the console, or as UTF-8 into a pipe or a file.
+void WriteWide(DWORD which, const std::wstring& wide) {
     const HANDLE handle = StandardHandle(which);
     if (!IsUsable(handle)) return;
-    const std::wstring wide = Cp932ToWideReplacing(text);
     if (wide.empty()) return;
     DWORD mode = 0;
     if (::GetConsoleMode(handle, &mode)) {
@@ -62,10 +62,24 @@ void WriteConverted(DWORD which, const char* text) {
     if (WideToUtf8(wide.c_str(), &utf8)) WriteAll(handle, utf8.data(), utf8.size());
 }
 
+void WriteConverted(DWORD which, const char* text) {
+    WriteWide(which, Cp932ToWideReplacing(text));
+}
+
 }  // namespace
+
+std::string OsTextAsUtf8(const char* text) {
+    std::string utf8;
+    return WideToUtf8(Cp932ToWideReplacing(text).c_str(), &utf8) ? utf8 : std::string();
+}
 
 void OsWriteOutput(const char* text) {
     WriteConverted(STD_OUTPUT_HANDLE, text);
+}
+
+void OsWriteUtf8Output(const char* utf8) {
+    std::wstring wide;
+    if (Utf8ToWide(utf8, &wide)) WriteWide(STD_OUTPUT_HANDLE, wide);
 }
 
 void OsWriteError(const char* text) {

@@ -19,6 +19,7 @@
 #include "platform/win32/win32_text.h"
 #include "platform/win32/win32_ui.h"
 #include "script/script_check.h"
+#include "shell/check_command.h"
 #include "shell/exit_status.h"
 #include "shell/updater_main.h"
 
@@ -50,21 +51,13 @@ constexpr char kUsage[] =
 HANDLE g_log = INVALID_HANDLE_VALUE;
 
 // --check [FOLDER]. Returns the check's exit status.
-int CheckScriptOf(const wchar_t* folder) {
-    char programFolder[kPathFieldSize];
+int CheckFolderArgument(const wchar_t* folder) {
     std::string cp932;
-    if (folder == nullptr) {
-        if (!GetProgramFolder(programFolder)) {
-            OsWriteError("updater: the program's folder cannot be told\n");
-            return kCheckFailed;
-        }
-        return RunScriptCheck(programFolder);
-    }
-    if (!WideToCp932(folder, &cp932)) {
+    if (folder != nullptr && !WideToCp932(folder, &cp932)) {
         OsWriteError("updater: the folder's name has characters Shift_JIS lacks\n");
         return kCheckFailed;
     }
-    return RunScriptCheck(cp932.c_str());
+    return CheckScriptOf(folder != nullptr ? cp932.c_str() : nullptr);
 }
 
 int UsageError(const char* problem) {
@@ -78,9 +71,7 @@ void WriteDiagnostic(const char* line) {
 
 // Appends line to the log file in UTF-8, with a Windows line end.
 void WriteLogLine(const char* line) {
-    std::string utf8;
-    if (!WideToUtf8(Cp932ToWideReplacing(line).c_str(), &utf8)) return;
-    utf8 += "\r\n";
+    const std::string utf8 = OsTextAsUtf8(line) + "\r\n";
     DWORD written = 0;
     ::WriteFile(g_log, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
 }
@@ -135,7 +126,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     int status;
     if (argc >= 2 && std::wcscmp(argv[1], L"--check") == 0) {
         status = argc > 3 ? UsageError("--check takes one folder at most")
-                          : CheckScriptOf(argc == 3 ? argv[2] : nullptr);
+                          : CheckFolderArgument(argc == 3 ? argv[2] : nullptr);
     } else {
         // The manifest asks for common controls 6; register their classes.
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "common/sjis_text.h"
+#include "common/text_conversion.h"
 
 namespace {
 
@@ -59,18 +59,7 @@ int Cp932ToWide(const char* text, std::wstring* wide) {
 }
 
 std::wstring Cp932ToWideReplacing(const char* text) {
-    std::wstring wide;
-    if (Cp932ToWide(text, &wide)) return wide;
-    wide.clear();
-    size_t i = 0;
-    while (text[i] != '\0') {
-        const size_t width = SjisCharacterWidth(text + i);
-        const char character[3] = {text[i], width == 2 ? text[i + 1] : '\0', '\0'};
-        std::wstring converted;
-        wide += Cp932ToWide(character, &converted) ? converted : std::wstring(1, L'\xFFFD');
-        i += width;
-    }
-    return wide;
+    return ConvertReplacingBadCharacters(text, Cp932ToWide, std::wstring(1, L'\xFFFD'));
 }
 
 int WideToCp932(const wchar_t* text, std::string* cp932) {

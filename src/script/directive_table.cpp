@@ -1,0 +1,69 @@
+// The table of the directives that take fields.
+#include "script/directive_table.h"
+
+#include <cstddef>
+
+#include "script/script_lexer.h"
+#include "script/update_plan.h"
+
+namespace {
+
+constexpr StatementField Setting(const char* name, size_t offset) {
+    return {name, kTextField, offset, kSettingFieldSize};
+}
+constexpr StatementField Name(const char* name, size_t offset) {
+    return {name, kTextField, offset, kNameFieldSize};
+}
+constexpr StatementField Version(const char* name, size_t pairOffset, size_t memberOffset) {
+    return {name, kUnsignedField, pairOffset + memberOffset, 0};
+}
+
+constexpr size_t kStandard = offsetof(VersionPair, standard);
+constexpr size_t kAddContents = offsetof(VersionPair, addContents);
+
+constexpr Directive kDirectives[] = {
+    // AppTitle = My Game
+    {kKeywordAppTitle, kTextSetting, 1, {Setting("value", offsetof(UpdateSettings, appTitle))}},
+    // BrandMenuFolder = Brand
+    {kKeywordBrandMenuFolder, kTextSetting, 1, {Setting("value", offsetof(UpdateSettings, brandMenuFolder))}},
+    // GameMenuFolder = My Game
+    {kKeywordGameMenuFolder, kTextSetting, 1, {Setting("value", offsetof(UpdateSettings, gameMenuFolder))}},
+    // NewVersion = 1020, 1021
+    {kKeywordNewVersion, kVersionSetting, 2,
+     {Version("standard", offsetof(UpdateSettings, newVersion), kStandard),
+      Version("addContents", offsetof(UpdateSettings, newVersion), kAddContents)}},
+    // Registory = Software\Brand\Game
+    {kKeywordRegistory, kTextSetting, 1, {Setting("value", offsetof(UpdateSettings, registrySubkey))}},
+    // SupportVersion = 1000, 1000
+    {kKeywordSupportVersion, kVersionSetting, 2,
+     {Version("standard", offsetof(UpdateSettings, supportVersion), kStandard),
+      Version("addContents", offsetof(UpdateSettings, supportVersion), kAddContents)}},
+    // SaveVersion = 1010, 1010
+    {kKeywordSaveVersion, kVersionSetting, 2,
+     {Version("standard", offsetof(UpdateSettings, saveVersion), kStandard),
+      Version("addContents", offsetof(UpdateSettings, saveVersion), kAddContents)}},
+    // CopyFile = std\a.dat, add\a.dat, data\a.dat
+    {kKeywordCopyFile, kCopyTable, 3,
+     {Name("standardSource", offsetof(CopyEntry, standardSource)),
+      Name("addContentsSource", offsetof(CopyEntry, addContentsSource)),
+      Name("destination", offsetof(CopyEntry, destination))}},
+    // Shortcut = Game.lnk, Play the game, game.exe, -window, game.ico, bin
+    {kKeywordShortcut, kShortcutTable, 6,
+     {Name("linkName", offsetof(ShortcutEntry, linkName)), Name("description", offsetof(ShortcutEntry, description)),
+      Name("target", offsetof(ShortcutEntry, target)), Name("arguments", offsetof(ShortcutEntry, arguments)),
+      Name("iconFile", offsetof(ShortcutEntry, iconFile)), Name("subfolder", offsetof(ShortcutEntry, subfolder))}},
+    // DeleteFile = old.dat
+    {kKeywordDeleteFile, kDeleteTable, 1, {Name("fileName", offsetof(DeleteEntry, fileName))}},
+    // RenameFile = a.tmp, a.dat
+    {kKeywordRenameFile, kRenameTable, 2,
+     {Name("oldName", offsetof(RenameEntry, oldName)), Name("newName", offsetof(RenameEntry, newName))}},
+};
+
+}  // namespace
+
+const Directive* DirectiveOf(int keyword) {
+    for (const Directive& directive : kDirectives) {
+        if (directive.keyword == keyword) return &directive;
+    }
+    return nullptr;
+}

@@ -1,0 +1,34 @@
+// updpack check [FOLDER] and the options updpack knows.
+#include <cstring>
+
+#include "script/script_check.h"
+#include "updpack.h"
+
+int CheckUpdate(const char* folder) {
+    return RunScriptCheck(folder != nullptr ? folder : ".") == kCheckPassed ? kExitDone : kExitFailed;
+}
+
+bool IsCommand(const char* command) {
+    for (const char* known : {"create", "list", "extract", "check"}) {
+        if (std::strcmp(command, known) == 0) return true;
+    }
+    return false;
+}
+
+const char* UnknownOption(const char* command, int count, char** arguments) {
+    const bool create = std::strcmp(command, "create") == 0;
+    const bool extract = std::strcmp(command, "extract") == 0;
+    for (int i = 0; i < count; ++i) {
+        const char* argument = arguments[i];
+        if (argument[0] != '-') continue;
+        // create takes --short-names before the package; extract takes
+        // -C DIR after it, DIR being any folder.
+        if (create && i == 0 && std::strcmp(argument, "--short-names") == 0) continue;
+        if (extract && i > 0 && std::strcmp(argument, "-C") == 0) {
+            ++i;
+            continue;
+        }
+        return argument;
+    }
+    return nullptr;
+}
