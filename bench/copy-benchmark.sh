@@ -19,18 +19,8 @@ build="$repo/build/bench"
 members=250
 runs=7
 
-if [ ! -x /usr/bin/time ]; then
-    if [ "$(id -u)" -eq 0 ]; then
-        apt-get install -y --no-install-recommends time >/dev/null
-    else
-        echo "copy-benchmark: /usr/bin/time is missing (apt-get install time)" >&2
-        exit 1
-    fi
-fi
-
-echo "Building the release updater and updpack..."
-cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DUPDATER_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target updater updpack >/dev/null
+. "$repo/bench/bench-common.sh"
+bench_build updater updpack
 
 work=$(mktemp -d "$repo/build/copy-benchmark.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -103,7 +93,6 @@ for round in $(seq 0 "$runs"); do
     done
 done
 
-median() { printf '%s\n' $1 | sort -n | sed -n "$(( (runs + 1) / 2 ))p"; }
 updater_ms=$(median "${times[updater]}")
 tar_ms=$(median "${times[tar]}")
 cp_ms=$(median "${times[cp]}")

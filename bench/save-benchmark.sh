@@ -17,18 +17,8 @@ build="$repo/build/bench"
 saves=1000
 runs=7
 
-if [ ! -x /usr/bin/time ]; then
-    if [ "$(id -u)" -eq 0 ]; then
-        apt-get install -y --no-install-recommends time >/dev/null
-    else
-        echo "save-benchmark: /usr/bin/time is missing (apt-get install time)" >&2
-        exit 1
-    fi
-fi
-
-echo "Building the release updater, updpack and save_bench..."
-cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DUPDATER_TESTS=OFF >/dev/null
-cmake --build "$build" -j2 --target updater updpack save_bench >/dev/null
+. "$repo/bench/bench-common.sh"
+bench_build updater updpack save_bench
 
 work=$(mktemp -d "$repo/build/save-benchmark.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -99,7 +89,6 @@ for round in $(seq 0 "$runs"); do
     done
 done
 
-median() { printf '%s\n' $1 | sort -n | sed -n "$(( (runs + 1) / 2 ))p"; }
 updater_ms=$(median "${times[updater]}")
 baseline_ms=$(median "${times[baseline]}")
 updater_kib=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/updater.time")

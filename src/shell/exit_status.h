@@ -14,5 +14,20 @@ enum UpdaterExitStatus : int {
     kExitNotRecorded = 8,      // applied, but the new version could not be recorded
 };
 
+// The statuses as both programs' --help lists them.
+inline constexpr char kExitStatusHelp[] =
+    "Exit status:\n"
+    "  0  applied, and the new version recorded\n"
+    "  1  cancelled (answered Cancel or 終了, or no terminal without --yes)\n"
+    "  2  wrong usage\n"
+    "  3  another updater is running\n"
+    "  4  the script (Update.ini) is not found, unreadable or malformed\n"
+    "  5  the game is not installed\n"
+    "  6  the installed version is too old for this update\n"
+    "  7  a file of the update could not be written\n"
+    "  8  applied, but the new version could not be recorded\n"
+    "With --check: 0 when the script loads and the package holds its sources, 2\n"
+    "otherwise.\n";
+
 // A short English name of status for the log ("applied", "cancelled", ...).
 const char* ExitStatusName(int status);

@@ -40,24 +40,19 @@ constexpr char kUsage[] =
     "Registry file: $UPDATER_REGISTRY, else $XDG_CONFIG_HOME/updater/registry.reg,\n"
     "else ~/.config/updater/registry.reg.\n"
     "Shortcuts: desktop entries in $XDG_DATA_HOME/applications, else\n"
-    "~/.local/share/applications.\n"
-    "\n"
-    "Exit status:\n"
-    "  0  applied, and the new version recorded\n"
-    "  1  cancelled (answered Cancel or 終了, or no terminal without --yes)\n"
-    "  2  wrong usage\n"
-    "  3  another updater is running\n"
-    "  4  the script (Update.ini) is not found, unreadable or malformed\n"
-    "  5  the game is not installed\n"
-    "  6  the installed version is too old for this update\n"
-    "  7  a file of the update could not be written\n"
-    "  8  applied, but the new version could not be recorded\n"
-    "With --check: 0 when the script loads, 2 when it does not.\n";
+    "~/.local/share/applications.\n";
 
 std::FILE* g_log = nullptr;
 
+// The usage with the exit statuses, for standard output or standard error.
+std::string FullUsage() {
+    return std::string(kUsage) + "\n" + kExitStatusHelp;
+}
+
+// argument is UTF-8, as it came.
 int UsageError(const char* problem, const char* argument) {
-    std::fprintf(stderr, "updater: %s: %s\n%s", problem, argument, kUsage);
+    std::fprintf(stderr, "updater: %s: %s\n", problem, argument);
+    OsWriteError(FullUsage().c_str());
     return kExitUsage;
 }
 
@@ -91,7 +86,7 @@ int main(int argc, char** argv) {
         } else if (std::strcmp(argv[i], "--log") == 0 && i + 1 < argc) {
             logPath = argv[++i];
         } else if (std::strcmp(argv[i], "--help") == 0) {
-            std::fputs(kUsage, stdout);
+            OsWriteOutput(FullUsage().c_str());
             return kExitApplied;
         } else if (std::strcmp(argv[i], "--version") == 0) {
             std::printf("updater %s\n", UPDATER_VERSION);

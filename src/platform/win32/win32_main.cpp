@@ -35,19 +35,7 @@ constexpr char kUsage[] =
     "  --log FILE  append a timestamped record of the run to FILE\n"
     "  --check     load the script of FOLDER (default: this program's folder) as\n"
     "              the update would, print the plan as JSON, verify the package\n"
-    "              and change nothing\n"
-    "\n"
-    "Exit status:\n"
-    "  0  applied, and the new version recorded\n"
-    "  1  cancelled (answered Cancel or 終了)\n"
-    "  2  wrong usage\n"
-    "  3  another updater is running\n"
-    "  4  the script (Update.ini) is not found, unreadable or malformed\n"
-    "  5  the game is not installed\n"
-    "  6  the installed version is too old for this update\n"
-    "  7  a file of the update could not be written\n"
-    "  8  applied, but the new version could not be recorded\n"
-    "With --check: 0 when the script loads, 2 when it does not.\n";
+    "              and change nothing\n";
 
 HANDLE g_log = INVALID_HANDLE_VALUE;
 
@@ -62,7 +50,7 @@ int CheckFolderArgument(const wchar_t* folder) {
 }
 
 int UsageError(const char* problem) {
-    OsWriteError((std::string("updater: ") + problem + "\n" + kUsage).c_str());
+    OsWriteError((std::string("updater: ") + problem + "\n" + kUsage + "\n" + kExitStatusHelp).c_str());
     return kExitUsage;
 }
 
@@ -97,7 +85,7 @@ int RunWithOptions(HINSTANCE instance, int argc, wchar_t** argv) {
         } else if (std::wcscmp(argv[i], L"--log") == 0 && i + 1 < argc) {
             logPath = argv[++i];
         } else if (std::wcscmp(argv[i], L"--help") == 0) {
-            OsWriteOutput(kUsage);
+            OsWriteOutput((std::string(kUsage) + "\n" + kExitStatusHelp).c_str());
             return kExitApplied;
         } else if (std::wcscmp(argv[i], L"--version") == 0) {
             OsWriteOutput("updater " UPDATER_VERSION "\n");
