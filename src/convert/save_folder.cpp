@@ -1,6 +1,7 @@
 // Locating, resetting and sweeping the save folder.
 #include "convert/save_folder.h"
 
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>

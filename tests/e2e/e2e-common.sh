@@ -172,8 +172,31 @@ make_save() {
     } >"$1"
 }
 
+# The little-endian 32-bit word at byte OFFSET of FILE, in decimal.
+word_at() {
+    od -An -tu4 -j "$2" -N4 "$1" | tr -d ' '
+}
+
 # The 32-bit word at state offset OFFSET of the save FILE made by make_save,
 # in decimal:   save_word FILE OFFSET
 save_word() {
-    od -An -tu4 -j $((12 + $2)) -N4 "$1" | tr -d ' '
+    word_at "$1" $((12 + $2))
+}
+
+# The saves of the example install in FOLDER after the example update: both
+# grew by the graph entry +庭の灯り, save000.sav (message 1100) has BGM 12,
+# save001.sav (message 1200) has message 1210.
+expect_example_saves() {
+    local file state=$((8 + 4 + 2400))
+    for file in save000.sav save001.sav; do
+        [ "$(stat -c %s "$1/$file")" = $((17968 + 2400)) ] || fail "$file did not grow by one graph entry"
+        [ "$(word_at "$1/$file" 0)" = 2404 ] && [ "$(word_at "$1/$file" 8)" = 1 ] ||
+            fail "$file has no graph section of one entry"
+        [ "$(dd if="$1/$file" bs=1 skip=$((12 + 116)) count=10 2>/dev/null | tr -d '\0' | iconv -f CP932 -t UTF-8)" = \
+            '+庭の灯り' ] || fail "$file has no entry +庭の灯り"
+    done
+    [ "$(word_at "$1/save000.sav" $((state + 16720)))" = 12 ] || fail "save000.sav has no BGM 12"
+    [ "$(word_at "$1/save000.sav" $((state + 16804)))" = 1100 ] || fail "save000.sav changed its message"
+    [ "$(word_at "$1/save001.sav" $((state + 16720)))" = 0 ] || fail "save001.sav got a BGM"
+    [ "$(word_at "$1/save001.sav" $((state + 16804)))" = 1210 ] || fail "save001.sav has not message 1210"
 }

@@ -65,8 +65,10 @@ example | example-add-contents)
     expect_status 0
     expect_message "[$caption]" "$completed"
     example_patched_system >"$work/system.dat"
+    expect_example_saves "$game/save"
     expect_game "data/script.dat=$script" config.txt=config.txt ソフト情報.txt=ソフト情報.txt \
-        bgm/title.dat=title2.dat "data/system.dat=$work/system.dat"
+        bgm/title.dat=title2.dat "data/system.dat=$work/system.dat" "save/save000.sav=$game/save/save000.sav" \
+        "save/save001.sav=$game/save/save001.sav"
     [ "$(menu_files)" = 白銀ソフト/白銀の庭/ソフト情報.lnk ] || fail "the menu holds: $(menu_files)"
     expect_entry 白銀ソフト/白銀の庭/ソフト情報.lnk '[Desktop Entry]' Type=Application Name=ソフト情報.lnk \
         Comment=白銀の庭の更新内容 "Exec=\"$game/ソフト情報.txt\""

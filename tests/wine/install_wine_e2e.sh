@@ -99,6 +99,7 @@ example)
     expect_files data/script.dat=script.dat config.txt=config.txt ソフト情報.txt=ソフト情報.txt \
         bgm/title.dat=title2.dat "data/system.dat=$work/system.dat"
     expect_missing data/old_patch.dat bgm/title2.dat
+    expect_example_saves "$game/save"
     [ "$(menu_files)" = 白銀ソフト/白銀の庭/ソフト情報.lnk ] || fail "the menu holds: $(menu_files)"
     expect_link '白銀ソフト\白銀の庭\ソフト情報.lnk' "target=$game_windows\\ソフト情報.txt" \
         "item-list=$game_windows\\ソフト情報.txt" arguments= \
