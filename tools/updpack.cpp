@@ -85,7 +85,7 @@ const char* FileBaseName(const char* path) {
         base = path + 2;
     for (size_t i = 0; path[i] != '\0'; ++i) {
         const unsigned char byte = static_cast<unsigned char>(path[i]);
-        if (IsSjisLeadByte(byte) && path[i + 1] != '\0') {
+        if (SjisCharacterWidth(path + i) == 2) {
             ++i;
         } else if (byte == '/' || byte == '\\') {
             base = path + i + 1;

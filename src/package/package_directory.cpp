@@ -101,10 +101,6 @@ bool IsForbiddenInName(unsigned char byte) {
     return byte < 0x20 || byte == 0x7F || byte == '\\' || byte == '/' || byte == ':';
 }
 
-bool IsSjisTrailByte(unsigned char byte) {
-    return byte >= 0x40 && byte <= 0xFC && byte != 0x7F;
-}
-
 }  // namespace
 
 int ReadPackageDirectory(const char* path, PackageDirectory* directory, char* message, size_t capacity) {
@@ -139,8 +135,7 @@ const char* MemberNameProblem(const char* name) {
     for (size_t i = 0; name[i] != '\0'; ++i) {
         const unsigned char byte = static_cast<unsigned char>(name[i]);
         if (IsSjisLeadByte(byte)) {
-            if (!IsSjisTrailByte(static_cast<unsigned char>(name[i + 1])))
-                return "the name has a broken Shift_JIS character";
+            if (SjisCharacterWidth(name + i) != 2) return "the name has a broken Shift_JIS character";
             ++i;  // a trail byte of 0x5C is part of the character, no separator
             continue;
         }

@@ -30,15 +30,12 @@ void AppendJsonString(std::string& out, const char* text, size_t length) {
     out += '"';
     for (size_t i = 0; i < length; ++i) {
         const unsigned char byte = static_cast<unsigned char>(text[i]);
-        if (IsSjisLeadByte(byte)) {
-            const unsigned char trail = i + 1 < length ? static_cast<unsigned char>(text[i + 1]) : 0;
-            if (trail >= 0x40 && trail <= 0xFC && trail != 0x7F) {
-                out += static_cast<char>(byte);
-                out += static_cast<char>(trail);
-                ++i;
-            } else {
-                out += "\\ufffd";
-            }
+        if (SjisCharacterWidthIn(text, length, i) == 2) {
+            out += static_cast<char>(byte);
+            out += text[i + 1];
+            ++i;
+        } else if (IsSjisLeadByte(byte)) {
+            out += "\\ufffd";
         } else if (byte == '"' || byte == '\\') {
             out += '\\';
             out += static_cast<char>(byte);
@@ -370,7 +367,7 @@ std::string Lowered(const char* text) {
     std::string lowered = text;
     for (size_t i = 0; i < lowered.size(); ++i) {
         // A double-byte character's second byte is no letter to fold.
-        if (IsSjisLeadByte(static_cast<unsigned char>(lowered[i])) && i + 1 < lowered.size()) {
+        if (SjisCharacterWidth(lowered.c_str() + i) == 2) {
             ++i;
             continue;
         }
