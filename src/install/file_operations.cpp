@@ -33,10 +33,7 @@ int FailCopy(PlatformWindow* owner, const CopyEntry& entry) {
 PackageMember* OpenCheckedSource(const CopyEntry& entry, const char* destination) {
     PackageMember* member = OpenMember(SourceFor(entry), kPackageFileName);
     if (member == nullptr) return nullptr;
-    uint64_t length = 0;
-    const bool whole = OsFileLength(member->file, &length) &&
-                       uint64_t{member->dataOffset} + member->size <= length;
-    if (!whole || OsIsSameFile(member->file, destination)) {
+    if (!MemberLiesInsideFile(member) || OsIsSameFile(member->file, destination)) {
         CloseMember(member);
         return nullptr;
     }
