@@ -74,6 +74,16 @@ int EqualsNoCase(const char* a, const char* b) {
     return EqualsNoCaseBounded(a, static_cast<size_t>(-1), b);
 }
 
+void FoldAsciiCase(char* text, size_t length) {
+    for (size_t i = 0; i < length; ++i) {
+        if (SjisCharacterWidthIn(text, length, i) == 2) {
+            ++i;
+        } else {
+            text[i] = static_cast<char>(FoldAscii(ByteAt(text, i)));
+        }
+    }
+}
+
 int FieldEqualsNoCase(const char* field, size_t fieldWidth, const char* name) {
     return EqualsNoCaseBounded(field, fieldWidth, name);
 }

@@ -63,6 +63,11 @@ const char* BaseNameOf(const char* path);
 // double-byte characters compare exactly. Returns 1 when equal.
 int EqualsNoCase(const char* a, const char* b);
 
+// Lowers the ASCII letters of the single-byte characters among the length
+// bytes at text, in place; double-byte characters stay as they are. Two texts
+// that EqualsNoCase finds equal are equal byte for byte once folded.
+void FoldAsciiCase(char* text, size_t length);
+
 // Compares a name field of fieldWidth bytes with name, like EqualsNoCase. The
 // field ends at its first zero byte or at its width, whichever comes first, so
 // a field without a terminator never matches a name longer than the field.

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string_view>
+#include <unordered_map>
 
 #include "common/sjis_text.h"
 #include "platform/platform.h"
@@ -126,6 +128,26 @@ int64_t FindPackageEntry(const PackageDirectory* directory, const char* name) {
         if (EqualsNoCase(directory->entries[i].name, name)) return i;
     }
     return -1;
+}
+
+int FindFirstOfEachName(const PackageDirectory* directory, uint32_t* firstOf) {
+    const uint32_t count = directory->count;
+    std::unique_ptr<char[]> folded(new (std::nothrow) char[size_t{count} * kMemberNameSize + 1]);
+    if (!folded) return 0;
+    try {
+        std::unordered_map<std::string_view, uint32_t> first;
+        first.reserve(count);
+        for (uint32_t i = 0; i < count; ++i) {
+            char* name = folded.get() + size_t{i} * kMemberNameSize;
+            const size_t length = std::strlen(directory->entries[i].name);
+            std::memcpy(name, directory->entries[i].name, length);
+            FoldAsciiCase(name, length);
+            firstOf[i] = first.try_emplace(std::string_view(name, length), i).first->second;
+        }
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    return 1;
 }
 
 const char* MemberNameProblem(const char* name) {

@@ -365,14 +365,7 @@ char LowerAscii(char c) {
 
 std::string Lowered(const char* text) {
     std::string lowered = text;
-    for (size_t i = 0; i < lowered.size(); ++i) {
-        // A double-byte character's second byte is no letter to fold.
-        if (SjisCharacterWidth(lowered.c_str() + i) == 2) {
-            ++i;
-            continue;
-        }
-        lowered[i] = LowerAscii(lowered[i]);
-    }
+    FoldAsciiCase(lowered.data(), lowered.size());
     return lowered;
 }
 

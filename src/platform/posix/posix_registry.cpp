@@ -342,13 +342,7 @@ std::string FileLineEnd(const std::vector<std::string>& lines) {
 // text with the ASCII letters of its single-byte characters in lower case.
 std::string FoldedText(std::string_view text) {
     std::string folded(text);
-    for (size_t i = 0; i < folded.size(); ++i) {
-        if (SjisCharacterWidthIn(folded.data(), folded.size(), i) == 2) {
-            ++i;
-        } else {
-            folded[i] = FoldAscii(folded[i]);
-        }
-    }
+    FoldAsciiCase(folded.data(), folded.size());
     return folded;
 }
 

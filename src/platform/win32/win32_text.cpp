@@ -67,3 +67,13 @@ int WideToUtf8(const wchar_t* text, std::string* utf8) {
 int Utf8ToWide(const char* text, std::wstring* wide) {
     return MultiByteToWide(CP_UTF8, text, wide);
 }
+
+int WideToUpperCase(std::wstring* wide) {
+    if (wide->empty()) return 1;
+    const int length = static_cast<int>(wide->size());
+    std::wstring upper(wide->size(), L'\0');
+    if (::LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, wide->c_str(), length, upper.data(), length) != length)
+        return 0;
+    *wide = std::move(upper);
+    return 1;
+}

@@ -20,3 +20,7 @@ int WideToUtf8(const wchar_t* text, std::string* utf8);
 
 // UTF-8 to UTF-16. Returns 0 when text is not valid UTF-8.
 int Utf8ToWide(const char* text, std::wstring* wide);
+
+// Turns wide into upper case in place, as file names compare on Windows
+// (the invariant locale's mapping). Returns 0 when it cannot.
+int WideToUpperCase(std::wstring* wide);
