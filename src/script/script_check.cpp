@@ -550,11 +550,7 @@ void CheckScript(ScriptCheckReport* report) {
     report->errors = notes.warnings;
 }
 
-int RunScriptCheck(const char* folder) {
-    if (!OsSetCurrentFolder(folder)) {
-        OsWriteError((std::string(folder) + ": the folder cannot be entered\n").c_str());
-        return kCheckFailed;
-    }
+int RunScriptCheck() {
     ScriptCheckReport report;
     CheckScript(&report);
     if (!report.errors.empty()) OsWriteError(report.errors.c_str());

@@ -28,7 +28,6 @@ void CheckScript(ScriptCheckReport* report);
 // in hexadecimal) and each conversion rule with its kind, keyword and fields.
 std::string PlanAsJson();
 
-// Makes folder the current directory (it is not restored: the program ends
-// afterwards), checks its script and writes the report. Returns the exit
-// status.
-int RunScriptCheck(const char* folder);
+// Checks the script of the current folder, which the caller has entered, and
+// writes the report. Returns the exit status.
+int RunScriptCheck();

@@ -4,11 +4,13 @@
 // Exit status of an update: 0 when it was applied and its version recorded,
 // 1 for every other outcome, 2 for a command line it does not understand.
 // --check exits with the status of the check.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
-#include <string>
 
-#include "platform/posix/posix_text.h"
+#include "common/sjis_text.h"
+#include "platform/platform.h"
 #include "platform/posix/posix_ui.h"
 #include "script/script_check.h"
 #include "shell/updater_main.h"
@@ -40,22 +42,20 @@ int UsageError(const char* argument) {
     return kExitUsage;
 }
 
-// --check [FOLDER]: the folder is a Linux path, UTF-8 like every argument.
+// --check [FOLDER]: the folder is a Linux path, UTF-8 like every argument,
+// entered as it is, whatever characters its name has.
 int CheckScriptOf(const char* folder) {
-    char programFolder[kPathFieldSize];
-    std::string cp932;
     if (folder == nullptr) {
-        if (!GetProgramFolder(programFolder)) {
-            std::fputs("updater: the program's folder cannot be told\n", stderr);
+        char programFolder[kPathFieldSize];
+        if (!OsEnterProgramFolder(programFolder, sizeof programFolder)) {
+            std::fputs("updater: the program's folder cannot be entered\n", stderr);
             return kCheckFailed;
         }
-        return RunScriptCheck(programFolder);
-    }
-    if (!Utf8ToCp932(folder, &cp932)) {
-        std::fprintf(stderr, "updater: %s: the name has characters Shift_JIS lacks\n", folder);
+    } else if (chdir(folder) != 0) {
+        std::fprintf(stderr, "%s: the folder cannot be entered\n", folder);
         return kCheckFailed;
     }
-    return RunScriptCheck(cp932.c_str());
+    return RunScriptCheck();
 }
 
 }  // namespace

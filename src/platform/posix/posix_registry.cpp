@@ -484,6 +484,12 @@ int OsSetRegistryBinaryNumber(PlatformRegistryKey* key, const char* name, uint32
     return 1;
 }
 
+// Texts in the file are Shift_JIS already, so every folder it names has a
+// Shift_JIS form.
+int OsQueryRegistryFolder(PlatformRegistryKey* key, const char* name, char* folder, size_t capacity) {
+    return OsQueryRegistryText(key, name, folder, capacity) ? kRegistryFolderRead : kRegistryFolderMissing;
+}
+
 void OsCloseRegistryKey(PlatformRegistryKey* key) {
     delete key;
 }

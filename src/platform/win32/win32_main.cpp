@@ -9,28 +9,26 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/win32/win32_text.h"
+#include "platform/win32/win32_paths.h"
 #include "script/script_check.h"
 #include "shell/updater_main.h"
 
 namespace {
 
-// --check [FOLDER]. Returns the check's exit status.
+// --check [FOLDER], the folder entered through the wide API whatever
+// characters its name has. Returns the check's exit status.
 int CheckScriptOf(const wchar_t* folder) {
-    char programFolder[kPathFieldSize];
-    std::string cp932;
     if (folder == nullptr) {
-        if (!GetProgramFolder(programFolder)) {
-            OsWriteError("updater: the program's folder cannot be told\n");
+        char programFolder[kPathFieldSize];
+        if (!OsEnterProgramFolder(programFolder, sizeof programFolder)) {
+            OsWriteError("updater: the program's folder cannot be entered\n");
             return kCheckFailed;
         }
-        return RunScriptCheck(programFolder);
-    }
-    if (!WideToCp932(folder, &cp932)) {
-        OsWriteError("updater: the folder's name has characters Shift_JIS lacks\n");
+    } else if (!::SetCurrentDirectoryW(folder)) {
+        OsWriteError((WidePathForMessage(folder) + ": the folder cannot be entered\n").c_str());
         return kCheckFailed;
     }
-    return RunScriptCheck(cp932.c_str());
+    return RunScriptCheck();
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The process services on Windows: the single-instance mutex, the program's
-// own path and the current directory, through the W functions.
+// The process services on Windows: the single-instance mutex and the
+// program's own folder, through the W functions.
 #include <windows.h>
 
 #include <string>
@@ -32,19 +32,19 @@ void OsReleaseInstanceMutex(PlatformMutex* mutex) {
     ::CloseHandle(handle);
 }
 
-int OsGetProgramPath(char* path, size_t capacity) {
+int OsEnterProgramFolder(char* folder, size_t capacity) {
     // The longest path Windows has: 32767 characters and a terminator.
     std::wstring wide(32768, L'\0');
     const DWORD length = ::GetModuleFileNameW(nullptr, wide.data(), static_cast<DWORD>(wide.size()));
     if (length == 0 || length >= wide.size()) return 0;
     wide.resize(length);
+    const size_t separator = wide.find_last_of(L"\\/");
+    if (separator == std::wstring::npos) return 0;
+    wide.resize(separator + 1);
+    if (!::SetCurrentDirectoryW(wide.c_str())) return 0;
     std::string text;
-    if (!WideToCp932(wide.c_str(), &text)) return 0;
-    return CopyText(path, capacity, text.c_str());
-}
-
-int OsSetCurrentFolder(const char* folder) {
-    std::wstring wide;
-    if (!Cp932ToWide(folder, &wide)) return 0;
-    return ::SetCurrentDirectoryW(wide.c_str()) ? 1 : 0;
+    if (capacity == 0) return 1;
+    folder[0] = '\0';
+    if (WideToCp932(wide.c_str(), &text) && !CopyText(folder, capacity, text.c_str())) folder[0] = '\0';
+    return 1;
 }
