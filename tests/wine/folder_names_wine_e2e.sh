@@ -1,0 +1,53 @@
+#!/bin/bash
+# The Windows updater under Wine with folders whose names Shift_JIS cannot
+# hold, as under a user profile such as C:\Users\Hélène, in the locale given
+# (ja_JP.UTF-8: code page 932; C.UTF-8: code page 1252).
+#
+#   folder_names_wine_e2e.sh WINE_ROOT UPDATER_EXE DRIVER_EXE UPDPACK_EXE SCENARIO LANG
+#
+# program-folder          updater.exe in C:\...\Hélène: the script and the
+#                         package are found, the update is applied
+# install-folder          InstallFolder C:\...\gamé: the update is applied
+#                         there, through the folder's short name
+# install-folder-missing  InstallFolder C:\...\gamé-missing, which has no
+#                         short name: a message names it
+set -euo pipefail
+scenario=$5
+export UPDATER_WINE_LANG=$6
+case $scenario in
+program-folder) dist_name='Hélène' ;;
+install-folder) game_name='gamé' ;;
+install-folder-missing) game_name='gamé-missing' ;;
+esac
+. "$(dirname "${BASH_SOURCE[0]}")/wine-e2e-common.sh"
+subkey="Software\\Folders\\$scenario"
+wine_setup "$1" "$2" "$3" "$4" "e2e-folders-$scenario" "$subkey"
+title='テストゲーム'
+caption="『${title}』アップデート"
+standard_update
+set_value InstallFolder REG_SZ "$game_windows"
+set_value Version REG_BINARY f2030000
+remember_registry
+
+case $scenario in
+program-folder | install-folder)
+    mkdir -p "$game"
+    # The install folder shows as its short name when it has characters
+    # Shift_JIS lacks.
+    shown=$game_windows
+    [ "$scenario" = program-folder ] || shown='*'
+    drive dialog "$caption" 1.010 "$shown" "『${title}』 を Ver.1.02 にアップデートします。" "$carry_note" apply \
+        message "$caption" "$completed" ok
+    cmp -s "$work/pack/readme.txt" "$game/readme.txt" || fail "readme.txt was not copied into $game"
+    expect_registry_version fc,03,00,00
+    ;;
+install-folder-missing)
+    drive message "$caption" \
+        "インストール先のフォルダ名に使用できない文字が含まれています。処理を中断します。[${game_windows/é/?}]" ok
+    expect_registry_untouched
+    ;;
+*)
+    fail "unknown scenario $scenario"
+    ;;
+esac
+echo "PASS $scenario in $UPDATER_WINE_LANG"
