@@ -114,17 +114,17 @@ TEST_F(MemberReaderTest, EntriesInEveryPieceOfALongDirectoryAreFound) {
     std::vector<RawEntry> entries;
     std::string data;
     for (int i = 0; i < 5000; ++i) {
-        entries.push_back({"m" + std::to_string(i), static_cast<uint32_t>(data.size()), 5});
+        entries.push_back({std::to_string(100000 + i), static_cast<uint32_t>(data.size()), 5});
         data += std::to_string(10000 + i);
     }
     for (char marker : {'2', '1'}) {
         ASSERT_TRUE(WriteTestFile("p.dat", RawPackage(marker, entries, data)));
         for (int i : {0, 2047, 2048, 4095, 4096, 4999}) {
             std::string content;
-            ASSERT_TRUE(ReadWhole(("m" + std::to_string(i)).c_str(), "p.dat", &content)) << i;
+            ASSERT_TRUE(ReadWhole(std::to_string(100000 + i).c_str(), "p.dat", &content)) << i;
             EXPECT_EQ(content, std::to_string(10000 + i)) << i;
         }
-        EXPECT_EQ(OpenMember("m5000", "p.dat"), nullptr);
+        EXPECT_EQ(OpenMember("105000", "p.dat"), nullptr);
     }
 }
 

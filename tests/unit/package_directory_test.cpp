@@ -95,8 +95,8 @@ TEST_F(PackageDirectoryTest, FirstOfEachNameIsTheEntryTheUpdaterOpens) {
 // directory: a directory of a few megabytes took minutes.
 TEST_F(PackageDirectoryTest, FirstOfEachNameInALargeDirectoryTakesOnePass) {
     std::vector<RawEntry> entries;
-    for (uint32_t i = 0; i < 200000; ++i) entries.push_back({"m" + std::to_string(i), 0, 1});
-    entries.push_back({"M199999", 0, 1});
+    for (uint32_t i = 0; i < 200000; ++i) entries.push_back({std::to_string(i) + "m", 0, 1});
+    entries.push_back({"199999M", 0, 1});
     ASSERT_EQ(Inspect(RawPackage('2', entries, "x")), 1) << message_;
     std::vector<uint32_t> firstOf(directory_.count);
     ASSERT_EQ(FindFirstOfEachName(&directory_, firstOf.data()), 1);

@@ -15,7 +15,6 @@ set -euo pipefail
 scenario=$5
 export UPDATER_WINE_LANG=$6
 case $scenario in
-program-folder) dist_name='Hélène' ;;
 install-folder) game_name='gamé' ;;
 install-folder-missing) game_name='gamé-missing' ;;
 esac
@@ -25,6 +24,11 @@ wine_setup "$1" "$2" "$3" "$4" "e2e-folders-$scenario" "$subkey"
 title='テストゲーム'
 caption="『${title}』アップデート"
 standard_update
+if [ "$scenario" = program-folder ]; then
+    # Packed where updpack can name the package, then moved.
+    mv "$base/アップデート" "$base/Hélène"
+    dist_windows="$base_windows\\Hélène"
+fi
 set_value InstallFolder REG_SZ "$game_windows"
 set_value Version REG_BINARY f2030000
 remember_registry

@@ -2,10 +2,10 @@
 # under Wine through updater_driver.exe. Source it from bash, then call
 #   wine_setup WINE_ROOT UPDATER_EXE DRIVER_EXE UPDPACK_EXE FOLDER KEY
 # which starts the prefix kept in WINE_ROOT and makes, in C:\FOLDER, the
-# distribution folder with updater.exe ($dist_name, default アップデート) and
-# names the install folder ($game_name, default ゲーム; $game_windows, and
-# $game as a path of this machine, left to the caller to fill). KEY, a key under HKEY_CURRENT_USER, is deleted before and after the
-# run. A function wine_cleanup, when the caller defines one, runs first at
+# distribution folder アップデート with updater.exe and names the install folder
+# ($game_name, default ゲーム; $game_windows, and $game as a path of this
+# machine, left to the caller to fill). KEY, a key under HKEY_CURRENT_USER,
+# is deleted before and after the run. A function wine_cleanup, when the caller defines one, runs first at
 # the end.
 
 . "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
@@ -16,15 +16,15 @@ wine_setup() {
     updater_wine_prefix
     base_windows="C:\\$5"
     base="$WINEPREFIX/drive_c/$5"
-    dist_windows="$base_windows\\${dist_name:-アップデート}"
+    dist_windows="$base_windows\\アップデート"
     game_windows="$base_windows\\${game_name:-ゲーム}"
     game="$base/${game_name:-ゲーム}"
     key="HKCU\\$6"
     work=$(mktemp -d)
     trap wine_end EXIT
     rm -rf "$base"
-    mkdir -p "$base/${dist_name:-アップデート}"
-    cp "$2" "$base/${dist_name:-アップデート}/updater.exe"
+    mkdir -p "$base/アップデート"
+    cp "$2" "$base/アップデート/updater.exe"
     cp "$3" "$work/updater_driver.exe"
     pack_command=(wine "$(realpath "$4")" create "$dist_windows\\UpdateData.dat")
     wine reg delete "$key" /f >/dev/null 2>&1 || true
