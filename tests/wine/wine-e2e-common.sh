@@ -5,8 +5,8 @@
 # distribution folder アップデート with updater.exe and names the install folder
 # ($game_name, default ゲーム; $game_windows, and $game as a path of this
 # machine, left to the caller to fill). KEY, a key under HKEY_CURRENT_USER,
-# is deleted before and after the run. A function wine_cleanup, when the caller defines one, runs first at
-# the end.
+# is deleted before and after the run. A function wine_cleanup, when the
+# caller defines one, runs first at the end.
 
 . "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 . "$(dirname "${BASH_SOURCE[0]}")/../e2e/e2e-common.sh"
