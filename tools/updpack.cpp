@@ -215,7 +215,8 @@ int OutputPathOf(const char* folder, const PackageEntry& entry, char (&outputPat
 // \x81\xCA.txt and \xFA\x54.txt, which both read "￢.txt", or names that differ
 // only in letter case where the file system ignores it). Returns 1, or 0
 // after complaining.
-int CheckOutputs(PlatformFile* package, const char* folder, const PackageDirectory& directory, const std::vector<uint32_t>& selected) {
+int CheckOutputs(PlatformFile* package, const char* folder, const PackageDirectory& directory,
+                 const std::vector<uint32_t>& selected) {
     char message[kPackageMessageSize];
     std::unordered_map<std::string, uint32_t> fileNames;
     fileNames.reserve(selected.size());

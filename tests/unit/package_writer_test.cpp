@@ -131,14 +131,10 @@ TEST_F(PackageWriterTest, SourceThatIsThePackageByIdentityIsRefused) {
     std::error_code error;
     std::filesystem::create_hard_link(NativeTestPath("notes.txt"), NativeTestPath("link.txt"), error);
     const bool linked = !error;
-    EXPECT_EQ(WritePackage(".\\notes.txt", kLongNameLayout, std::vector<PackageSource>{{"notes.txt", "notes.txt"}}.data(),
-                           1, message_, sizeof message_),
-              kPackageRefused);
+    const PackageSource notes{"notes.txt", "notes.txt"};
+    EXPECT_EQ(WritePackage(".\\notes.txt", kLongNameLayout, &notes, 1, message_, sizeof message_), kPackageRefused);
     if (linked) {
-        EXPECT_EQ(WritePackage("link.txt", kLongNameLayout,
-                               std::vector<PackageSource>{{"notes.txt", "notes.txt"}}.data(), 1, message_,
-                               sizeof message_),
-                  kPackageRefused)
+        EXPECT_EQ(WritePackage("link.txt", kLongNameLayout, &notes, 1, message_, sizeof message_), kPackageRefused)
             << "a hard link is the same file";
     }
     std::string bytes;
