@@ -15,22 +15,30 @@ void ReleaseMember(PackageMember* member) {
     delete member;
 }
 
-// The name fields are read in pieces of this many bytes, a multiple of both
-// field widths, so that a damaged member count never makes the lookup hold
-// more than one piece, whatever the file's size.
+// The name fields are read in pieces of at most this many bytes, a multiple
+// of both field widths, so that a damaged member count never makes the
+// lookup hold more than one piece, whatever the file's size.
 constexpr uint32_t kDirectoryPieceSize = 64u << 10;
 static_assert(kDirectoryPieceSize % kLongNameFieldWidth == 0 && kDirectoryPieceSize % kShortNameFieldWidth == 0);
 
 // Looks for baseName among the count name fields that follow the header, at
-// the file's current position, reading at most the fields the file holds.
-// Fields past the end of a truncated package read as empty names of size 0,
-// not openable, so they are left out. Returns 1 with *index set, or 0; in
-// both cases *consumed tells how many bytes were read.
-int FindNameField(PlatformFile* file, uint32_t count, uint32_t fieldWidth, const char* baseName, uint32_t* index,
-                  uint64_t* consumed) {
-    std::unique_ptr<unsigned char[]> piece(new (std::nothrow) unsigned char[kDirectoryPieceSize]);
+// the file's current position, reading at most the fields the file holds
+// (fileLength bytes in all). Fields past the end of a truncated package read
+// as empty names of size 0, not openable, so they are left out. Returns 1
+// with *index set, or 0; in both cases *consumed tells how many bytes were
+// read.
+int FindNameField(PlatformFile* file, uint64_t fileLength, uint32_t count, uint32_t fieldWidth, const char* baseName,
+                  uint32_t* index, uint64_t* consumed) {
+    // A piece is no larger than the name fields the count claims, nor than
+    // the file holds after the header.
+    uint64_t pieceSize = uint64_t{count} * fieldWidth;
+    if (pieceSize > kDirectoryPieceSize) pieceSize = kDirectoryPieceSize;
+    const uint64_t present = fileLength > *consumed ? fileLength - *consumed : 0;
+    if (pieceSize > present) pieceSize = present - present % fieldWidth;
+    if (pieceSize == 0) return 0;
+    std::unique_ptr<unsigned char[]> piece(new (std::nothrow) unsigned char[pieceSize]);
     if (!piece) return 0;
-    const uint32_t fieldsPerPiece = kDirectoryPieceSize / fieldWidth;
+    const uint32_t fieldsPerPiece = static_cast<uint32_t>(pieceSize / fieldWidth);
     for (uint64_t first = 0; first < count; first += fieldsPerPiece) {
         const uint32_t fields = count - first < fieldsPerPiece ? static_cast<uint32_t>(count - first) : fieldsPerPiece;
         uint32_t delivered = 0;
@@ -96,9 +104,11 @@ uint32_t FindMember(PackageMember* member, const char* name) {
     const uint32_t count = ReadLittleEndian32(header + kMemberCountOffset);
     const uint64_t directorySize = static_cast<uint64_t>(count) * (fieldWidth + kPositionPairSize);
 
+    uint64_t fileLength = 0;
+    if (!OsFileLength(member->file, &fileLength)) return 0;
     uint32_t index = 0;
     uint64_t position = headerRead;
-    if (!FindNameField(member->file, count, fieldWidth, baseName, &index, &position)) return 0;
+    if (!FindNameField(member->file, fileLength, count, fieldWidth, baseName, &index, &position)) return 0;
 
     // Only the found entry's position pair is read.
     const uint64_t pairStart = kPackageHeaderSize + uint64_t{count} * fieldWidth + uint64_t{kPositionPairSize} * index;
