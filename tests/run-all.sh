@@ -1,9 +1,10 @@
 #!/bin/bash
 # Runs every test on a Debian machine, installing first what is missing:
 # the native unit and end-to-end tests under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and the Windows build's unit and end-to-end
-# tests under Wine. All of them run in one ctest run, whose summary closes
-# the output; the exit status is non-zero when any test failed.
+# UndefinedBehaviorSanitizer, every fuzz target for a short smoke run, and
+# the Windows build's unit and end-to-end tests under Wine. All of them run
+# in one ctest run, whose summary closes the output; the exit status is
+# non-zero when any test failed.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -11,6 +12,8 @@ bash tests/setup-machine.sh all
 
 cmake --preset native-asan
 cmake --build --preset native-asan
+cmake --preset fuzz
+cmake --build --preset fuzz
 cmake --preset windows
 cmake --build --preset windows
 
@@ -25,7 +28,7 @@ cmake --build --preset windows
 
 # One ctest run over both build trees.
 mkdir -p build/all
-printf 'subdirs("../native-asan" "../windows")\n' >build/all/CTestTestfile.cmake
+printf 'subdirs("../native-asan" "../fuzz" "../windows")\n' >build/all/CTestTestfile.cmake
 status=0
 (cd build/all && ctest --output-on-failure --timeout 600 -j2) || status=$?
 

@@ -2,12 +2,13 @@
 # Installs what building and testing need on a Debian machine, and only what
 # is missing, so that a second run costs nothing.
 #   setup-machine.sh native    compilers and build tools for the Linux build
+#                              and clang with its libFuzzer for the fuzz targets
 #   setup-machine.sh all       also MinGW, Wine and the Japanese locale for
 #                              the Windows build and its tests
 set -euo pipefail
 
 want=${1:-all}
-native_packages=(g++ cmake ninja-build googletest nlohmann-json3-dev)
+native_packages=(g++ cmake ninja-build googletest nlohmann-json3-dev clang libclang-rt-dev)
 windows_packages=(g++-mingw-w64-i686 wine wine32:i386 xvfb xauth fonts-wine fonts-ipafont-gothic locales)
 
 as_root() {

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "common/sjis_text.h"
@@ -37,12 +39,17 @@ constexpr char kUsage[] =
     "            (names of up to 31 bytes in Shift_JIS), or with --short-names\n"
     "            in the short-name layout (up to 15 bytes). Names that do not\n"
     "            fit, or that equal another without regard to letter case, are\n"
-    "            refused and no package is written.\n"
+    "            refused and no package is written. The package is written\n"
+    "            to a new file and put in place only when complete: a failed\n"
+    "            create leaves an existing PACKAGE and every FILE as they were,\n"
+    "            and a FILE that is PACKAGE itself is refused.\n"
     "  list      prints the layout, then one line per directory entry in\n"
     "            order: name, offset in the data area, size in bytes.\n"
     "  extract   writes every member, or the NAMEs given, into DIR (which must\n"
-    "            exist; default: the current folder). Names that would leave\n"
-    "            DIR are refused.\n"
+    "            exist; default: the current folder). Before anything is\n"
+    "            written, names that would leave DIR, a member that would be\n"
+    "            written over PACKAGE, and two members that would become one\n"
+    "            file on disk are refused.\n"
     "  check     loads FOLDER's Update.ini (default: the current folder), loose\n"
     "            or from its UpdateData.dat, exactly as the updater does and\n"
     "            prints the plan as JSON; checks that the package is whole and\n"
@@ -103,7 +110,7 @@ const char* FileBaseName(const char* path) {
         base = path + 2;
     for (size_t i = 0; path[i] != '\0'; ++i) {
         const unsigned char byte = static_cast<unsigned char>(path[i]);
-        if (IsSjisLeadByte(byte) && path[i + 1] != '\0') {
+        if (SjisCharacterWidth(path + i) == 2) {
             ++i;
         } else if (byte == '/' || byte == '\\') {
             base = path + i + 1;
@@ -132,10 +139,7 @@ int Create(int argc, char** argv) {
                      sizeof message);
     if (result == kPackageWritten) return kExitDone;
     Complain(message);
-    if (result == kPackageIncomplete) {
-        RemoveToolFile(packagePath);
-        std::fputs("updpack: the incomplete package was removed\n", stderr);
-    }
+    if (result == kPackageFailed) std::fputs("updpack: nothing was changed\n", stderr);
     return kExitFailed;
 }
 
@@ -162,27 +166,26 @@ int List(int argc, char** argv) {
 
 // Extract -----------------------------------------------------------------
 
-// Copies one member out of the package into a new file at outputPath.
-// Returns 1, or 0 with message set (and the output removed).
-int ExtractEntry(const char* packagePath, const PackageEntry& entry, const char* outputPath, char* message,
+// Copies one member out of the open package into outputPath: written whole
+// to a new file beside it and put in place only when complete. Returns 1, or
+// 0 with message set and outputPath as it was.
+int ExtractEntry(PlatformFile* package, const PackageEntry& entry, const char* outputPath, char* message,
                  size_t capacity) {
-    PlatformFile* package = OsOpenForReading(packagePath);
-    if (package == nullptr) {
-        FormatText(message, capacity, "%s: cannot open the file again", packagePath);
-        return 0;
-    }
-    PlatformFile* output = OsCreateForWriting(outputPath);
+    PlatformReplacement* output = OsBeginReplacement(outputPath);
     if (output == nullptr) {
-        OsCloseFile(package);
         FormatText(message, capacity, "%s: cannot create the file", outputPath);
         return 0;
     }
-    const int copied = OsCopyFileRange(package, entry.dataStart, entry.size, output);
-    if (!copied) FormatText(message, capacity, "%s: cannot copy member \"%s\" into it", outputPath, entry.name);
-    OsCloseFile(output);
-    OsCloseFile(package);
-    if (!copied) RemoveToolFile(outputPath);
-    return copied;
+    if (!OsCopyFileRange(package, entry.dataStart, entry.size, OsReplacementFile(output))) {
+        OsAbandonReplacement(output);
+        FormatText(message, capacity, "%s: cannot copy member \"%s\" into it", outputPath, entry.name);
+        return 0;
+    }
+    if (!OsCommitReplacement(output)) {
+        FormatText(message, capacity, "%s: cannot put member \"%s\" in place", outputPath, entry.name);
+        return 0;
+    }
+    return 1;
 }
 
 // Picks the entries to extract: those named, or every entry the updater can
@@ -199,49 +202,92 @@ int SelectEntries(const PackageDirectory& directory, const std::vector<const cha
         selected->push_back(static_cast<uint32_t>(index));
     }
     if (!names.empty()) return 1;
+    std::vector<uint32_t> firstOf(directory.count);
+    if (!FindFirstOfEachName(&directory, firstOf.data())) {
+        FormatText(message, capacity, "not enough memory for a directory of %u entries", directory.count);
+        return 0;
+    }
     for (uint32_t i = 0; i < directory.count; ++i) {
-        const int64_t first = FindPackageEntry(&directory, directory.entries[i].name);
-        if (first == i) {
+        if (firstOf[i] == i) {
             selected->push_back(i);
             continue;
         }
         FormatText(message, capacity,
                    "skipping entry %u \"%s\": its name equals entry %u's, which the updater reads instead", i,
-                   directory.entries[i].name, static_cast<uint32_t>(first));
+                   directory.entries[i].name, firstOf[i]);
         Complain(message);
+    }
+    return 1;
+}
+
+// The path entry is written to: its name inside folder, or in the current
+// folder when folder is nullptr. Returns 0 when it does not fit.
+int OutputPathOf(const char* folder, const PackageEntry& entry, char (&outputPath)[kToolPathSize]) {
+    return folder == nullptr ? CopyText(outputPath, entry.name)
+                             : JoinPath(outputPath, sizeof outputPath, folder, entry.name);
+}
+
+// Checks every selected entry before the first file is written: its name is
+// a safe file name, its path fits, the path is not the package being read
+// (by file identity), and no two members become one file on disk (as
+// \x81\xCA.txt and \xFA\x54.txt, which both read "￢.txt", or names that differ
+// only in letter case where the file system ignores it). Returns 1, or 0
+// after complaining.
+int CheckOutputs(PlatformFile* package, const char* folder, const PackageDirectory& directory,
+                 const std::vector<uint32_t>& selected) {
+    char message[kPackageMessageSize];
+    std::unordered_map<std::string, uint32_t> fileNames;
+    fileNames.reserve(selected.size());
+    for (uint32_t index : selected) {
+        const PackageEntry& entry = directory.entries[index];
+        const char* problem = MemberNameProblem(entry.name);
+        std::string fileName;
+        if (problem == nullptr && !ToolFileNameKey(entry.name, &fileName))
+            problem = "the name has no file name form on this system";
+        char outputPath[kToolPathSize];
+        if (problem == nullptr && !OutputPathOf(folder, entry, outputPath)) problem = "its path is too long";
+        if (problem == nullptr && OsIsSameFile(package, outputPath))
+            problem = "it would be written over the package being read";
+        if (problem != nullptr) {
+            FormatText(message, sizeof message, "refusing member \"%s\" (entry %u): %s; nothing was extracted",
+                       entry.name, index, problem);
+            Complain(message);
+            return 0;
+        }
+        const auto [earlier, added] = fileNames.try_emplace(std::move(fileName), index);
+        if (!added && earlier->second != index) {
+            FormatText(message, sizeof message,
+                       "refusing members \"%s\" (entry %u) and \"%s\" (entry %u): both would be written to one "
+                       "file; nothing was extracted",
+                       directory.entries[earlier->second].name, earlier->second, entry.name, index);
+            Complain(message);
+            return 0;
+        }
     }
     return 1;
 }
 
 int ExtractSelected(const char* packagePath, const char* folder, const PackageDirectory& directory,
                     const std::vector<uint32_t>& selected) {
+    PlatformFile* package = OsOpenForReading(packagePath);
     char message[kPackageMessageSize];
-    // Every name is checked before the first file is written.
-    for (uint32_t index : selected) {
-        const char* problem = MemberNameProblem(directory.entries[index].name);
-        if (problem != nullptr) {
-            FormatText(message, sizeof message, "refusing member \"%s\" (entry %u): %s; nothing was extracted",
-                       directory.entries[index].name, index, problem);
-            Complain(message);
-            return kExitFailed;
-        }
+    if (package == nullptr) {
+        FormatText(message, sizeof message, "%s: cannot open the file again", packagePath);
+        Complain(message);
+        return kExitFailed;
     }
-    for (uint32_t index : selected) {
-        const PackageEntry& entry = directory.entries[index];
+    int status = CheckOutputs(package, folder, directory, selected) ? kExitDone : kExitFailed;
+    for (size_t i = 0; i < selected.size() && status == kExitDone; ++i) {
+        const PackageEntry& entry = directory.entries[selected[i]];
         char outputPath[kToolPathSize];
-        const int fits = folder == nullptr ? CopyText(outputPath, entry.name)
-                                           : JoinPath(outputPath, sizeof outputPath, folder, entry.name);
-        if (!fits) {
-            FormatText(message, sizeof message, "the path for member \"%s\" is too long", entry.name);
+        OutputPathOf(folder, entry, outputPath);
+        if (!ExtractEntry(package, entry, outputPath, message, sizeof message)) {
             Complain(message);
-            return kExitFailed;
-        }
-        if (!ExtractEntry(packagePath, entry, outputPath, message, sizeof message)) {
-            Complain(message);
-            return kExitFailed;
+            status = kExitFailed;
         }
     }
-    return kExitDone;
+    OsCloseFile(package);
+    return status;
 }
 
 int Extract(int argc, char** argv) {

@@ -32,5 +32,8 @@ int CheckUpdate(const char* folder);
 // valid Shift_JIS.
 int ToolTextToUtf8(const char* text, std::string* utf8);
 
-// Removes the file at path (a program path), if it can.
-void RemoveToolFile(const char* path);
+// The file name that name (a Shift_JIS member name) becomes on disk, in a
+// form in which two names are equal exactly when the file system takes them
+// for one file: on Linux the UTF-8 bytes, on Windows the UTF-16 text in
+// upper case. Returns 0 when name has no file name form.
+int ToolFileNameKey(const char* name, std::string* key);

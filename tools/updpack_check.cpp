@@ -2,10 +2,11 @@
 #include <cstring>
 
 #include "script/script_check.h"
+#include "shell/check_command.h"
 #include "updpack.h"
 
 int CheckUpdate(const char* folder) {
-    return RunScriptCheck(folder != nullptr ? folder : ".") == kCheckPassed ? kExitDone : kExitFailed;
+    return CheckScriptOf(folder != nullptr ? folder : ".") == kCheckPassed ? kExitDone : kExitFailed;
 }
 
 bool IsCommand(const char* command) {

@@ -10,9 +10,8 @@ int ToolTextToUtf8(const char* text, std::string* utf8) {
     return Cp932ToUtf8(text, utf8);
 }
 
-void RemoveToolFile(const char* path) {
-    std::string native;
-    if (ToNativePath(path, &native)) std::remove(native.c_str());
+int ToolFileNameKey(const char* name, std::string* key) {
+    return ToNativePath(name, key);
 }
 
 int main(int argc, char** argv) {

@@ -13,9 +13,9 @@ int ToolTextToUtf8(const char* text, std::string* utf8) {
     return Cp932ToWide(text, &wide) && WideToUtf8(wide.c_str(), utf8);
 }
 
-void RemoveToolFile(const char* path) {
+int ToolFileNameKey(const char* name, std::string* key) {
     std::wstring wide;
-    if (Cp932ToWide(path, &wide)) _wremove(wide.c_str());
+    return Cp932ToWide(name, &wide) && WideToUpperCase(&wide) && WideToUtf8(wide.c_str(), key);
 }
 
 int wmain(int argc, wchar_t** argv) {

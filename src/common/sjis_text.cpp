@@ -1,23 +1,17 @@
 #include "common/sjis_text.h"
 
-#include "common/ascii.h"
-
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
 
+#include "common/ascii.h"
+
 namespace {
 
 unsigned char ByteAt(const char* text, size_t index) {
     return static_cast<unsigned char>(text[index]);
-}
-
-// Width of the character starting at text[index]: 2 for a double-byte
-// character whose second byte is present, else 1.
-size_t CharWidthAt(const char* text, size_t index) {
-    return IsSjisLeadByte(ByteAt(text, index)) && text[index + 1] != '\0' ? 2 : 1;
 }
 
 // Compares a (at most aLimit bytes, or to its terminator) with b; 1 when equal.
@@ -28,7 +22,9 @@ int EqualsNoCaseBounded(const char* a, size_t aLimit, const char* b) {
         const unsigned char cb = ByteAt(b, i);
         if (ca == 0 || cb == 0) return ca == cb;
         if (IsSjisLeadByte(ca)) {
-            // A double-byte character compares exactly, both of its bytes.
+            // A double-byte character compares exactly, both of its bytes;
+            // after a lead byte standing alone the next byte is no letter,
+            // so comparing it exactly changes nothing.
             if (ca != cb) return 0;
             const unsigned char ta = i + 1 < aLimit ? ByteAt(a, i + 1) : 0;
             const unsigned char tb = ByteAt(b, i + 1);
@@ -47,7 +43,7 @@ int EqualsNoCaseBounded(const char* a, size_t aLimit, const char* b) {
 size_t FitToCharBoundary(const char* text, size_t maxBytes) {
     size_t length = 0;
     while (text[length] != '\0') {
-        const size_t width = CharWidthAt(text, length);
+        const size_t width = SjisCharacterWidth(text + length);
         if (length + width > maxBytes) break;
         length += width;
     }
@@ -67,13 +63,23 @@ const char* BaseNameOf(const char* path) {
     size_t i = 0;
     while (path[i] != '\0') {
         if (path[i] == '\\') base = path + i + 1;
-        i += CharWidthAt(path, i);
+        i += SjisCharacterWidth(path + i);
     }
     return base;
 }
 
 int EqualsNoCase(const char* a, const char* b) {
     return EqualsNoCaseBounded(a, static_cast<size_t>(-1), b);
+}
+
+void FoldAsciiCase(char* text, size_t length) {
+    for (size_t i = 0; i < length; ++i) {
+        if (SjisCharacterWidthIn(text, length, i) == 2) {
+            ++i;
+        } else {
+            text[i] = LowerAscii(text[i]);
+        }
+    }
 }
 
 int FieldEqualsNoCase(const char* field, size_t fieldWidth, const char* name) {

@@ -2,7 +2,7 @@
 //
 // Every text inside the program is Shift_JIS (code page 932). A double-byte
 // character starts with a lead byte (0x81-0x9F, 0xE0-0xFC); its second byte
-// may be any value from 0x40, including 0x5C ('\') and ASCII letters. The
+// may be 0x5C ('\') or an ASCII letter (the exact definition is below). The
 // helpers here never split such a character, never take its second byte for a
 // separator and never fold it as a letter.
 #pragma once
@@ -11,18 +11,33 @@
 
 constexpr size_t kPathFieldSize = 260;  // a path holds at most 259 bytes
 
-// True for a byte that starts a Shift_JIS double-byte character.
+// The one definition of a Shift_JIS double-byte character, which the lexer,
+// the consoles, the JSON output, the registry file and every helper here
+// share: a lead byte (0x81-0x9F, 0xE0-0xFC) followed by a second byte of
+// 0x40-0x7E or 0x80-0xFC. A lead byte followed by anything else (a zero, a
+// control byte, a comma) is a character of its own, one byte wide, and the
+// byte after it starts the next character.
 inline bool IsSjisLeadByte(unsigned char byte) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
-// Width in bytes of the character at text: 2 for a lead byte followed by a
-// byte that can be a second byte (0x40 or above), otherwise 1.
+inline bool IsSjisTrailByte(unsigned char byte) {
+    return byte >= 0x40 && byte <= 0xFC && byte != 0x7F;
+}
+
+// Width in bytes of the character at text (zero-terminated): 2 for a
+// double-byte character, otherwise 1.
 inline size_t SjisCharacterWidth(const char* text) {
     return IsSjisLeadByte(static_cast<unsigned char>(text[0])) &&
-                   static_cast<unsigned char>(text[1]) >= 0x40
+                   IsSjisTrailByte(static_cast<unsigned char>(text[1]))
                ? 2
                : 1;
+}
+
+// The same for the character at text[index] of a text of length bytes that
+// need not be terminated: a lead byte in the last place is one byte wide.
+inline size_t SjisCharacterWidthIn(const char* text, size_t length, size_t index) {
+    return index + 1 < length ? SjisCharacterWidth(text + index) : 1;
 }
 
 // Length of the longest prefix of text, at most maxBytes long, that ends on a
@@ -47,6 +62,11 @@ const char* BaseNameOf(const char* path);
 // Compares two texts without regard to the case of single-byte ASCII letters;
 // double-byte characters compare exactly. Returns 1 when equal.
 int EqualsNoCase(const char* a, const char* b);
+
+// Lowers the ASCII letters of the single-byte characters among the length
+// bytes at text, in place; double-byte characters stay as they are. Two texts
+// that EqualsNoCase finds equal are equal byte for byte once folded.
+void FoldAsciiCase(char* text, size_t length);
 
 // Compares a name field of fieldWidth bytes with name, like EqualsNoCase. The
 // field ends at its first zero byte or at its width, whichever comes first, so

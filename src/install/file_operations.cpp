@@ -151,9 +151,7 @@ void RemoveCopyLeftovers(const char* installFolder) {
 int OpenCopySource(const char* source, PackageMember** member) {
     *member = OpenMember(source, kPackageFileName);
     if (*member == nullptr) return kSourceNotFound;
-    uint64_t length = 0;
-    if (OsFileLength((*member)->file, &length) && uint64_t{(*member)->dataOffset} + (*member)->size <= length)
-        return kSourceReady;
+    if (MemberLiesInsideFile(*member)) return kSourceReady;
     CloseMember(*member);
     *member = nullptr;
     return kSourceCutShort;

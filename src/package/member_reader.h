@@ -31,9 +31,16 @@ PackageMember* OpenMember(const char* name, const char* packageName);
 // Looks up the base name of name in the package open in member->file, which
 // stands at its start. On success sets member->dataOffset, leaves the file at
 // the member's first byte and returns its size; returns 0 when not found.
+// The name fields are read in bounded pieces and only the found entry's
+// position pair is read, so memory stays small whatever the count claims.
 uint32_t FindMember(PackageMember* member, const char* name);
 
 uint32_t MemberSize(const PackageMember* member);
+
+// Returns 1 when every byte the member claims lies inside its file, 0 when
+// it runs past the end (a damaged or truncated package) or the file's length
+// cannot be told. Callers check this before sizing a buffer by MemberSize.
+int MemberLiesInsideFile(const PackageMember* member);
 
 // Reads the whole member with one read into buffer (at least MemberSize
 // bytes). Returns 1 when every byte was delivered; 0 when the read failed,

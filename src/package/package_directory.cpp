@@ -3,6 +3,8 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string_view>
+#include <unordered_map>
 
 #include "common/sjis_text.h"
 #include "platform/platform.h"
@@ -101,10 +103,6 @@ bool IsForbiddenInName(unsigned char byte) {
     return byte < 0x20 || byte == 0x7F || byte == '\\' || byte == '/' || byte == ':';
 }
 
-bool IsSjisTrailByte(unsigned char byte) {
-    return byte >= 0x40 && byte <= 0xFC && byte != 0x7F;
-}
-
 }  // namespace
 
 int ReadPackageDirectory(const char* path, PackageDirectory* directory, char* message, size_t capacity) {
@@ -132,6 +130,26 @@ int64_t FindPackageEntry(const PackageDirectory* directory, const char* name) {
     return -1;
 }
 
+int FindFirstOfEachName(const PackageDirectory* directory, uint32_t* firstOf) {
+    const uint32_t count = directory->count;
+    std::unique_ptr<char[]> folded(new (std::nothrow) char[size_t{count} * kMemberNameSize + 1]);
+    if (!folded) return 0;
+    try {
+        std::unordered_map<std::string_view, uint32_t> first;
+        first.reserve(count);
+        for (uint32_t i = 0; i < count; ++i) {
+            char* name = folded.get() + size_t{i} * kMemberNameSize;
+            const size_t length = std::strlen(directory->entries[i].name);
+            std::memcpy(name, directory->entries[i].name, length);
+            FoldAsciiCase(name, length);
+            firstOf[i] = first.try_emplace(std::string_view(name, length), i).first->second;
+        }
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    return 1;
+}
+
 const char* MemberNameProblem(const char* name) {
     if (name[0] == '\0') return "the name is empty";
     if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
@@ -139,8 +157,7 @@ const char* MemberNameProblem(const char* name) {
     for (size_t i = 0; name[i] != '\0'; ++i) {
         const unsigned char byte = static_cast<unsigned char>(name[i]);
         if (IsSjisLeadByte(byte)) {
-            if (!IsSjisTrailByte(static_cast<unsigned char>(name[i + 1])))
-                return "the name has a broken Shift_JIS character";
+            if (SjisCharacterWidth(name + i) != 2) return "the name has a broken Shift_JIS character";
             ++i;  // a trail byte of 0x5C is part of the character, no separator
             continue;
         }

@@ -42,6 +42,14 @@ void ReleasePackageDirectory(PackageDirectory* directory);
 // of ASCII letters, the entry the updater would open; -1 when none does.
 int64_t FindPackageEntry(const PackageDirectory* directory, const char* name);
 
+// For every entry, in directory order, stores in firstOf[i] the index of the
+// first entry whose name equals entry i's without regard to the case of ASCII
+// letters: i itself, or an earlier entry the updater opens instead. firstOf
+// holds count numbers. The names are looked up through a hash, so the time
+// grows with the count, not with its square. Returns 1, or 0 when memory runs
+// out.
+int FindFirstOfEachName(const PackageDirectory* directory, uint32_t* firstOf);
+
 // Why name is no usable member name, or nullptr when it is one: it must be a
 // plain file name, safe to create inside a folder on Windows and Linux alike
 // (not empty, not "." or "..", no '\', '/' or ':', no control character, and

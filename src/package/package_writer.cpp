@@ -16,13 +16,22 @@ namespace {
 constexpr char kPackageTag[] = "UPDATERPACK";
 static_assert(sizeof kPackageTag - 1 == kLayoutMarkerOffset, "the tag fills bytes 0-10");
 
-// The length of the file at path; 0 when it cannot be opened or measured.
-int MeasureSource(const char* path, uint64_t* length) {
+// What a source is found to be when it is measured.
+enum SourceState {
+    kSourceMeasured,
+    kSourceUnreadable,   // cannot be opened or measured
+    kSourceIsPackage,    // the very file at the package's path, by identity
+};
+
+// Opens the file at path and tells its length, and whether it is the file at
+// packagePath itself (also through another name or a link).
+SourceState MeasureSource(const char* path, const char* packagePath, uint64_t* length) {
     PlatformFile* file = OsOpenForReading(path);
-    if (file == nullptr) return 0;
-    const int measured = OsFileLength(file, length);
+    if (file == nullptr) return kSourceUnreadable;
+    SourceState state = OsFileLength(file, length) ? kSourceMeasured : kSourceUnreadable;
+    if (OsIsSameFile(file, packagePath)) state = kSourceIsPackage;
     OsCloseFile(file);
-    return measured;
+    return state;
 }
 
 // Checks every name and source and measures the sources. Returns 1 with
@@ -53,12 +62,13 @@ int CheckSources(const char* packagePath, PackageLayout layout, const PackageSou
                 return 0;
             }
         }
-        if (EqualsNoCase(sources[i].sourcePath, packagePath)) {
+        uint64_t size = 0;
+        const SourceState state = MeasureSource(sources[i].sourcePath, packagePath, &size);
+        if (state == kSourceIsPackage) {
             FormatText(message, capacity, "%s: the package cannot hold itself", sources[i].sourcePath);
             return 0;
         }
-        uint64_t size = 0;
-        if (!MeasureSource(sources[i].sourcePath, &size)) {
+        if (state == kSourceUnreadable) {
             FormatText(message, capacity, "%s: cannot open the file", sources[i].sourcePath);
             return 0;
         }
@@ -136,16 +146,24 @@ int WritePackage(const char* packagePath, PackageLayout layout, const PackageSou
         return kPackageRefused;
     }
 
-    PlatformFile* package = OsCreateForWriting(packagePath);
-    if (package == nullptr) {
+    PlatformReplacement* replacement = OsBeginReplacement(packagePath);
+    if (replacement == nullptr) {
         FormatText(message, capacity, "%s: cannot create the file", packagePath);
         return kPackageRefused;
     }
+    PlatformFile* package = OsReplacementFile(replacement);
     int written = OsWriteFile(package, directory.get(), directoryBytes);
     if (!written) FormatText(message, capacity, "%s: cannot write the directory", packagePath);
     for (uint32_t i = 0; i < count && written; ++i) {
         written = CopySource(package, sources[i].sourcePath, sizes[i], message, capacity);
     }
-    OsCloseFile(package);
-    return written ? kPackageWritten : kPackageIncomplete;
+    if (!written) {
+        OsAbandonReplacement(replacement);
+        return kPackageFailed;
+    }
+    if (!OsCommitReplacement(replacement)) {
+        FormatText(message, capacity, "%s: cannot put the new package in place (is the disk full?)", packagePath);
+        return kPackageFailed;
+    }
+    return kPackageWritten;
 }

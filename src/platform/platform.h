@@ -166,12 +166,17 @@ int OsTakeInstanceMutex(const char* name, PlatformMutex** mutex);
 // Releases and closes the mutex. mutex may be nullptr.
 void OsReleaseInstanceMutex(PlatformMutex* mutex);
 
-// The full path of the program's own file, with '\' separators. Returns 1, or
-// 0 when it cannot be told or does not fit capacity bytes with its zero.
-int OsGetProgramPath(char* path, size_t capacity);
+// Makes the program's own folder the current directory, through the system's
+// own form of its path, so that any folder name works. Stores in folder its
+// Shift_JIS path ending in '\', or an empty text when that path has a
+// character Shift_JIS lacks or does not fit capacity bytes: the program then
+// names the files there relative to the current directory. Returns 1, or 0
+// when the folder cannot be told or entered.
+int OsEnterProgramFolder(char* folder, size_t capacity);
 
-// Makes folder the current directory. Returns 1, or 0 on failure.
-int OsSetCurrentFolder(const char* folder);
+// Makes folder (Shift_JIS) the current directory. Returns 1, or 0 when it
+// cannot be entered.
+int OsEnterFolder(const char* folder);
 
 // Registry --------------------------------------------------------------------
 
@@ -186,6 +191,20 @@ PlatformRegistryKey* OsOpenRegistryKey(const char* subkey);
 // Returns 1 and a terminated text, or 0, leaving text as it was, when the
 // value is missing or does not fit capacity with a terminating zero.
 int OsQueryRegistryText(PlatformRegistryKey* key, const char* name, char* text, size_t capacity);
+
+// What OsQueryRegistryFolder found.
+enum RegistryFolderResult : int {
+    kRegistryFolderMissing = 0,   // no such value, or it does not fit capacity
+    kRegistryFolderRead = 1,      // folder holds the path
+    kRegistryFolderUnusable = 2,  // a path Shift_JIS cannot hold, which has no short form either
+};
+
+// Reads value name as the path of a folder. A path with characters Shift_JIS
+// lacks is stored in its short (8.3) form, which holds none, where the volume
+// gives one. Returns a RegistryFolderResult; for kRegistryFolderUnusable,
+// folder holds the path with '?' for each character Shift_JIS lacks, for a
+// message that names it.
+int OsQueryRegistryFolder(PlatformRegistryKey* key, const char* name, char* folder, size_t capacity);
 
 // Reads value name as a 4-byte little-endian number, whatever its type.
 // Returns 1, or 0 when the value is missing or is not exactly 4 bytes long.

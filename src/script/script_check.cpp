@@ -127,9 +127,7 @@ void NoteText(void* context, const char* text, uint32_t length) {
 
 std::string Lowered(const char* text) {
     std::string lowered = text;
-    // A lead byte is no letter; the byte after it is skipped.
-    for (size_t i = 0; i < lowered.size(); i += SjisCharacterWidth(lowered.c_str() + i))
-        lowered[i] = LowerAscii(lowered[i]);
+    FoldAsciiCase(lowered.data(), lowered.size());
     return lowered;
 }
 
@@ -429,11 +427,7 @@ void CheckScript(ScriptCheckReport* report) {
     if (packageSound && sourcesSound) report->status = kCheckPassed;
 }
 
-int RunScriptCheck(const char* folder) {
-    if (!OsSetCurrentFolder(folder)) {
-        OsWriteError((std::string(folder) + ": the folder cannot be entered\n").c_str());
-        return kCheckFailed;
-    }
+int RunScriptCheck() {
     ScriptCheckReport report;
     CheckScript(&report);
     if (!report.errors.empty()) OsWriteError(report.errors.c_str());

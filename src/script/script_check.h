@@ -34,10 +34,10 @@ struct ScriptCheckReport {
 // prefix; a rule statement without rule keyword.
 void CheckScript(ScriptCheckReport* report);
 
-// Makes folder (Shift_JIS) the current directory (it is not restored: the
-// program ends afterwards), checks its script and writes the report to
-// standard error and standard output. Returns kCheckPassed or kCheckFailed.
-int RunScriptCheck(const char* folder);
+// Checks the script of the current folder, which the caller has entered, and
+// writes the report to standard error and standard output. Returns
+// kCheckPassed or kCheckFailed.
+int RunScriptCheck();
 
 // LoadUpdateScript for the updater: when the script is malformed, *reason
 // tells where and why as the check words it ("Update.ini(12): CopyFile needs

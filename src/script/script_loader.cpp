@@ -218,6 +218,12 @@ int LoadUpdateScriptFrom(const char* scriptPath, const ScriptLoadObserver* obser
     ClearUpdatePlan();
     PackageMember* member = OpenMember(scriptPath, kPackageFileName);
     if (member == nullptr) return kScriptNotFound;
+    // A damaged package may claim a script larger than the file: it is read
+    // as damaged before any buffer is sized by the claim.
+    if (!MemberLiesInsideFile(member)) {
+        CloseMember(member);
+        return kScriptUnreadable;
+    }
     const uint32_t length = MemberSize(member);
     LogEvent("%s: %u bytes, %s %s", scriptPath, length, member->kind == kMemberLoose ? "loose, not from" : "from",
              kPackageFileName);

@@ -1,17 +1,22 @@
-// updater --check: the script check of a folder or of the program's own.
+// The script check of a folder or of the program's own.
 #include "shell/check_command.h"
+
+#include <string>
 
 #include "common/sjis_text.h"
 #include "platform/platform.h"
 #include "script/script_check.h"
-#include "shell/updater_main.h"
 
 int CheckScriptOf(const char* folder) {
-    if (folder != nullptr) return RunScriptCheck(folder);
-    char programFolder[kPathFieldSize];
-    if (!GetProgramFolder(programFolder)) {
-        OsWriteError("updater: the program's folder cannot be told\n");
+    if (folder == nullptr) {
+        char programFolder[kPathFieldSize];
+        if (!OsEnterProgramFolder(programFolder, sizeof programFolder)) {
+            OsWriteError("updater: the program's folder cannot be entered\n");
+            return kCheckFailed;
+        }
+    } else if (!OsEnterFolder(folder)) {
+        OsWriteError((std::string(folder) + ": the folder cannot be entered\n").c_str());
         return kCheckFailed;
     }
-    return RunScriptCheck(programFolder);
+    return RunScriptCheck();
 }

@@ -1,7 +1,9 @@
-// The script check as the updater runs it: updater --check [FOLDER].
+// The script check as the programs run it: updater --check [FOLDER] and
+// updpack check [FOLDER].
 #pragma once
 
-// Checks the script of folder (Shift_JIS), or of the program's own folder
-// when folder is nullptr, writing the plan to standard output and warnings
-// and errors to standard error. Returns kCheckPassed or kCheckFailed.
+// Enters folder (Shift_JIS), or the program's own folder when folder is
+// nullptr, and checks its script, writing the plan to standard output and
+// warnings and errors to standard error. Returns kCheckPassed or
+// kCheckFailed.
 int CheckScriptOf(const char* folder);

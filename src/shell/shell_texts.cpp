@@ -13,6 +13,11 @@ void FormatNotInstalledMessage(char (&message)[kMessageSize], const char* appTit
                appTitle);
 }
 
+void FormatUnusableFolderMessage(char (&message)[kMessageSize], const char* folder) {
+    FormatText(message, sizeof message,
+               "インストール先のフォルダ名に使用できない文字が含まれています。処理を中断します。[%s]", folder);
+}
+
 void FormatTargetVersionText(char (&text)[kVersionTextFieldSize], VersionNumber version) {
     const VersionNumber major = version / 1000;
     const VersionNumber thousandths = version % 1000;

@@ -25,6 +25,11 @@ void FormatTitledCaption(char (&caption)[kMessageSize], const char* appTitle);
 // The message shown when the registry names no install folder.
 void FormatNotInstalledMessage(char (&message)[kMessageSize], const char* appTitle);
 
+// The message shown when the registry names an install folder whose path has
+// characters Shift_JIS lacks and no short form: folder as the registry names
+// it, '?' standing for those characters.
+void FormatUnusableFolderMessage(char (&message)[kMessageSize], const char* folder);
+
 // The version an update installs, as the dialog names it: "Ver.1.02" for
 // 1020, "Ver.1.025" for 1025 (three digits when the last one is not 0).
 void FormatTargetVersionText(char (&text)[kVersionTextFieldSize], VersionNumber version);

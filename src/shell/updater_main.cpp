@@ -25,28 +25,35 @@ constexpr char kVersionValue[] = "Version";
 constexpr char kAddContentsValue[] = "AddContents";
 constexpr VersionNumber kVersionWhenAbsent = 1000;
 
-// Sets the program folder and makes it the current directory, so that the
-// package is found there. Returns 1, or 0 when either cannot be done.
-int EnterProgramFolder(InstallState& state) {
-    return GetProgramFolder(state.programFolder) && OsSetCurrentFolder(state.programFolder);
-}
+// What the registry says of the installed game.
+enum InstallLookup {
+    kGameNotInstalled,    // no key, or no install folder named
+    kGameInstalled,       // state holds the install folder and the values
+    kGameFolderUnusable,  // the install folder has no path the program can use
+};
 
 // Reads InstallFolder, Version and AddContents from the script's registry
-// key into state. Returns 1 when the game is installed: the key opens and
-// names a non-empty install folder.
-int ReadInstallState(InstallState& state, const char* subkey) {
+// key into state. A folder whose path Shift_JIS cannot hold and that has no
+// short form is left in state.installFolder as the registry names it, with
+// '?' for what Shift_JIS lacks.
+InstallLookup ReadInstallState(InstallState& state, const char* subkey) {
     PlatformRegistryKey* key = OsOpenRegistryKey(subkey);
     if (key == nullptr) {
         char reason[kMessageSize];
         OsDescribeLastError(reason, sizeof reason);
         LogDiagnostic("registry key HKEY_CURRENT_USER\\%s cannot be opened: %s", subkey, reason);
-        return 0;
+        return kGameNotInstalled;
     }
     std::memset(state.installFolder, 0, sizeof state.installFolder);
-    const int installed = OsQueryRegistryText(key, kInstallFolderValue, state.installFolder,
-                                              sizeof state.installFolder) &&
-                          state.installFolder[0] != '\0';
-    if (installed) {
+    const int folder = OsQueryRegistryFolder(key, kInstallFolderValue, state.installFolder,
+                                             sizeof state.installFolder);
+    if (folder == kRegistryFolderUnusable) {
+        OsCloseRegistryKey(key);
+        return kGameFolderUnusable;
+    }
+    const InstallLookup installed =
+        folder == kRegistryFolderRead && state.installFolder[0] != '\0' ? kGameInstalled : kGameNotInstalled;
+    if (installed == kGameInstalled) {
         if (!OsQueryRegistryNumber(key, kVersionValue, &state.installedVersion)) {
             state.installedVersion = kVersionWhenAbsent;
         }
@@ -120,13 +127,22 @@ int ConfirmAndApply(PlatformModule* module, const InstallState& state,
 // Returns a ScriptLoadResult.
 int LoadScriptOfProgramFolder(InstallState& state) {
     char scriptPath[kPathFieldSize];
-    // A script path that would not fit is no script the program can find.
-    if (!EnterProgramFolder(state) ||
-        !FormatText(scriptPath, sizeof scriptPath, "%s%s", state.programFolder, kScriptFileName)) {
-        LogDiagnostic("the program's folder cannot be told or entered: %s", state.programFolder);
+    // The program's folder is current: when its path has no Shift_JIS form,
+    // the script is named relative to it. A script path that would not fit
+    // is no script the program can find.
+    if (!OsEnterProgramFolder(state.programFolder, sizeof state.programFolder)) {
+        char reason[kMessageSize];
+        OsDescribeLastError(reason, sizeof reason);
+        LogDiagnostic("the program's folder cannot be told or entered: %s", reason);
         return kScriptNotFound;
     }
-    LogEvent("program folder: %s", state.programFolder);
+    if (!FormatText(scriptPath, sizeof scriptPath, "%s%s", state.programFolder, kScriptFileName)) {
+        LogDiagnostic("the program's folder %s is too long for a path", state.programFolder);
+        return kScriptNotFound;
+    }
+    LogEvent("program folder: %s", state.programFolder[0] != '\0'
+                                       ? state.programFolder
+                                       : "(entered; its path has characters Shift_JIS lacks)");
     std::string reason;
     const int result = LoadUpdateScriptExplained(scriptPath, &reason);
     if (result == kScriptLoaded) {
@@ -153,10 +169,18 @@ int RunGuarded(PlatformModule* module) {
 
     FormatTitledCaption(state.caption, g_settings.appTitle);
     state.addContents = 0;
-    if (!ReadInstallState(state, g_settings.registrySubkey)) {
+    switch (ReadInstallState(state, g_settings.registrySubkey)) {
+    case kGameNotInstalled:
         FormatNotInstalledMessage(message, g_settings.appTitle);
         OsShowMessage(nullptr, state.caption, message);
         return kExitNotInstalled;
+    case kGameFolderUnusable:
+        LogDiagnostic("InstallFolder %s has characters Shift_JIS lacks, and no short name", state.installFolder);
+        FormatUnusableFolderMessage(message, state.installFolder);
+        OsShowMessage(nullptr, state.caption, message);
+        return kExitNotInstalled;
+    case kGameInstalled:
+        break;
     }
 
     const EditionVersions versions = ChooseEditionVersions(g_settings, state.addContents);
@@ -195,15 +219,6 @@ int RunGuarded(PlatformModule* module) {
 }
 
 }  // namespace
-
-int GetProgramFolder(char (&folder)[kPathFieldSize]) {
-    char programPath[kPathFieldSize];
-    if (!OsGetProgramPath(programPath, sizeof programPath)) return 0;
-    const size_t folderLength = static_cast<size_t>(BaseNameOf(programPath) - programPath);
-    std::memcpy(folder, programPath, folderLength);
-    folder[folderLength] = '\0';
-    return 1;
-}
 
 int RunUpdater(PlatformModule* module) {
     PlatformMutex* mutex = nullptr;

@@ -6,10 +6,6 @@
 
 struct PlatformModule;
 
-// The program's own folder: the drive and folders of its path, ending in
-// '\'. Returns 1, or 0 when the path cannot be told or does not fit.
-int GetProgramFolder(char (&folder)[kPathFieldSize]);
-
 // Runs the updater once. module is handed on to the dialog. Returns what the
 // run came to, an UpdaterExitStatus: kExitApplied when the update was applied
 // and the new version recorded in the registry. Every step goes to the log,

@@ -248,6 +248,24 @@ log)
 $log"
     done
     ;;
+program-folder-outside-sjis)
+    # The updater started from a folder whose name Shift_JIS cannot hold, as
+    # a download folder under a user name such as Hélène: the script and the
+    # package are found relative to it, and the update is applied.
+    standard_update
+    installed_registry '"Version"=dword:000003e8'
+    mv "$dist" "$work/Hélène"
+    dist="$work/Hélène"
+    run_updater --check
+    expect_status 0
+    grep -qF '"AppTitle": "テストゲーム"' <<<"$output" || fail "no title in the plan of the folder: $output"
+    run_updater --check "$dist"
+    expect_status 0
+    run_updater --yes
+    expect_status 0
+    expect_output "$(dialog_lines 1.000 Ver.1.02 "$removal_note")" "$question yes" "[$caption]" "$completed"
+    expect_registry_version fc,03,00,00
+    ;;
 command-line)
     run_updater --help
     expect_status 0

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "test_support.h"
 
@@ -104,6 +106,37 @@ TEST_F(MemberReaderTest, ShortReadOfTruncatedMemberFails) {
     CloseMember(member);
     EXPECT_EQ(ReadMember(nullptr, buffer.data()), 0);
     EXPECT_EQ(WaitMember(nullptr), 0);
+}
+
+// The name fields are read in pieces: entries in later pieces, and the last
+// one, are found as well as the first.
+TEST_F(MemberReaderTest, EntriesInEveryPieceOfALongDirectoryAreFound) {
+    std::vector<RawEntry> entries;
+    std::string data;
+    for (int i = 0; i < 5000; ++i) {
+        entries.push_back({std::to_string(100000 + i), static_cast<uint32_t>(data.size()), 5});
+        data += std::to_string(10000 + i);
+    }
+    for (char marker : {'2', '1'}) {
+        ASSERT_TRUE(WriteTestFile("p.dat", RawPackage(marker, entries, data)));
+        for (int i : {0, 2047, 2048, 4095, 4096, 4999}) {
+            std::string content;
+            ASSERT_TRUE(ReadWhole(std::to_string(100000 + i).c_str(), "p.dat", &content)) << i;
+            EXPECT_EQ(content, std::to_string(10000 + i)) << i;
+        }
+        EXPECT_EQ(OpenMember("105000", "p.dat"), nullptr);
+    }
+}
+
+// A large package whose member count is damaged once made the lookup hold the
+// whole directory the count claims, as much as the file has.
+TEST_F(MemberReaderTest, DamagedCountInALargePackageKeepsMemorySmall) {
+    std::string bytes = RawPackage('2', {{"a.txt", 0, 1}}, "x", 0x7FFFFFFF);
+    ASSERT_TRUE(WriteTestFile("p.dat", bytes));
+    std::filesystem::resize_file(NativeTestPath("p.dat"), 100u << 20);  // sparse: zero name fields
+    TakeLargestAllocation();
+    EXPECT_EQ(OpenMember("b.txt", "p.dat"), nullptr);
+    EXPECT_LT(TakeLargestAllocation(), 1u << 20);
 }
 
 TEST_F(MemberReaderTest, TruncatedDirectoryAndHeaderFindNothing) {

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "package/member_reader.h"
@@ -99,6 +102,7 @@ TEST_F(PackageWriterTest, RefusalsLeaveAnExistingPackageUntouched) {
     ASSERT_TRUE(WriteTestFile("a.txt", "a"));
     ASSERT_TRUE(WriteTestFile("b.txt", "b"));
     ASSERT_TRUE(WriteTestFile("empty.txt", ""));
+    ASSERT_TRUE(MakeTestFolder("sub"));
     const std::string name32(32, 'n');
     struct Row { const char* name; std::vector<PackageSource> sources; const char* expected; } rows[] = {
         {"32 bytes in long layout", {{name32.c_str(), "a.txt"}}, "at most 31"},
@@ -106,7 +110,8 @@ TEST_F(PackageWriterTest, RefusalsLeaveAnExistingPackageUntouched) {
         {"folder separator", {{"data\\a.txt", "a.txt"}}, "separator"},
         {"missing source", {{"a.txt", "a.txt"}, {"c.txt", "c.txt"}}, "cannot open"},
         {"empty source", {{"empty.txt", "empty.txt"}}, "size 0"},
-        {"package as its own source", {{"p.dat", "P.DAT"}}, "itself"},
+        {"package as its own source", {{"p.dat", ".\\p.dat"}}, "itself"},
+        {"package through another path", {{"p.dat", "sub\\..\\p.dat"}}, "itself"},
     };
     for (const Row& row : rows) {
         ASSERT_TRUE(WriteTestFile("p.dat", "previous package"));
@@ -116,6 +121,28 @@ TEST_F(PackageWriterTest, RefusalsLeaveAnExistingPackageUntouched) {
         ASSERT_TRUE(ReadTestFile("p.dat", &bytes));
         EXPECT_EQ(bytes, "previous package") << row.name;
     }
+}
+
+// The package's own file was once told by comparing path strings: a create
+// over one of its sources through another name emptied that source, and the
+// failed package was then removed with it.
+TEST_F(PackageWriterTest, SourceThatIsThePackageByIdentityIsRefused) {
+    ASSERT_TRUE(WriteTestFile("notes.txt", "my notes"));
+    std::error_code error;
+    std::filesystem::create_hard_link(NativeTestPath("notes.txt"), NativeTestPath("link.txt"), error);
+    const bool linked = !error;
+    const PackageSource notes{"notes.txt", "notes.txt"};
+    EXPECT_EQ(WritePackage(".\\notes.txt", kLongNameLayout, &notes, 1, message_, sizeof message_), kPackageRefused);
+    if (linked) {
+        EXPECT_EQ(WritePackage("link.txt", kLongNameLayout, &notes, 1, message_, sizeof message_), kPackageRefused)
+            << "a hard link is the same file";
+    }
+    std::string bytes;
+    ASSERT_TRUE(ReadTestFile("notes.txt", &bytes));
+    EXPECT_EQ(bytes, "my notes");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), std::filesystem::directory_iterator()),
+              linked ? 2 : 1)
+        << "nothing left beside the source";
 }
 
 }  // namespace

@@ -45,25 +45,20 @@ TEST_F(PosixProcessTest, SecondTakeOfTheMutexFailsUntilReleased) {
     OsReleaseInstanceMutex(second);
 }
 
-TEST_F(PosixProcessTest, ProgramPathUsesBackslashes) {
-    char path[1024];
-    ASSERT_EQ(OsGetProgramPath(path, sizeof path), 1);
-    EXPECT_EQ(path[0], '\\');
-    EXPECT_EQ(std::strchr(path, '/'), nullptr);
-    EXPECT_STREQ(BaseNameOf(path), "posix_process_test");
-    EXPECT_EQ(OsGetProgramPath(path, 4), 0) << "a path that does not fit";
-}
-
-TEST_F(PosixProcessTest, CurrentFolderTakesProgramPaths) {
-    // The folder's native name is UTF-8; the program names it in Shift_JIS,
-    // where 表 ends in a '\' byte.
-    ASSERT_TRUE(fs::create_directories(fs::path(folder_) / fs::path(u8"表示") / "sub"));
-    std::string folder = folder_;
-    for (char& c : folder) {
+TEST_F(PosixProcessTest, EnterProgramFolderMakesItCurrentAndNamesIt) {
+    const fs::path program = fs::read_symlink("/proc/self/exe");
+    char folder[1024];
+    ASSERT_EQ(OsEnterProgramFolder(folder, sizeof folder), 1);
+    EXPECT_EQ(fs::current_path(), program.parent_path());
+    std::string expected = program.parent_path().string() + "/";
+    for (char& c : expected) {
         if (c == '/') c = '\\';
     }
-    folder += "\\表示\\sub\\";
-    ASSERT_EQ(OsSetCurrentFolder(folder.c_str()), 1);
-    EXPECT_EQ(fs::current_path().filename(), "sub");
-    EXPECT_EQ(OsSetCurrentFolder("\\no\\such\\folder"), 0);
+    EXPECT_EQ(std::string(folder), expected);
+    // A path that does not fit is left to relative names; the folder is
+    // still entered.
+    fs::current_path(folder_);
+    EXPECT_EQ(OsEnterProgramFolder(folder, 4), 1);
+    EXPECT_STREQ(folder, "");
+    EXPECT_EQ(fs::current_path(), program.parent_path());
 }

@@ -167,6 +167,10 @@ TEST_F(PosixRegistryTest, WriteChangesOnlyTheValueLine) {
         {"added after a last line without line end", kGame + "\r\n\"InstallFolder\"=\"/g\"",
          kGame + "\r\n\"InstallFolder\"=\"/g\"\r\n" + version + "\r\n"},
         {"added to an empty key", kGame + "\n", kGame + "\n" + version + "\n"},
+        {"added after a hex list left open, a blank line between",
+         kGame + "\n\"Data\"=hex:01,02\\\n", kGame + "\n\"Data\"=hex:01,02\\\n\n" + version + "\n"},
+        {"added after an open hex list without line end", kGame + "\n\"Data\"=hex:01\\",
+         kGame + "\n\"Data\"=hex:01\\\n\n" + version + "\n"},
         {"CR LF line ends kept", "REGEDIT4\r\n\r\n" + kGame + "\r\n\"Version\"=dword:000003e8\r\n",
          "REGEDIT4\r\n\r\n" + kGame + "\r\n" + version + "\r\n"},
     };
@@ -175,6 +179,46 @@ TEST_F(PosixRegistryTest, WriteChangesOnlyTheValueLine) {
         EXPECT_EQ(SetVersion(), 1) << row.name;
         EXPECT_EQ(ReadFile(path_), row.after) << row.name;
     }
+}
+
+// A last value whose hex list ends in a continuation mark once took the
+// added Version line into its list: the update said it was done, and the
+// next run read the old version.
+TEST_F(PosixRegistryTest, VersionAddedAfterAnOpenHexListReadsBack) {
+    for (const std::string tail : {"\"Data\"=hex:01,\\\n", "\"Data\"=hex:01\\\n", "\"Data\"=hex:01\\"}) {
+        WriteFile(path_, kGame + "\n" + tail);
+        PlatformRegistryKey* key = OsOpenRegistryKey("Software\\表\\Game");
+        ASSERT_NE(key, nullptr);
+        char before[16] = {};
+        const int dataBefore = OsQueryRegistryText(key, "Data", before, sizeof before);
+        OsCloseRegistryKey(key);
+
+        ASSERT_EQ(SetVersion(), 1) << tail;
+        key = OsOpenRegistryKey("Software\\表\\Game");
+        ASSERT_NE(key, nullptr);
+        uint32_t version = 0;
+        EXPECT_EQ(OsQueryRegistryNumber(key, "Version", &version), 1) << tail;
+        EXPECT_EQ(version, 1020u) << tail;
+        char after[16] = {};
+        EXPECT_EQ(OsQueryRegistryText(key, "Data", after, sizeof after), dataBefore) << tail;
+        EXPECT_STREQ(after, before) << tail;
+        OsCloseRegistryKey(key);
+    }
+}
+
+// Each continuation line once made the reader parse the whole value so far
+// again: a value of a few megabytes took hours.
+TEST_F(PosixRegistryTest, LongContinuedHexListIsReadInOnePass) {
+    std::string content = kGame + "\n\"Long\"=hex:01,02,03,04";
+    for (int i = 0; i < 400000; ++i) content += ",\\\n  ff";
+    WriteFile(path_, content + "\n\"Version\"=dword:000003e8\n");
+    PlatformRegistryKey* key = OsOpenRegistryKey("Software\\表\\Game");
+    ASSERT_NE(key, nullptr);
+    uint32_t version = 0;
+    EXPECT_EQ(OsQueryRegistryNumber(key, "Version", &version), 1);
+    EXPECT_EQ(version, 1000u);
+    EXPECT_EQ(OsQueryRegistryNumber(key, "Long", &version), 0) << "400004 bytes are no number";
+    OsCloseRegistryKey(key);
 }
 
 // The rewrite makes a new file and renames it over the old one: through a

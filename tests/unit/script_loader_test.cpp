@@ -196,14 +196,22 @@ TEST_F(LoadScriptFile, ResultCodesOfOpeningAndReading) {
     ASSERT_TRUE(WriteTestFile("UpdateData.dat", truncated));
     EXPECT_EQ(LoadUpdateScript("Update.ini"), kScriptUnreadable) << "a short read";
 
-    std::string huge = RawPackage('2', {{"Update.ini", 0, 13}}, "AppTitle = T\n");
-    WriteLittleEndian32(reinterpret_cast<unsigned char*>(&huge[16 + 32 + 4]), 0xFFFFFFF0u);
-    ASSERT_TRUE(WriteTestFile("UpdateData.dat", huge));
-    EXPECT_EQ(LoadUpdateScript("Update.ini"), kScriptNoMemory) << "a size no script has";
-
     ASSERT_TRUE(WriteTestFile("Update.ini", ""));
     EXPECT_EQ(LoadUpdateScript("Update.ini"), kScriptLoaded) << "an empty loose script";
     EXPECT_EQ(g_copyTable.count, 0u);
+}
+
+// A tiny package claiming a script of 64 MiB once made the loader zero-fill
+// 64 MiB before the read came up short.
+TEST_F(LoadScriptFile, TinyPackageClaimingALargeScriptIsDamagedAndAllocatesLittle) {
+    for (uint32_t claimed : {64u << 20, 0xFFFFFFF0u}) {
+        std::string huge = RawPackage('2', {{"Update.ini", 0, 13}}, "AppTitle = T\n");
+        WriteLittleEndian32(reinterpret_cast<unsigned char*>(&huge[16 + 32 + 4]), claimed);
+        ASSERT_TRUE(WriteTestFile("UpdateData.dat", huge));
+        TakeLargestAllocation();
+        EXPECT_EQ(LoadUpdateScript("Update.ini"), kScriptUnreadable) << claimed;
+        EXPECT_LT(TakeLargestAllocation(), 1u << 20) << claimed;
+    }
 }
 
 }  // namespace

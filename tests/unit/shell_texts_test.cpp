@@ -55,6 +55,7 @@ TEST(TitledTexts, LongTitleIsCutAtCharacterBoundary) {
     struct Row { const char* name; size_t longestTitle; Format format; } rows[] = {
         {"caption", 243, FormatTitledCaption},
         {"not installed", 163, FormatNotInstalledMessage},
+        {"unusable install folder", 177, FormatUnusableFolderMessage},
         {"update sentence", 213,
          [](char (&text)[kMessageSize], const char* title) {
              FormatUpdateSentence(text, title, "Ver.4294967.295");

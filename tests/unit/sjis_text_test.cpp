@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 // Sources are compiled with a CP932 execution charset: 表 is 0x95 0x5C and
@@ -73,4 +74,28 @@ TEST(FindBadSjisByte, FindsTheFirstByteThatIsNoCharacter) {
         const size_t bad = row.bad == kNone ? row.text.size() : row.bad;
         EXPECT_EQ(FindBadSjisByte(row.text.data(), row.text.size()), bad) << row.name;
     }
+}
+
+// Every helper measures characters with SjisCharacterWidth; a lead byte
+// followed by no possible second byte (a comma, a control byte, 0x7F, 0xFD)
+// stands alone, so cutting after it keeps the byte after it whole.
+TEST(SjisCharacterWidth, OneDefinitionForEveryLeadAndSecondByte) {
+    for (int lead : {0x81, 0x9F, 0xE0, 0xFC}) {
+        for (int second = 1; second <= 0xFF; ++second) {
+            const char text[] = {static_cast<char>(lead), static_cast<char>(second), 'x', '\0'};
+            const bool pair = (second >= 0x40 && second <= 0x7E) || (second >= 0x80 && second <= 0xFC);
+            SCOPED_TRACE(testing::Message() << std::hex << lead << " " << second);
+            EXPECT_EQ(SjisCharacterWidth(text), pair ? 2u : 1u);
+            EXPECT_EQ(SjisCharacterWidthIn(text, 1, 0), 1u) << "a lead byte in the last place";
+            EXPECT_EQ(FitToCharBoundary(text, 1), pair ? 0u : 1u);
+            char cut[2];
+            CopyText(cut, text);
+            EXPECT_EQ(std::strlen(cut), pair ? 0u : 1u);
+        }
+    }
+}
+
+TEST(FitToCharBoundary, SecondByteBelow0x40IsNoPartOfTheCharacter) {
+    EXPECT_EQ(FitToCharBoundary("\x81,x", 1), 1u);
+    EXPECT_STREQ(BaseNameOf("\x81\x09\\name"), "name");
 }

@@ -82,3 +82,24 @@ std::string RawPackage(char marker, const std::vector<RawEntry>& entries, const 
     }
     return bytes + data;
 }
+
+#if defined(__SANITIZE_ADDRESS__)
+namespace {
+size_t g_largestAllocation = 0;
+}  // namespace
+
+// AddressSanitizer calls this on every allocation.
+extern "C" void __sanitizer_malloc_hook(const volatile void*, size_t size) {
+    if (size > g_largestAllocation) g_largestAllocation = size;
+}
+
+size_t TakeLargestAllocation() {
+    const size_t largest = g_largestAllocation;
+    g_largestAllocation = 0;
+    return largest;
+}
+#else
+size_t TakeLargestAllocation() {
+    return 0;
+}
+#endif

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -52,6 +53,11 @@ struct RawEntry {
 // default the number of entries.
 std::string RawPackage(char marker, const std::vector<RawEntry>& entries, const std::string& data,
                        std::optional<uint32_t> count = std::nullopt);
+
+// The largest single allocation made since the previous call, in bytes, and
+// starts counting anew. Only a sanitized build can tell; elsewhere it is
+// always 0.
+size_t TakeLargestAllocation();
 
 #ifndef _WIN32
 // Sets an environment variable (removes it for nullptr) for one test and puts

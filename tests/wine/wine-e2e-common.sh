@@ -2,11 +2,11 @@
 # under Wine through updater_driver.exe. Source it from bash, then call
 #   wine_setup WINE_ROOT UPDATER_EXE DRIVER_EXE UPDPACK_EXE FOLDER KEY
 # which starts the prefix kept in WINE_ROOT and makes, in C:\FOLDER, the
-# distribution folder アップデート with updater.exe and the install folder ゲーム
-# ($game_windows; $game as a path of this machine, left to the caller to
-# fill). KEY, a key under HKEY_CURRENT_USER, is deleted before and after the
-# run. A function wine_cleanup, when the caller defines one, runs first at
-# the end.
+# distribution folder アップデート with updater.exe and names the install folder
+# ($game_name, default ゲーム; $game_windows, and $game as a path of this
+# machine, left to the caller to fill). KEY, a key under HKEY_CURRENT_USER,
+# is deleted before and after the run. A function wine_cleanup, when the
+# caller defines one, runs first at the end.
 
 . "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 . "$(dirname "${BASH_SOURCE[0]}")/../e2e/e2e-common.sh"
@@ -17,8 +17,8 @@ wine_setup() {
     base_windows="C:\\$5"
     base="$WINEPREFIX/drive_c/$5"
     dist_windows="$base_windows\\アップデート"
-    game_windows="$base_windows\\ゲーム"
-    game="$base/ゲーム"
+    game_windows="$base_windows\\${game_name:-ゲーム}"
+    game="$base/${game_name:-ゲーム}"
     key="HKCU\\$6"
     work=$(mktemp -d)
     trap wine_end EXIT

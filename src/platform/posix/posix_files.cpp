@@ -91,10 +91,10 @@ int OsWriteFile(PlatformFile* file, const void* buffer, uint32_t count) {
     uint32_t total = 0;
     while (total < count) {
         const ssize_t put = write(file->descriptor, position + total, count - total);
-        if (put < 0) {
-            if (errno == EINTR) continue;
-            return 0;
-        }
+        if (put < 0 && errno == EINTR) continue;
+        // A write that takes nothing and reports no error would take
+        // nothing again: that is a failure, not a reason to loop.
+        if (put <= 0) return 0;
         total += static_cast<uint32_t>(put);
     }
     return 1;

@@ -7,7 +7,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <string>
 
 #include "common/run_log.h"
 #include "platform/platform.h"
@@ -56,14 +55,14 @@ int UsageError(const char* problem, const char* argument) {
     return kExitUsage;
 }
 
-// --check [FOLDER]: the folder is a Linux path, UTF-8 like every argument.
+// --check [FOLDER]: the folder is a Linux path, UTF-8 like every argument,
+// entered as it is, whatever characters its name has.
 int CheckFolderArgument(const char* folder) {
-    std::string cp932;
-    if (folder != nullptr && !Utf8ToCp932(folder, &cp932)) {
-        std::fprintf(stderr, "updater: %s: the name has characters Shift_JIS lacks\n", folder);
+    if (folder != nullptr && chdir(folder) != 0) {
+        std::fprintf(stderr, "%s: the folder cannot be entered\n", folder);
         return kCheckFailed;
     }
-    return CheckScriptOf(folder != nullptr ? cp932.c_str() : nullptr);
+    return CheckScriptOf(folder != nullptr ? "." : nullptr);
 }
 
 void WriteLogLine(const char* line) {

@@ -1,5 +1,5 @@
-// The process services on POSIX systems: the single-instance guard, the
-// program's own path and the current directory.
+// The process services on POSIX systems: the single-instance guard and the
+// program's own folder.
 //
 // The named mutex is an exclusive, non-blocking lock on a lock file named
 // after it, in $XDG_RUNTIME_DIR (else /tmp, with the user id in the name so
@@ -66,24 +66,29 @@ void OsReleaseInstanceMutex(PlatformMutex* mutex) {
     delete mutex;
 }
 
-int OsGetProgramPath(char* path, size_t capacity) {
+int OsEnterProgramFolder(char* folder, size_t capacity) {
     char native[4096];
     const ssize_t length = readlink("/proc/self/exe", native, sizeof native - 1);
     if (length <= 0 || static_cast<size_t>(length) >= sizeof native - 1) return 0;
     native[length] = '\0';
+    char* lastSlash = std::strrchr(native, '/');
+    if (lastSlash == nullptr) return 0;
+    lastSlash[1] = '\0';
+    if (chdir(native) != 0) return 0;
     std::string text;
-    if (!Utf8ToCp932(native, &text)) return 0;
+    folder[0] = '\0';
+    if (capacity == 0 || !Utf8ToCp932(native, &text)) return 1;
     // '/' is never the second byte of a double-byte character.
     for (char& c : text) {
         if (c == '/') c = '\\';
     }
-    return CopyText(path, capacity, text.c_str());
+    if (!CopyText(folder, capacity, text.c_str())) folder[0] = '\0';
+    return 1;
 }
 
-int OsSetCurrentFolder(const char* folder) {
+int OsEnterFolder(const char* folder) {
     std::string native;
-    if (!ToNativePath(folder, &native)) return 0;
-    return chdir(native.c_str()) == 0 ? 1 : 0;
+    return ToNativePath(folder, &native) && chdir(native.c_str()) == 0;
 }
 
 void OsDescribeLastError(char* text, size_t capacity) {

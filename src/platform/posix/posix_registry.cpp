@@ -9,18 +9,22 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <new>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/ascii.h"
 #include "common/run_log.h"
 #include "common/sjis_text.h"
 #include "platform/platform.h"
+#include "platform/posix/posix_files.h"
 #include "platform/posix/posix_text.h"
 
 struct PlatformRegistryKey {
@@ -51,30 +55,22 @@ int ReadWholeFile(const std::string& path, std::string* content) {
     }
 }
 
-int WriteAll(int descriptor, const std::string& content) {
-    size_t written = 0;
-    while (written < content.size()) {
-        const ssize_t put = write(descriptor, content.data() + written, content.size() - written);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return 0;
-        written += static_cast<size_t>(put);
-    }
-    return 1;
-}
-
-// Replaces the file at path with content: a new file beside it, flushed, then
-// renamed over it, so the old file stays whole until the new one is complete.
+// Replaces the file at path with content through the platform's one
+// replacement operation: the old file stays whole until the new one is
+// complete and synced.
 int ReplaceFileAtomically(const std::string& path, const std::string& content) {
-    std::string temporary = path + ".XXXXXX";
-    const int descriptor = mkostemp(temporary.data(), O_CLOEXEC);
-    if (descriptor < 0) return 0;
-    struct stat info;
-    if (stat(path.c_str(), &info) == 0) fchmod(descriptor, info.st_mode & 07777);
-    int replaced = WriteAll(descriptor, content) && fsync(descriptor) == 0;
-    replaced = close(descriptor) == 0 && replaced;
-    replaced = replaced && rename(temporary.c_str(), path.c_str()) == 0;
-    if (!replaced) unlink(temporary.c_str());
-    return replaced;
+    PlatformReplacement* replacement = BeginNativeReplacement(path);
+    if (replacement == nullptr) return 0;
+    PlatformFile* file = OsReplacementFile(replacement);
+    for (size_t written = 0; written < content.size();) {
+        const uint32_t piece = static_cast<uint32_t>(std::min<size_t>(content.size() - written, 1u << 20));
+        if (!OsWriteFile(file, content.data() + written, piece)) {
+            OsAbandonReplacement(replacement);
+            return 0;
+        }
+        written += piece;
+    }
+    return OsCommitReplacement(replacement);
 }
 
 // Lines and values -------------------------------------------------------------
@@ -106,7 +102,7 @@ int ReadQuoted(std::string_view text, size_t* position, std::string* out) {
     out->clear();
     while (i < text.size()) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (IsSjisLeadByte(c) && i + 1 < text.size()) {
+        if (SjisCharacterWidthIn(text.data(), text.size(), i) == 2) {
             out->append(text.substr(i, 2));
             i += 2;
         } else if (c == '\\' && i + 1 < text.size() && (text[i + 1] == '\\' || text[i + 1] == '"')) {
@@ -128,7 +124,7 @@ std::string Quoted(const std::string& text) {
     std::string out = "\"";
     for (size_t i = 0; i < text.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (IsSjisLeadByte(c) && i + 1 < text.size()) {
+        if (SjisCharacterWidthIn(text.data(), text.size(), i) == 2) {
             out.append(text, i, 2);
             ++i;
             continue;
@@ -209,17 +205,33 @@ int ParseValueData(std::string_view data, std::string* bytes) {
 }
 
 // 1 when line is a value line whose data is a hex list: such a line goes on
-// after a trailing '\'.
+// after a trailing '\'. The first physical line of a value decides it.
 int IsHexValueLine(std::string_view line) {
     std::string name;
     std::string_view data;
     return SplitValueLine(line, &name, &data) && StartsWithNoCase(data, "hex");
 }
 
+// 1 when physical, one physical line, ends in the continuation mark.
+int EndsInContinuationMark(std::string_view physical) {
+    const std::string_view body = WithoutLineEnd(physical);
+    return !body.empty() && body.back() == '\\';
+}
+
+// 1 when the next physical line after line would be read as part of it: a
+// hex value whose last physical line ends in '\'.
+int ContinuesOnNextLine(std::string_view line) {
+    const size_t lastBreak = WithoutLineEnd(line).rfind('\n');
+    const std::string_view last = lastBreak == std::string_view::npos ? line : line.substr(lastBreak + 1);
+    return EndsInContinuationMark(last) && IsHexValueLine(line);
+}
+
 // The file's content as lines, each with its line end; a hex list that goes
-// on over several lines is one line.
+// on over several lines is one line. Whether a value is a hex list is told
+// once, from its first physical line, so the time grows with the content.
 std::vector<std::string> SplitLines(const std::string& content) {
     std::vector<std::string> lines;
+    bool hexValue = false;
     bool continuing = false;
     size_t start = 0;
     while (start < content.size()) {
@@ -230,9 +242,9 @@ std::vector<std::string> SplitLines(const std::string& content) {
             lines.back().append(physical);
         } else {
             lines.emplace_back(physical);
+            hexValue = IsHexValueLine(physical);
         }
-        const std::string_view body = WithoutLineEnd(physical);
-        continuing = !body.empty() && body.back() == '\\' && IsHexValueLine(lines.back());
+        continuing = hexValue && EndsInContinuationMark(physical);
         start = end;
     }
     return lines;
@@ -325,7 +337,109 @@ std::string ForDiagnostic(const std::string& native) {
     return Utf8ToCp932(native.c_str(), &text) ? text : native;
 }
 
+// text with the ASCII letters of its single-byte characters in lower case.
+std::string FoldedText(std::string_view text) {
+    std::string folded(text);
+    FoldAsciiCase(folded.data(), folded.size());
+    return folded;
+}
+
+// What a reader finds for one value: whether its data is well formed, and
+// its bytes.
+struct ValueReading {
+    bool wellFormed;
+    std::string bytes;
+    bool operator==(const ValueReading&) const = default;
+};
+
+// Every value of lines as a reader finds it, keyed by its section line and
+// its name (both without regard to case), the last occurrence counting;
+// value name of subkey's sections left out.
+std::map<std::pair<std::string, std::string>, ValueReading> ValuesExcept(const std::vector<std::string>& lines,
+                                                                          const std::string& subkey,
+                                                                          const char* name) {
+    std::map<std::pair<std::string, std::string>, ValueReading> values;
+    const std::string foldedName = FoldedText(name);
+    std::string section;
+    bool inKey = false;
+    for (const std::string& line : lines) {
+        bool matches = false;
+        if (IsSectionLine(line, subkey, &matches)) {
+            section = FoldedText(TrimBlanks(WithoutLineEnd(line)));
+            inKey = matches;
+            continue;
+        }
+        std::string lineName;
+        std::string_view data;
+        if (!SplitValueLine(line, &lineName, &data)) continue;
+        std::string folded = FoldedText(lineName);
+        if (inKey && folded == foldedName) continue;
+        ValueReading reading{};
+        reading.wellFormed = ParseValueData(data, &reading.bytes) == 1;
+        values[{section, std::move(folded)}] = std::move(reading);
+    }
+    return values;
+}
+
+// The lines of key with value name set to line: its last occurrence
+// replaced, or else line added after the last line of the key's last
+// section that is not blank. A hex list left open by a '\' at that place
+// is closed by a blank line first, so the new line is not read as its
+// continuation.
+std::vector<std::string> LinesWithValue(const PlatformRegistryKey& key, const char* name, const std::string& line) {
+    std::vector<std::string> lines = key.lines;
+    const long existing = FindValueLine(key, name);
+    if (existing >= 0) {
+        std::string& old = lines[static_cast<size_t>(existing)];
+        old = line + LineEndOf(old);
+        return lines;
+    }
+    const size_t position = static_cast<size_t>(NewValuePosition(key));
+    const std::string lineEnd = FileLineEnd(lines);
+    std::string& previous = lines[position - 1];
+    if (LineEndOf(previous).empty()) previous += lineEnd;
+    if (ContinuesOnNextLine(previous)) previous += lineEnd;
+    lines.insert(lines.begin() + static_cast<long>(position), line + lineEnd);
+    return lines;
+}
+
 }  // namespace
+
+PlatformRegistryKey* OpenRegistryKeyInText(const std::string& filePath, const std::string& content,
+                                           const char* subkey) {
+    PlatformRegistryKey* key = new (std::nothrow) PlatformRegistryKey;
+    if (key == nullptr) return nullptr;
+    key->filePath = filePath;
+    key->subkey = subkey;
+    key->lines = SplitLines(content);
+    if (NewValuePosition(*key) < 0) {
+        delete key;
+        return nullptr;
+    }
+    return key;
+}
+
+int RewriteRegistryText(const PlatformRegistryKey* key, const char* name, uint32_t number, std::string* content) {
+    static const char kHexDigits[] = "0123456789abcdef";
+    std::string line = Quoted(name) + "=hex:";
+    std::string expected;
+    for (int i = 0; i < 4; ++i) {
+        const unsigned byte = (number >> (8 * i)) & 0xFF;
+        if (i > 0) line.push_back(',');
+        line.push_back(kHexDigits[byte >> 4]);
+        line.push_back(kHexDigits[byte & 0xF]);
+        expected.push_back(static_cast<char>(byte));
+    }
+    const std::vector<std::string> lines = LinesWithValue(*key, name, line);
+    content->clear();
+    for (const std::string& each : lines) *content += each;
+
+    // Read the new text back as the next run will.
+    PlatformRegistryKey after{key->filePath, key->subkey, SplitLines(*content)};
+    std::string bytes;
+    return QueryRegistryValueBytes(&after, name, &bytes) && bytes == expected &&
+           ValuesExcept(after.lines, key->subkey, name) == ValuesExcept(key->lines, key->subkey, name);
+}
 
 // The registry operations ---------------------------------------------------------
 
@@ -366,46 +480,26 @@ PlatformRegistryKey* OsOpenRegistryKey(const char* subkey) {
         errno = error;
         return nullptr;
     }
-    PlatformRegistryKey* key = new (std::nothrow) PlatformRegistryKey;
-    if (key == nullptr) return nullptr;
-    key->filePath = path;
-    key->subkey = subkey;
-    key->lines = SplitLines(content);
-    if (NewValuePosition(*key) < 0) {
+    PlatformRegistryKey* key = OpenRegistryKeyInText(path, content, subkey);
+    if (key == nullptr) {
         LogDiagnostic("registry file %s has no key [%s\\%s]", ForDiagnostic(path).c_str(), kRootPrefix, subkey);
-        delete key;
         errno = ENOENT;
-        return nullptr;
     }
     return key;
 }
 
 int OsSetRegistryBinaryNumber(PlatformRegistryKey* key, const char* name, uint32_t number) {
-    static const char kHexDigits[] = "0123456789abcdef";
-    std::string line = Quoted(name) + "=hex:";
-    for (int i = 0; i < 4; ++i) {
-        const unsigned byte = (number >> (8 * i)) & 0xFF;
-        if (i > 0) line.push_back(',');
-        line.push_back(kHexDigits[byte >> 4]);
-        line.push_back(kHexDigits[byte & 0xF]);
-    }
-    std::vector<std::string> lines = key->lines;
-    const long existing = FindValueLine(*key, name);
-    if (existing >= 0) {
-        std::string& old = lines[static_cast<size_t>(existing)];
-        old = line + LineEndOf(old);
-    } else {
-        const size_t position = static_cast<size_t>(NewValuePosition(*key));
-        const std::string lineEnd = FileLineEnd(lines);
-        std::string& previous = lines[position - 1];
-        if (LineEndOf(previous).empty()) previous += lineEnd;
-        lines.insert(lines.begin() + static_cast<long>(position), line + lineEnd);
-    }
     std::string content;
-    for (const std::string& each : lines) content += each;
+    if (!RewriteRegistryText(key, name, number, &content)) return 0;
     if (!ReplaceFileAtomically(key->filePath, content)) return 0;
-    key->lines = std::move(lines);
+    key->lines = SplitLines(content);
     return 1;
+}
+
+// Texts in the file are Shift_JIS already, so every folder it names has a
+// Shift_JIS form.
+int OsQueryRegistryFolder(PlatformRegistryKey* key, const char* name, char* folder, size_t capacity) {
+    return OsQueryRegistryText(key, name, folder, capacity) ? kRegistryFolderRead : kRegistryFolderMissing;
 }
 
 void OsCloseRegistryKey(PlatformRegistryKey* key) {

@@ -25,11 +25,30 @@
 //   written, flushed and renamed over the old one, so that readers see either
 //   the old file or the new one, whole. Every other line stays byte for byte.
 //   The value's line replaces its last occurrence, or else is added at the end
-//   of the key's last section.
+//   of the key's last section (after a blank line when the line there is a hex
+//   list that a '\' leaves open, which would otherwise take the new line in).
+// - The new text is read back before it is written: unless the value reads as
+//   written and every other value of every key as before, the file is left
+//   alone and the setting fails.
 #pragma once
 
+#include <cstdint>
 #include <string>
+
+struct PlatformRegistryKey;
 
 // The registry file's path, as a native path. Returns 0 when no path follows
 // from the environment.
 int RegistryFilePath(std::string* path);
+
+// Opens subkey in content, the text of the registry file at filePath (a
+// native path), as OsOpenRegistryKey opens it from the file. nullptr when
+// content has no section of subkey.
+PlatformRegistryKey* OpenRegistryKeyInText(const std::string& filePath, const std::string& content,
+                                           const char* subkey);
+
+// The registry file's text with value name of key set to number as four
+// bytes of the binary type, in *content; key is unchanged. Returns 1 when
+// that text reads the value back as written and every other value as key
+// reads it; 0 otherwise.
+int RewriteRegistryText(const PlatformRegistryKey* key, const char* name, uint32_t number, std::string* content);

@@ -55,6 +55,10 @@ void RemoveTemporary(const std::string& temporary) {
 PlatformReplacement* OsBeginReplacement(const char* path) {
     std::string target;
     if (!ToNativePath(path, &target)) return nullptr;
+    return BeginNativeReplacement(target);
+}
+
+PlatformReplacement* BeginNativeReplacement(const std::string& target) {
     PlatformReplacement* replacement = new (std::nothrow) PlatformReplacement{{-1}, target, target};
     if (replacement == nullptr) return nullptr;
     replacement->temporary += kReplacementSuffix;

@@ -16,6 +16,7 @@
 
 #include "common/run_log.h"
 #include "platform/platform.h"
+#include "platform/win32/win32_paths.h"
 #include "platform/win32/win32_text.h"
 #include "platform/win32/win32_ui.h"
 #include "script/script_check.h"
@@ -39,14 +40,14 @@ constexpr char kUsage[] =
 
 HANDLE g_log = INVALID_HANDLE_VALUE;
 
-// --check [FOLDER]. Returns the check's exit status.
+// --check [FOLDER], the folder entered through the wide API whatever
+// characters its name has. Returns the check's exit status.
 int CheckFolderArgument(const wchar_t* folder) {
-    std::string cp932;
-    if (folder != nullptr && !WideToCp932(folder, &cp932)) {
-        OsWriteError("updater: the folder's name has characters Shift_JIS lacks\n");
+    if (folder != nullptr && !::SetCurrentDirectoryW(folder)) {
+        OsWriteError((WideTextForMessage(folder) + ": the folder cannot be entered\n").c_str());
         return kCheckFailed;
     }
-    return CheckScriptOf(folder != nullptr ? cp932.c_str() : nullptr);
+    return CheckScriptOf(folder != nullptr ? "." : nullptr);
 }
 
 int UsageError(const char* problem) {
@@ -92,7 +93,7 @@ int RunWithOptions(HINSTANCE instance, int argc, wchar_t** argv) {
             return kExitApplied;
         } else {
             std::string problem = "unknown argument: ";
-            problem += WideToCp932Replacing(argv[i]);
+            problem += WideTextForMessage(argv[i]);
             return UsageError(problem.c_str());
         }
     }

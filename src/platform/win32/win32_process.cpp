@@ -1,11 +1,12 @@
-// The process services on Windows: the single-instance mutex, the program's
-// own path and the current directory, through the W functions.
+// The process services on Windows: the single-instance mutex and the
+// program's own folder, through the W functions.
 #include <windows.h>
 
 #include <string>
 
 #include "common/sjis_text.h"
 #include "platform/platform.h"
+#include "platform/win32/win32_paths.h"
 #include "platform/win32/win32_text.h"
 
 int OsTakeInstanceMutex(const char* name, PlatformMutex** mutex) {
@@ -32,21 +33,26 @@ void OsReleaseInstanceMutex(PlatformMutex* mutex) {
     ::CloseHandle(handle);
 }
 
-int OsGetProgramPath(char* path, size_t capacity) {
+int OsEnterProgramFolder(char* folder, size_t capacity) {
     // The longest path Windows has: 32767 characters and a terminator.
     std::wstring wide(32768, L'\0');
     const DWORD length = ::GetModuleFileNameW(nullptr, wide.data(), static_cast<DWORD>(wide.size()));
     if (length == 0 || length >= wide.size()) return 0;
     wide.resize(length);
+    const size_t separator = wide.find_last_of(L"\\/");
+    if (separator == std::wstring::npos) return 0;
+    wide.resize(separator + 1);
+    if (!::SetCurrentDirectoryW(wide.c_str())) return 0;
     std::string text;
-    if (!WideToCp932(wide.c_str(), &text)) return 0;
-    return CopyText(path, capacity, text.c_str());
+    if (capacity == 0) return 1;
+    folder[0] = '\0';
+    if (WideToCp932(wide.c_str(), &text) && !CopyText(folder, capacity, text.c_str())) folder[0] = '\0';
+    return 1;
 }
 
-int OsSetCurrentFolder(const char* folder) {
+int OsEnterFolder(const char* folder) {
     std::wstring wide;
-    if (!Cp932ToWide(folder, &wide)) return 0;
-    return ::SetCurrentDirectoryW(wide.c_str()) ? 1 : 0;
+    return Cp932ToWide(folder, &wide) && ::SetCurrentDirectoryW(wide.c_str());
 }
 
 void OsDescribeLastError(char* text, size_t capacity) {
@@ -58,6 +64,6 @@ void OsDescribeLastError(char* text, size_t capacity) {
     std::wstring wide = length != 0 ? std::wstring(message, length) : std::wstring(L"unknown error");
     if (message != nullptr) ::LocalFree(message);
     while (!wide.empty() && (wide.back() == L'\r' || wide.back() == L'\n' || wide.back() == L' ')) wide.pop_back();
-    FormatText(text, capacity, "%s (error %lu)", WideToCp932Replacing(wide.c_str()).c_str(), error);
+    FormatText(text, capacity, "%s (error %lu)", WideTextForMessage(wide.c_str()).c_str(), error);
     ::SetLastError(error);
 }

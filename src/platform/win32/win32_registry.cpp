@@ -5,10 +5,13 @@
 #include <windows.h>
 
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 #include "platform/platform.h"
 #include "platform/registry_values.h"
+#include "common/sjis_text.h"
+#include "platform/win32/win32_paths.h"
 #include "platform/win32/win32_text.h"
 
 namespace {
@@ -21,35 +24,69 @@ HKEY KeyOf(PlatformRegistryKey* key) {
     return reinterpret_cast<HKEY>(key);
 }
 
+bool IsTextType(DWORD type) {
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+// The stored bytes and type of value name. Returns 0 when it is missing or
+// too long.
+int QueryStoredValue(PlatformRegistryKey* key, const char* name, DWORD* type, std::string* stored) {
+    std::wstring wideName;
+    if (!Cp932ToWide(name, &wideName)) return 0;
+    DWORD size = kLargestValue;
+    stored->assign(kLargestValue, '\0');
+    if (::RegQueryValueExW(KeyOf(key), wideName.c_str(), nullptr, type, reinterpret_cast<BYTE*>(stored->data()),
+                           &size) != ERROR_SUCCESS) {
+        return 0;
+    }
+    stored->resize(size);
+    return 1;
+}
+
+// The text of a stored string value, up to its first zero; it may be stored
+// without one.
+std::wstring StoredText(const std::string& stored) {
+    std::wstring wide(stored.size() / sizeof(wchar_t), L'\0');
+    std::memcpy(wide.data(), stored.data(), wide.size() * sizeof(wchar_t));
+    wide.resize(std::wcslen(wide.c_str()));
+    return wide;
+}
+
 }  // namespace
 
 // The bytes of value name as RegQueryValueExA would give them: a string
 // converted to Shift_JIS with its terminator, any other type as stored.
 // Returns 0 when the value is missing, too long or not convertible.
 int QueryRegistryValueBytes(PlatformRegistryKey* key, const char* name, std::string* bytes) {
-    std::wstring wideName;
-    if (!Cp932ToWide(name, &wideName)) return 0;
     DWORD type = 0;
-    DWORD size = kLargestValue;
-    std::string stored(kLargestValue, '\0');
-    if (::RegQueryValueExW(KeyOf(key), wideName.c_str(), nullptr, &type,
-                           reinterpret_cast<BYTE*>(stored.data()), &size) != ERROR_SUCCESS) {
-        return 0;
-    }
-    stored.resize(size);
-    if (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ) {
+    std::string stored;
+    if (!QueryStoredValue(key, name, &type, &stored)) return 0;
+    if (!IsTextType(type)) {
         *bytes = std::move(stored);
         return 1;
     }
-    // The text up to its first zero; it may be stored without one.
-    std::wstring wide(size / sizeof(wchar_t), L'\0');
-    std::memcpy(wide.data(), stored.data(), wide.size() * sizeof(wchar_t));
-    wide.resize(std::wcslen(wide.c_str()));
-    if (!WideToCp932(wide.c_str(), bytes)) return 0;
+    if (!WideToCp932(StoredText(stored).c_str(), bytes)) return 0;
     bytes->push_back('\0');
     return 1;
 }
 
+int OsQueryRegistryFolder(PlatformRegistryKey* key, const char* name, char* folder, size_t capacity) {
+    DWORD type = 0;
+    std::string stored;
+    if (!QueryStoredValue(key, name, &type, &stored)) return kRegistryFolderMissing;
+    if (!IsTextType(type)) {
+        return OsQueryRegistryText(key, name, folder, capacity) ? kRegistryFolderRead : kRegistryFolderMissing;
+    }
+    const std::wstring wide = StoredText(stored);
+    std::string path;
+    if (!WidePathToCp932(wide.c_str(), &path)) {
+        CopyText(folder, capacity, WideTextForMessage(wide.c_str()).c_str());
+        return kRegistryFolderUnusable;
+    }
+    if (path.size() + 1 > capacity) return kRegistryFolderMissing;
+    CopyText(folder, capacity, path.c_str());
+    return kRegistryFolderRead;
+}
 
 PlatformRegistryKey* OsOpenRegistryKey(const char* subkey) {
     std::wstring wide;

@@ -16,6 +16,7 @@
 
 #include "common/sjis_text.h"
 #include "platform/platform.h"
+#include "platform/win32/win32_paths.h"
 #include "platform/win32/win32_text.h"
 
 namespace {
@@ -79,10 +80,10 @@ int OsGetProgramsFolder(char* path, size_t capacity) {
     path[0] = '\0';
     wchar_t folder[MAX_PATH] = {};
     GetSpecialFolder(CSIDL_PROGRAMS, folder);
-    // A folder with characters Shift_JIS lacks cannot be joined with the
-    // script's names.
+    // A folder with characters Shift_JIS lacks is joined with the script's
+    // names through its short form; without one, its entries are skipped.
     std::string cp932;
-    if (folder[0] == L'\0' || !WideToCp932(folder, &cp932)) return 0;
+    if (folder[0] == L'\0' || !WidePathToCp932(folder, &cp932)) return 0;
     if (CopyText(path, capacity, cp932.c_str())) return 1;
     path[0] = '\0';
     return 0;

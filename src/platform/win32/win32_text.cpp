@@ -66,19 +66,20 @@ int WideToCp932(const wchar_t* text, std::string* cp932) {
     return WideToMultiByte(kShiftJisCodePage, text, cp932);
 }
 
-std::string WideToCp932Replacing(const wchar_t* text) {
-    const int needed = ::WideCharToMultiByte(kShiftJisCodePage, 0, text, -1, nullptr, 0, "?", nullptr);
-    if (needed <= 0) return std::string();
-    std::string cp932(static_cast<size_t>(needed), '\0');
-    ::WideCharToMultiByte(kShiftJisCodePage, 0, text, -1, cp932.data(), needed, "?", nullptr);
-    cp932.resize(static_cast<size_t>(needed) - 1);
-    return cp932;
-}
-
 int WideToUtf8(const wchar_t* text, std::string* utf8) {
     return WideToMultiByte(CP_UTF8, text, utf8);
 }
 
 int Utf8ToWide(const char* text, std::wstring* wide) {
     return MultiByteToWide(CP_UTF8, text, wide);
+}
+
+int WideToUpperCase(std::wstring* wide) {
+    if (wide->empty()) return 1;
+    const int length = static_cast<int>(wide->size());
+    std::wstring upper(wide->size(), L'\0');
+    if (::LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, wide->c_str(), length, upper.data(), length) != length)
+        return 0;
+    *wide = std::move(upper);
+    return 1;
 }

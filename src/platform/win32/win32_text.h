@@ -19,12 +19,12 @@ std::wstring Cp932ToWideReplacing(const char* text);
 // UTF-16 to Shift_JIS. Returns 0 when text has a character CP932 lacks.
 int WideToCp932(const wchar_t* text, std::string* cp932);
 
-// UTF-16 to Shift_JIS for a person to read: a character the code page lacks
-// becomes '?'.
-std::string WideToCp932Replacing(const wchar_t* text);
-
 // UTF-16 to UTF-8. Returns 0 when text is not valid UTF-16.
 int WideToUtf8(const wchar_t* text, std::string* utf8);
 
 // UTF-8 to UTF-16. Returns 0 when text is not valid UTF-8.
 int Utf8ToWide(const char* text, std::wstring* wide);
+
+// Turns wide into upper case in place, as file names compare on Windows
+// (the invariant locale's mapping). Returns 0 when it cannot.
+int WideToUpperCase(std::wstring* wide);
