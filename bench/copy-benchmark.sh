@@ -1,7 +1,9 @@
 #!/bin/bash
 # Measures how long the updater takes to apply a large update, compared in the
-# same run with extracting the same files from a tar archive (tar -xf) and with
-# copying them (cp), and the updater's peak memory.
+# same run with extracting the same files from a tar archive (tar -xf), with
+# copying them (cp), and with copying them and then writing them to disk
+# (cp, then sync: the updater flushes every file it writes), and the
+# updater's peak memory.
 #
 #   bench/copy-benchmark.sh
 #
@@ -70,17 +72,19 @@ run_updater() {
 }
 run_tar() { "$@" tar -xf "$work/files.tar" -C "$work/target"; }
 run_cp() { "$@" cp "$files"/* "$work/target/"; }
+run_cpsync() { "$@" sh -c 'cp "$1"/* "$2"/ && sync' - "$files" "$work/target"; }
 
 # One warm-up round, then $runs measured rounds; each round runs every
 # contender once into a fresh folder, in an order turned by one each round,
-# so that a slow moment of the disk falls on all of them alike. Wall times in milliseconds go to times[name]; the
-# last /usr/bin/time report of each to $work/name.time.
+# so that a slow moment of the disk falls on all of them alike. Wall times in
+# milliseconds go to times[name]; the last /usr/bin/time report of each to
+# $work/name.time.
 declare -A times
 echo "Measuring (a warm-up round, then $runs rounds)..."
-contenders=(updater tar cp)
+contenders=(updater tar cp cpsync)
 for round in $(seq 0 "$runs"); do
-    for turn in 0 1 2; do
-        name=${contenders[(round + turn) % 3]}
+    for turn in 0 1 2 3; do
+        name=${contenders[(round + turn) % 4]}
         fresh_target
         start=$(date +%s%N)
         "run_$name" /usr/bin/time -v -o "$work/$name.time"
@@ -96,13 +100,15 @@ done
 updater_ms=$(median "${times[updater]}")
 tar_ms=$(median "${times[tar]}")
 cp_ms=$(median "${times[cp]}")
+cpsync_ms=$(median "${times[cpsync]}")
 updater_kib=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/updater.time")
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 printf '\nUpdate: %d members plus one of 512 MiB, %.2f GiB in all\n' "$members" \
     "$(awk -v t="$total" 'BEGIN { print t / 1073741824 }')"
 printf '%-22s %6s ms (median of: %s)\n' "updater --yes" "$updater_ms" "${times[updater]}" \
-    "tar -xf" "$tar_ms" "${times[tar]}" "cp" "$cp_ms" "${times[cp]}"
+    "tar -xf" "$tar_ms" "${times[tar]}" "cp" "$cp_ms" "${times[cp]}" "cp, then sync" "$cpsync_ms" "${times[cpsync]}"
 printf 'updater / tar -xf:     %s\n' "$(ratio "$updater_ms" "$tar_ms")"
 printf 'updater / cp:          %s\n' "$(ratio "$updater_ms" "$cp_ms")"
+printf 'updater / cp, sync:    %s\n' "$(ratio "$updater_ms" "$cpsync_ms")"
 printf 'updater peak memory:   %.1f MiB\n' "$(awk -v k="$updater_kib" 'BEGIN { print k / 1024 }')"
