@@ -21,6 +21,7 @@ mkdir -p "$corpus"
 # Absolute paths: a target may change its current directory.
 corpus=$(realpath "$corpus") seeds=$(realpath "$seeds") artifacts=$(realpath "$artifacts")
 status=0
+started=$SECONDS
 # A unit slower than 10 s, one allocation above 64 MiB or more than 1 GiB in
 # all count as findings: no input here needs them.
 "$target" -max_total_time="$seconds" -runs="$runs" -timeout=10 -malloc_limit_mb=64 -rss_limit_mb=1024 \
@@ -31,5 +32,5 @@ if [ "$status" -ne 0 ]; then
     tail -n 60 "$work/log" >&2
 fi
 executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/log" | tail -n 1)
-echo "$(basename "$target"): ${executions:-0} executions in $seconds s, exit status $status"
+echo "$(basename "$target"): ${executions:-0} executions in $((SECONDS - started)) s, exit status $status"
 exit "$status"
