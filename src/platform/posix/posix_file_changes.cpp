@@ -140,5 +140,8 @@ int OsCopyFileRange(PlatformFile* source, uint64_t offset, uint64_t count, Platf
         out += static_cast<off_t>(left);
         left = 0;
     }
+    // Start writing the copied range to disk now, so that the flush that
+    // makes a new file durable finds most of it written.
+    sync_file_range(destination->descriptor, start, out - start, SYNC_FILE_RANGE_WRITE);
     return lseek(destination->descriptor, out, SEEK_SET) >= 0;
 }
