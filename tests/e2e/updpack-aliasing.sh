@@ -15,20 +15,7 @@ if [ "${1:-}" = --size-limit ]; then
     shift
 fi
 updpack=("$@")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-
-failures=0
-fail() {
-    echo "FAILED: $*" >&2
-    failures=$((failures + 1))
-}
-
-run() {
-    status=0
-    "${updpack[@]}" "$@" >out.txt 2>err.txt || status=$?
-}
+. "$(dirname "${BASH_SOURCE[0]}")/updpack-common.sh"
 
 expect_refusal() {
     local what=$1 text=$2
@@ -82,8 +69,4 @@ if [ "$size_limit" -eq 1 ]; then
     [ "$(ls | grep -c '^old\.dat')" -eq 1 ] || fail "a failed create left: $(ls)"
 fi
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures check(s) failed" >&2
-    exit 1
-fi
-echo "updpack aliasing: all checks passed"
+finish "updpack aliasing"

@@ -11,36 +11,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 updpack=("$@")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-
-failures=0
-fail() {
-    echo "FAILED: $*" >&2
-    failures=$((failures + 1))
-}
-
-# Runs updpack; its standard output goes to out.txt, its standard error
-# (Windows line ends removed) to err.txt, its exit status to $status.
-run() {
-    status=0
-    "${updpack[@]}" "$@" >out.txt 2>err.raw || status=$?
-    tr -d '\r' <err.raw >err.txt
-}
-
-expect_status() {
-    local want=$1 what=$2
-    if [ "$status" -ne "$want" ]; then
-        fail "$what: exit status $status, expected $want"
-        sed 's/^/    /' err.txt >&2
-    fi
-}
-
-expect_error() {
-    local text=$1 what=$2
-    grep -qF -- "$text" err.txt || fail "$what: no \"$text\" in: $(cat err.txt)"
-}
+. "$(dirname "${BASH_SOURCE[0]}")/updpack-common.sh"
 
 # The code block that follows the line "<!-- NAME -->" in docs/script.md.
 docs_block() {
@@ -119,8 +90,4 @@ expect_status 0 "create --short-names"
 run extract pkg.dat -C example a.txt
 expect_status 0 "extract -C"
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures check(s) failed" >&2
-    exit 1
-fi
-echo "PASS updpack check"
+finish "updpack check"

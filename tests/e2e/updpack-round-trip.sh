@@ -9,36 +9,7 @@
 # path (run-in-wine.sh ROOT updpack.exe).
 set -euo pipefail
 updpack=("$@")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-
-failures=0
-fail() {
-    echo "FAILED: $*" >&2
-    failures=$((failures + 1))
-}
-
-# Runs updpack; its standard output (Windows line ends removed) goes to
-# out.txt, its standard error to err.txt, its exit status to $status.
-run() {
-    status=0
-    "${updpack[@]}" "$@" >out.raw 2>err.txt || status=$?
-    tr -d '\r' <out.raw >out.txt
-}
-
-expect_status() {
-    local want=$1 what=$2
-    if [ "$status" -ne "$want" ]; then
-        fail "$what: exit status $status, expected $want"
-        sed 's/^/    /' err.txt >&2
-    fi
-}
-
-expect_error() {
-    local text=$1 what=$2
-    grep -qF -- "$text" err.txt || fail "$what: no \"$text\" in: $(cat err.txt)"
-}
+. "$(dirname "${BASH_SOURCE[0]}")/updpack-common.sh"
 
 mkdir in out one
 printf '[Update]\r\nAppTitle=テスト\r\n' >in/Update.ini
@@ -142,8 +113,4 @@ grep -q '^updpack [0-9]' out.txt || fail "--version printed: $(cat out.txt)"
 run frobnicate
 expect_status 2 "unknown command"
 
-if [ "$failures" -ne 0 ]; then
-    echo "$failures check(s) failed" >&2
-    exit 1
-fi
-echo "updpack round trip: all checks passed"
+finish "updpack round trip"
