@@ -260,7 +260,10 @@ bool ResponsiveStep(const PROCESS_INFORMATION& process) {
     HWND progress = ::GetDlgItem(g_dialog, kProgressControl);
     int answers = 0;
     int moves = 0;
-    bool disabled = true;
+    // The buttons are disabled once the dialog takes the apply command,
+    // which may come a moment after the driver sent it, and stay so.
+    bool sawDisabled = false;
+    bool enabledAgain = false;
     DWORD_PTR last = 0;
     for (DWORD waited = 0; waited < kPatienceMs; waited += kPollMs) {
         if (FindProcessWindow(process.dwProcessId, false) != nullptr) break;
@@ -275,14 +278,18 @@ bool ResponsiveStep(const PROCESS_INFORMATION& process) {
         ::SendMessageTimeoutW(progress, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &position);
         if (position != last) ++moves;
         last = position;
-        if (FindProcessWindow(process.dwProcessId, false) == nullptr &&
-            (::IsWindowEnabled(::GetDlgItem(g_dialog, IDOK)) || ::IsWindowEnabled(::GetDlgItem(g_dialog, IDCANCEL))))
-            disabled = false;
+        const bool enabled =
+            ::IsWindowEnabled(::GetDlgItem(g_dialog, IDOK)) || ::IsWindowEnabled(::GetDlgItem(g_dialog, IDCANCEL));
+        if (!enabled) {
+            sawDisabled = true;
+        } else if (sawDisabled && FindProcessWindow(process.dwProcessId, false) == nullptr) {
+            enabledAgain = true;
+        }
         ::Sleep(kPollMs / 3);
     }
     std::printf("the dialog answered %d times, its progress bar moved %d times\n", answers, moves);
-    if (!disabled) std::printf("a button was enabled while the update ran\n");
-    return answers > 0 && moves >= 2 && disabled;
+    if (!sawDisabled || enabledAgain) std::printf("the buttons were not disabled while the update ran\n");
+    return answers > 0 && moves >= 2 && sawDisabled && !enabledAgain;
 }
 
 bool CodePageStep(const wchar_t* number) {
