@@ -112,6 +112,15 @@ TEST_F(SaveFolderTest, ResetDeletesTheSaveDataAndNothingElse) {
     ResetSaveData("game\\save");
     EXPECT_EQ(Entries("game\\save"), (std::set<std::string>{"save1000.sav", "config.dat", "save01.sav"}));
 
+    // In a folder of 251 bytes the numbered names do not fit a path; cut, one
+    // would name this file instead.
+    const std::string longFolder(251, 'f');
+    ASSERT_TRUE(MakeTestFolder(longFolder.c_str()));
+    const std::string cutName = longFolder + "\\save000";
+    ASSERT_TRUE(WriteTestFile(cutName.c_str(), "x"));
+    ResetSaveData(longFolder.c_str());
+    EXPECT_EQ(Content(cutName.c_str()), "x");
+
     ResetSaveData("");  // an empty folder names nothing, not the current one
     ASSERT_TRUE(WriteTestFile("save000.sav", "x"));
     ResetSaveData("");
