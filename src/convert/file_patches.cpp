@@ -7,7 +7,45 @@
 #include "convert/rule_tables.h"
 #include "platform/platform.h"
 
-void ApplyFilePatches(const char* installFolder) {
+namespace {
+
+constexpr size_t kReasonSize = 260;
+
+// Writes one patch into the file at path. Returns 1 when written, 0 when
+// the file is missing (the patches end there, silently) and -1 when the
+// system failed, after a diagnostic.
+int WritePatch(const FilePatch& patch, const char* path) {
+    PlatformFile* file = OsOpenExistingForWriting(path);
+    if (file == nullptr) {
+        char reason[kReasonSize];
+        const int absent = OsLastErrorKind() == kErrorAbsent;
+        OsDescribeLastError(reason, sizeof reason);
+        if (absent) {
+            LogEvent("patches end at %s: %s", path, reason);
+            return 0;
+        }
+        LogDiagnostic("cannot open %s to patch it: %s", path, reason);
+        return -1;
+    }
+    // Never more than the record's data, whatever its length field says.
+    int written = 1;
+    if (patch.length > 0 && static_cast<size_t>(patch.length) <= sizeof patch.data)
+        written = OsWriteFileAt(file, static_cast<uint64_t>(patch.offset), patch.data,
+                                static_cast<uint32_t>(patch.length));
+    if (!written) {
+        char reason[kReasonSize];
+        OsDescribeLastError(reason, sizeof reason);
+        LogDiagnostic("cannot patch %s: %s", path, reason);
+    }
+    OsCloseFile(file);
+    if (!written) return -1;
+    LogEvent("patched %s: %d bytes at %d", path, patch.length, patch.offset);
+    return 1;
+}
+
+// Writes the patches in table order into group's files. Returns 1, or 0
+// when one could not be written.
+int WritePatches(const char* installFolder, PlatformFlushGroup* group) {
     for (uint32_t i = 0; i < g_filePatchTable.count; ++i) {
         const FilePatch& patch = g_filePatchTable.records[i];
         // No position before the start of a file exists; the write must not
@@ -19,21 +57,36 @@ void ApplyFilePatches(const char* installFolder) {
         char path[kPathFieldSize];
         if (!JoinPath(path, sizeof path, installFolder, patch.fileName)) {
             LogEvent("patches end at %s: the path does not fit", patch.fileName);
-            return;
+            return 1;
         }
-        PlatformFile* file = OsOpenExistingForWriting(path);
-        if (file == nullptr) {
-            char reason[kPathFieldSize];
+        const int written = WritePatch(patch, path);
+        if (written <= 0) return written == 0;
+        if (!OsAddToFlushGroup(group, path)) {
+            char reason[kReasonSize];
             OsDescribeLastError(reason, sizeof reason);
-            LogEvent("patches end at %s: %s", path, reason);
-            return;
+            LogDiagnostic("cannot flush %s: %s", path, reason);
+            return 0;
         }
-        // Never more than the record's data, whatever its length field says.
-        int written = 1;
-        if (patch.length > 0 && static_cast<size_t>(patch.length) <= sizeof patch.data)
-            written = OsWriteFileAt(file, static_cast<uint64_t>(patch.offset), patch.data,
-                                    static_cast<uint32_t>(patch.length));
-        OsCloseFile(file);
-        LogEvent("patched %s: %d bytes at %d%s", path, patch.length, patch.offset, written ? "" : ", not written");
     }
+    return 1;
+}
+
+}  // namespace
+
+int ApplyFilePatches(const char* installFolder) {
+    if (g_filePatchTable.count == 0) return 1;
+    PlatformFlushGroup* group = OsBeginFlushGroup(installFolder);
+    int applied = group != nullptr && WritePatches(installFolder, group);
+    if (group == nullptr) {
+        char reason[kReasonSize];
+        OsDescribeLastError(reason, sizeof reason);
+        LogDiagnostic("cannot open %s to patch its files: %s", installFolder, reason);
+    } else if (applied && !OsFlushGroup(group)) {
+        char reason[kReasonSize];
+        OsDescribeLastError(reason, sizeof reason);
+        LogDiagnostic("cannot flush the patched files in %s: %s", installFolder, reason);
+        applied = 0;
+    }
+    OsEndFlushGroup(group);
+    return applied;
 }

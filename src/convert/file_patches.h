@@ -8,8 +8,12 @@
 // and is never created. A patch of length 0 opens and closes its file and
 // writes nothing; an offset beyond the end extends the file.
 //
-// A patch whose file cannot be opened (missing, held by another program, a
-// path beyond 259 bytes) ends the step there, silently: earlier patches stay
-// written, later ones are not attempted. A patch with a negative offset is
-// skipped and the step goes on. Nothing is reported.
-void ApplyFilePatches(const char* installFolder);
+// A patch whose file is missing (or whose path passes 259 bytes) ends the
+// step there, silently: earlier patches stay written, later ones are not
+// attempted. A patch with a negative offset is skipped and the step goes on.
+// The patched files are flushed before the step ends.
+//
+// Returns 1, or 0 after a diagnostic when a file that exists cannot be
+// opened (no rights, held by another program) or written, or the flush
+// fails: the update is then incomplete.
+int ApplyFilePatches(const char* installFolder);

@@ -92,22 +92,50 @@ int ListNumberedSaves(const char* folder, std::vector<SaveName>* saves) {
     return listed;
 }
 
-// Converts the save at path and writes it back when it changed. A new file
-// left beside it by an interrupted run goes first.
-void ConvertSave(const char* path) {
-    OsRemoveReplacementLeftover(path);
+// Writes the diagnostic of a failed operation on path.
+void DiagnoseSave(const char* doing, const char* path) {
+    char reason[kPathFieldSize];
+    OsDescribeLastError(reason, sizeof reason);
+    LogDiagnostic("%s %s: %s", doing, path, reason);
+}
+
+// Converts the save at path and, when it changed, writes the result to a new
+// file beside it, kept in group. Returns 1, also for a save that cannot be
+// read (it stays as it is); 0 when the new file cannot be written.
+int StageSaveConversion(const char* path, PlatformFlushGroup* group) {
     SaveImage image{};
     if (!LoadWholeFile(path, &image)) {
         LogEvent("save %s skipped: it cannot be read whole", path);
-        return;
+        return 1;
     }
     if (!ConvertSaveFile(&image)) {
         LogEvent("save %s unchanged", path);
-    } else if (StoreWholeFile(path, image.bytes.get(), image.length)) {
-        LogEvent("save %s converted (%u bytes)", path, image.length);
-    } else {
-        LogEvent("save %s converted but not written", path);
+        return 1;
     }
+    if (!StoreWholeFile(path, image.bytes.get(), image.length, group)) {
+        DiagnoseSave("cannot write the converted save beside", path);
+        return 0;
+    }
+    return 1;
+}
+
+// Removes the new files beside every listed save.
+void RemoveSaveLeftovers(const char* folder, const std::vector<SaveName>& saves) {
+    for (const SaveName& save : saves) {
+        char path[kPathFieldSize];
+        if (JoinPath(path, sizeof path, folder, save.text)) OsRemoveReplacementLeftover(path);
+    }
+}
+
+// Lists the numbered saves of a folder to be swept. Returns 1 with the list,
+// which is empty when there is nothing to convert; 0 when there is no memory
+// for it.
+int ListSavesToSweep(const char* saveFolder, std::vector<SaveName>* saves) {
+    if (g_convertRuleTable.count == 0 || saveFolder[0] == '\0') return 1;
+    if (ListNumberedSaves(saveFolder, saves)) return 1;
+    LogEvent("save folder %s cannot be listed", saveFolder);
+    saves->clear();
+    return 1;
 }
 
 }  // namespace
@@ -136,18 +164,56 @@ void ResetSaveData(const char* saveFolder) {
     }
 }
 
-void SweepSaveFolder(const char* saveFolder) {
-    if (g_convertRuleTable.count == 0 || saveFolder[0] == '\0') return;
+int SweepSaveFolder(const char* saveFolder) {
     std::vector<SaveName> saves;
-    if (!ListNumberedSaves(saveFolder, &saves)) {
-        LogEvent("save folder %s cannot be listed", saveFolder);
-        return;
+    ListSavesToSweep(saveFolder, &saves);
+    if (saves.empty()) return 1;
+    // New files a killed run left are of saves it never swapped in: the
+    // conversion starts again from the saves themselves.
+    RemoveSaveLeftovers(saveFolder, saves);
+    PlatformFlushGroup* group = OsBeginFlushGroup(saveFolder);
+    if (group == nullptr) {
+        DiagnoseSave("cannot open the save folder", saveFolder);
+        return 0;
     }
+    int staged = 1;
+    for (size_t i = 0; i < saves.size() && staged; ++i) {
+        ReportProgress(saves[i].text, i, saves.size());
+        char path[kPathFieldSize];
+        if (JoinPath(path, sizeof path, saveFolder, saves[i].text)) staged = StageSaveConversion(path, group);
+    }
+    if (staged && !OsFlushGroup(group)) {
+        DiagnoseSave("cannot flush the converted saves in", saveFolder);
+        staged = 0;
+    }
+    OsEndFlushGroup(group);
+    if (!staged) RemoveSaveLeftovers(saveFolder, saves);
+    return staged;
+}
+
+int CommitSweptSaves(const char* saveFolder) {
+    std::vector<SaveName> saves;
+    ListSavesToSweep(saveFolder, &saves);
+    int swapped = 0;
     for (size_t i = 0; i < saves.size(); ++i) {
         ReportProgress(saves[i].text, i, saves.size());
         char path[kPathFieldSize];
-        if (JoinPath(path, sizeof path, saveFolder, saves[i].text)) ConvertSave(path);
+        if (!JoinPath(path, sizeof path, saveFolder, saves[i].text)) continue;
+        const int result = OsSwapInReplacement(path);
+        if (result == kSwapFailed) {
+            DiagnoseSave("cannot put the converted save in place of", path);
+            return 0;
+        }
+        if (result == kSwapDone) {
+            LogEvent("save %s converted", path);
+            swapped = 1;
+        }
     }
+    if (swapped && !OsFlushFolder(saveFolder)) {
+        DiagnoseSave("cannot flush the save folder", saveFolder);
+        return 0;
+    }
+    return 1;
 }
 
 int LoadWholeFile(const char* path, SaveImage* image) {
@@ -170,12 +236,12 @@ int LoadWholeFile(const char* path, SaveImage* image) {
     return loaded;
 }
 
-int StoreWholeFile(const char* path, const unsigned char* bytes, uint32_t length) {
+int StoreWholeFile(const char* path, const unsigned char* bytes, uint32_t length, PlatformFlushGroup* group) {
     PlatformReplacement* replacement = OsBeginReplacement(path);
     if (replacement == nullptr) return 0;
     if (!OsWriteFile(OsReplacementFile(replacement), bytes, length)) {
         OsAbandonReplacement(replacement);
         return 0;
     }
-    return OsCommitReplacement(replacement);
+    return OsKeepReplacement(replacement, group);
 }

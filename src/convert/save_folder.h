@@ -1,7 +1,8 @@
 // The player's save folder: where it is, removing its save data when an
 // update cannot keep it, and converting every numbered save by the
-// conversion rules when it can. Every failure here is silent: a save that
-// cannot be read, converted or written stays exactly as it was.
+// conversion rules when it can. A save that cannot be read or converted
+// stays exactly as it was, silently; one whose conversion cannot be written
+// fails the update, which the next run finishes.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +10,7 @@
 
 #include "common/sjis_text.h"
 
+struct PlatformFlushGroup;
 struct SaveImage;
 
 constexpr char kInstallIniName[] = "Install.ini";
@@ -30,16 +32,25 @@ void ResetSaveData(const char* saveFolder);
 
 // Converts every numbered save of saveFolder ("save", three characters,
 // ".sav", letters in any case; folders are passed over) by the conversion
-// rules, and writes back, in one step each, the saves that changed. Does
+// rules, and writes each save that changed to a new file beside it; then
+// flushes them all. No save itself changes yet: CommitSweptSaves swaps them
+// in. New files that an interrupted sweep left are removed first. Does
 // nothing at all when there are no conversion rules or saveFolder is empty.
-void SweepSaveFolder(const char* saveFolder);
+// Returns 1, or 0 after a diagnostic (and with no new file left) when a new
+// file cannot be written or flushed.
+int SweepSaveFolder(const char* saveFolder);
+
+// Puts every converted save that SweepSaveFolder left beside its save in
+// place of it, then flushes the folder; also after a run killed meanwhile,
+// when some are in place already. Returns 1, or 0 after a diagnostic.
+int CommitSweptSaves(const char* saveFolder);
 
 // Reads the whole file at path into image. Returns 1, or 0 when it cannot be
 // opened, its length does not fit 32 bits, there is no memory for it, or the
 // read delivers less than the whole file.
 int LoadWholeFile(const char* path, SaveImage* image);
 
-// Makes length bytes the whole content of the file at path: written to a new
-// file beside it, flushed, then swapped in. Returns 1, or 0 with the file as
-// it was.
-int StoreWholeFile(const char* path, const unsigned char* bytes, uint32_t length);
+// Writes length bytes to a new file beside the file at path, to become its
+// whole content when swapped in, and keeps it in group. Returns 1, or 0 with
+// no new file left.
+int StoreWholeFile(const char* path, const unsigned char* bytes, uint32_t length, PlatformFlushGroup* group);

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "common/run_log.h"
 #include "common/sjis_text.h"
+#include "install/update_journal.h"
 #include "package/member_reader.h"
 #include "package/package_format.h"
 #include "platform/platform.h"
@@ -107,43 +109,128 @@ int CopyInSlices(PackageMember* member, PlatformFile* file, const char* name, ui
     return 1;
 }
 
+// Checks that the install folder's volume has room for total bytes of new
+// files, which all exist beside their destinations before any is swapped in.
+// A volume that cannot tell passes: the writes will tell.
+int CheckFreeSpace(const char* installFolder, uint64_t total) {
+    uint64_t free = 0;
+    if (!OsFreeSpace(installFolder, &free)) {
+        LogSystemFailure("the free space cannot be told for", installFolder);
+        return 1;
+    }
+    if (free >= total) return 1;
+    LogDiagnostic("the update needs %llu bytes of new files in %s, and its volume has %llu bytes free",
+                  static_cast<unsigned long long>(total), installFolder, static_cast<unsigned long long>(free));
+    return 0;
+}
+
 // Writes the source of a checked entry whole to a new file beside its
-// destination and swaps that in, so that the destination holds its old
-// content or the new one, never a part. Returns 1, or 0 after a diagnostic
-// when anything failed; the destination is then as it was.
-int CopyEntryToDestination(const CopyEntry& entry, const char* source, const char* installFolder, uint64_t* done,
-                           uint64_t total) {
+// destination and keeps it there, in group, to be swapped in later. Returns
+// 1, or 0 after a diagnostic; the destination is as it was either way.
+int StageCopyEntry(const CopyEntry& entry, const char* source, const char* installFolder, PlatformFlushGroup* group,
+                   uint64_t* done, uint64_t total) {
     char destination[kPathFieldSize];
     if (!JoinPath(destination, sizeof destination, installFolder, entry.destination)) return 0;
     PackageMember* member = OpenCheckedSource(source, destination);
     if (member == nullptr) return 0;
     ReportProgress(entry.destination, *done, total);
     PlatformReplacement* replacement = OsBeginReplacement(destination);
-    int copied = 0;
+    int staged = 0;
     if (replacement == nullptr) {
         DiagnoseSystemFailure("cannot create a new file beside", destination);
     } else if (!CopyInSlices(member, OsReplacementFile(replacement), entry.destination, done, total)) {
         DiagnoseSystemFailure("cannot write the new content of", destination);
         OsAbandonReplacement(replacement);
-    } else if (!OsCommitReplacement(replacement)) {
-        DiagnoseSystemFailure("cannot put the new content in place of", destination);
+    } else if (!OsKeepReplacement(replacement, group)) {
+        DiagnoseSystemFailure("cannot write the new content of", destination);
     } else {
-        copied = 1;
+        staged = 1;
         LogEvent("written %s (%u bytes from %s%s%s)", destination, member->size, source,
                  member->kind == kMemberPacked ? " in " : "", member->kind == kMemberPacked ? kPackageFileName : "");
     }
     CloseMember(member);
-    return copied;
+    return staged;
+}
+
+// The folder part of path, without its last separator, in folder.
+void FolderOf(const char* path, char (&folder)[kPathFieldSize]) {
+    CopyText(folder, path);
+    const size_t length = static_cast<size_t>(BaseNameOf(path) - path);
+    folder[length > 0 ? length - 1 : 0] = '\0';
+}
+
+// Flushes the folder of every destination of the entries before end that
+// were copied, each folder once. Returns 1, or 0 after a diagnostic.
+int FlushDestinationFolders(const char* installFolder, uint32_t addContents, uint32_t end) {
+    for (uint32_t i = 0; i < end; ++i) {
+        char path[kPathFieldSize];
+        char folder[kPathFieldSize];
+        if (SourceFor(g_copyTable.records[i], addContents)[0] == '\0' ||
+            !JoinPath(path, sizeof path, installFolder, g_copyTable.records[i].destination))
+            continue;
+        FolderOf(path, folder);
+        bool flushedBefore = false;
+        for (uint32_t j = 0; j < i && !flushedBefore; ++j) {
+            char earlier[kPathFieldSize];
+            char earlierFolder[kPathFieldSize];
+            if (SourceFor(g_copyTable.records[j], addContents)[0] == '\0' ||
+                !JoinPath(earlier, sizeof earlier, installFolder, g_copyTable.records[j].destination))
+                continue;
+            FolderOf(earlier, earlierFolder);
+            flushedBefore = std::strcmp(folder, earlierFolder) == 0;
+        }
+        if (!flushedBefore && !OsFlushFolder(folder)) {
+            DiagnoseSystemFailure("cannot flush the folder", folder);
+            return 0;
+        }
+    }
+    return 1;
+}
+
+// Puts the new files of the entries before end in place of their
+// destinations, in table order, after flushing them all, then flushes their
+// folders. A destination named twice was staged once, with the later
+// entry's content, and is swapped in at the first. Returns end when all went
+// in, else the index of the entry that failed, after a diagnostic.
+uint32_t CommitStagedEntries(PlatformFlushGroup* group, const char* installFolder, uint32_t addContents,
+                             uint32_t end) {
+    uint32_t first = 0;
+    while (first < end && SourceFor(g_copyTable.records[first], addContents)[0] == '\0') ++first;
+    if (first == end) return end;
+    if (!OsFlushGroup(group)) {
+        DiagnoseSystemFailure("cannot flush the new files in", installFolder);
+        return first;
+    }
+    for (uint32_t i = first; i < end; ++i) {
+        const CopyEntry& entry = g_copyTable.records[i];
+        char destination[kPathFieldSize];
+        if (SourceFor(entry, addContents)[0] == '\0' ||
+            !JoinPath(destination, sizeof destination, installFolder, entry.destination))
+            continue;
+        if (OsSwapInReplacement(destination) == kSwapFailed) {
+            DiagnoseSystemFailure("cannot put the new content in place of", destination);
+            return i;
+        }
+    }
+    return FlushDestinationFolders(installFolder, addContents, end) ? end : first;
 }
 
 // Removes the new files that a run killed while copying left beside the
-// destinations.
+// destinations, and those of a copy that failed before they were swapped in.
 void RemoveCopyLeftovers(const char* installFolder) {
     for (uint32_t i = 0; i < g_copyTable.count; ++i) {
         char destination[kPathFieldSize];
         if (JoinPath(destination, sizeof destination, installFolder, g_copyTable.records[i].destination))
             OsRemoveReplacementLeftover(destination);
     }
+}
+
+// The index of the first entry with a source for the edition; the table's
+// count when there is none.
+uint32_t FirstEntryToCopy(uint32_t addContents) {
+    uint32_t i = 0;
+    while (i < g_copyTable.count && SourceFor(g_copyTable.records[i], addContents)[0] == '\0') ++i;
+    return i;
 }
 
 }  // namespace
@@ -164,41 +251,67 @@ int ApplyCopyList(PlatformWindow* owner, const char* installFolder, uint32_t add
     }
     uint64_t total = 0;
     if (!CheckCopyList(owner, installFolder, addContents, &total)) return 0;
+    const uint32_t first = FirstEntryToCopy(addContents);
+    if (first == g_copyTable.count) return 1;
+    if (!CheckFreeSpace(installFolder, total)) return FailCopy(owner, g_copyTable.records[first]);
     RemoveCopyLeftovers(installFolder);
-    uint64_t done = 0;
-    for (uint32_t i = 0; i < g_copyTable.count; ++i) {
-        const CopyEntry& entry = g_copyTable.records[i];
-        const char* source = SourceFor(entry, addContents);
-        if (source[0] == '\0') continue;
-        if (!CopyEntryToDestination(entry, source, installFolder, &done, total)) return FailCopy(owner, entry);
+    PlatformFlushGroup* group = OsBeginFlushGroup(installFolder);
+    if (group == nullptr) {
+        DiagnoseSystemFailure("cannot open the install folder", installFolder);
+        return FailCopy(owner, g_copyTable.records[first]);
     }
-    return 1;
+    // Every new file is written first; if one cannot be, the entries before
+    // it still go in, as they would one by one.
+    uint64_t done = 0;
+    uint32_t staged = first;
+    while (staged < g_copyTable.count) {
+        const CopyEntry& entry = g_copyTable.records[staged];
+        const char* source = SourceFor(entry, addContents);
+        if (source[0] != '\0' && !StageCopyEntry(entry, source, installFolder, group, &done, total)) break;
+        ++staged;
+    }
+    const uint32_t committed = CommitStagedEntries(group, installFolder, addContents, staged);
+    OsEndFlushGroup(group);
+    if (committed == g_copyTable.count) return 1;
+    RemoveCopyLeftovers(installFolder);
+    return FailCopy(owner, g_copyTable.records[committed]);
 }
 
-void ApplyDeleteList(const char* installFolder) {
+int ApplyDeleteList(const char* installFolder) {
     for (uint32_t i = 0; i < g_deleteTable.count; ++i) {
         char path[kPathFieldSize];
         if (!JoinPath(path, sizeof path, installFolder, g_deleteTable.records[i].fileName)) continue;
         if (OsDeleteFile(path)) {
             LogEvent("deleted %s", path);
+        } else if (OsLastErrorKind() == kErrorIo) {
+            DiagnoseSystemFailure("cannot delete", path);
+            return 0;
         } else {
             LogSystemFailure("not deleted:", path);
         }
     }
+    return 1;
 }
 
-void ApplyRenameList(const char* installFolder) {
-    for (uint32_t i = 0; i < g_renameTable.count; ++i) {
+int ApplyRenameList(const char* installFolder, UpdateJournal* journal) {
+    for (uint32_t i = journal != nullptr ? journal->renamesDone : 0; i < g_renameTable.count; ++i) {
         const RenameEntry& entry = g_renameTable.records[i];
         char from[kPathFieldSize];
         char to[kPathFieldSize];
-        if (!JoinPath(from, sizeof from, installFolder, entry.oldName) ||
-            !JoinPath(to, sizeof to, installFolder, entry.newName))
-            continue;
-        if (OsRenameNoReplace(from, to)) {
-            LogEvent("renamed %s to %s", from, to);
-        } else {
-            LogSystemFailure("not renamed to its new name:", from);
+        if (JoinPath(from, sizeof from, installFolder, entry.oldName) &&
+            JoinPath(to, sizeof to, installFolder, entry.newName)) {
+            if (OsRenameNoReplace(from, to)) {
+                LogEvent("renamed %s to %s", from, to);
+            } else if (OsLastErrorKind() == kErrorIo) {
+                DiagnoseSystemFailure("cannot rename", from);
+                return 0;
+            } else {
+                LogSystemFailure("not renamed to its new name:", from);
+            }
         }
+        // A rename is not safe to repeat: once done, the next run must
+        // never try it again.
+        if (journal != nullptr && !MarkRenamesDone(journal, i + 1)) return 0;
     }
+    return 1;
 }

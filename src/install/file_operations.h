@@ -7,6 +7,7 @@
 #include <cstdint>
 
 struct PackageMember;
+struct UpdateJournal;
 struct PlatformWindow;
 
 // What opening a copy source found.
@@ -28,25 +29,33 @@ int OpenCopySource(const char* source, PackageMember** member);
 // its destination below installFolder, in table order.
 //
 // Every entry is checked before anything is written: its source is found and
-// lies whole inside its file, its destination path fits, and the destination
-// is not the source itself. An entry whose source for the edition is empty has
-// nothing to copy and is skipped. When an entry fails the check or cannot be
-// written, the message "ファイルが書き込めません。[destination]" is shown,
-// owned by owner; entries written before it stay written and later ones are
-// not attempted. Each destination is written whole to a new file and then
-// swapped in, so it holds its old content or its new one, whatever happens
-// meanwhile; new files left beside the destinations by an interrupted run
-// are removed first.
+// lies whole inside its file, its destination path fits, the destination is
+// not the source itself, and the volume has room for all the new files. An
+// entry whose source for the edition is empty has nothing to copy and is
+// skipped. Each source is written whole to a new file beside its
+// destination; when all are written they are flushed together, swapped in
+// in table order, and their folders flushed, so every destination holds its
+// old content or its new one, whatever happens meanwhile. New files left
+// beside the destinations by an interrupted run are removed first.
+//
+// When an entry fails the check or its new file cannot be written, the
+// message "ファイルが書き込めません。[destination]" is shown, owned by owner;
+// the entries before it go in and later ones are not attempted.
 //
 // Returns 1 when every entry was copied; 0 on a failure, and for an empty copy
 // list, without a message of its own.
 int ApplyCopyList(PlatformWindow* owner, const char* installFolder, uint32_t addContents);
 
 // Deletes every file of the delete list below installFolder, in table order.
-// Failures (missing file, a folder, a path that does not fit) are ignored.
-void ApplyDeleteList(const char* installFolder);
+// A file that is missing, is a folder or may not be deleted is passed over, as
+// is a path that does not fit. Returns 1, or 0 after a diagnostic when the
+// system failed otherwise (the disk failed, the volume is read-only).
+int ApplyDeleteList(const char* installFolder);
 
-// Renames every entry of the rename list below installFolder, in table order.
-// Nothing existing at a new name is ever replaced; that entry has no effect.
-// Failures are ignored.
-void ApplyRenameList(const char* installFolder);
+// Renames every entry of the rename list below installFolder, in table order,
+// beginning after the entries that journal (if not nullptr) records as done,
+// and recording each as done. Nothing existing at a new name is ever
+// replaced; that entry has no effect, as has one whose old name is missing.
+// Returns 1, or 0 after a diagnostic when the system failed otherwise or the
+// journal cannot be written.
+int ApplyRenameList(const char* installFolder, UpdateJournal* journal);

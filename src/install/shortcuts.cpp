@@ -69,7 +69,7 @@ int MakeShortcut(const ShortcutEntry& entry, const char* installFolder, const ch
     if (entry.linkName[0] == '\0' ||
         !BuildShortcutPaths(entry, installFolder, brandMenuFolder, gameMenuFolder, &paths)) {
         LogEvent("shortcut %s skipped: no name, no Programs folder, or a path too long", entry.linkName);
-        return 0;
+        return 1;
     }
     OsCreateFolder(paths.brandFolder);
     OsCreateFolder(paths.menuFolder);
@@ -81,12 +81,20 @@ int MakeShortcut(const ShortcutEntry& entry, const char* installFolder, const ch
     link.iconPath = paths.icon[0] != '\0' ? paths.icon : nullptr;
     link.iconIndex = 0;
     link.showCommand = kShowNormal;
-    const int written = OsWriteShellLink(paths.link, link);
-    LogEvent("shortcut %s -> %s%s", paths.link, paths.target, written ? "" : ": not written");
-    return written;
+    if (!OsWriteShellLink(paths.link, link)) {
+        char reason[kPathFieldSize];
+        OsDescribeLastError(reason, sizeof reason);
+        LogDiagnostic("cannot write the shortcut %s: %s", paths.link, reason);
+        return 0;
+    }
+    LogEvent("shortcut %s -> %s", paths.link, paths.target);
+    return 1;
 }
 
-void CreateShortcuts(const char* installFolder, const char* brandMenuFolder, const char* gameMenuFolder) {
-    for (uint32_t i = 0; i < g_shortcutTable.count; ++i)
-        MakeShortcut(g_shortcutTable.records[i], installFolder, brandMenuFolder, gameMenuFolder);
+int CreateShortcuts(const char* installFolder, const char* brandMenuFolder, const char* gameMenuFolder) {
+    int created = 1;
+    for (uint32_t i = 0; i < g_shortcutTable.count; ++i) {
+        if (!MakeShortcut(g_shortcutTable.records[i], installFolder, brandMenuFolder, gameMenuFolder)) created = 0;
+    }
+    return created;
 }

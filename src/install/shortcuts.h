@@ -5,9 +5,12 @@ struct ShortcutEntry;
 
 // Makes the link of every shortcut entry, in table order, in the folder
 // gameMenuFolder inside brandMenuFolder of the current user's Programs
-// folder (a menu folder name that is empty adds no level). Every failure is
-// silent and the next entry follows. An empty shortcut list touches nothing.
-void CreateShortcuts(const char* installFolder, const char* brandMenuFolder, const char* gameMenuFolder);
+// folder (a menu folder name that is empty adds no level). An entry that is
+// skipped (see MakeShortcut) is passed over silently; a link that cannot be
+// written is told in a diagnostic, and the next entry follows. An empty
+// shortcut list touches nothing. Returns 1, or 0 when a link could not be
+// written.
+int CreateShortcuts(const char* installFolder, const char* brandMenuFolder, const char* gameMenuFolder);
 
 // Makes the link of entry: creates the brand folder, then the game menu
 // folder (a failure, as when it exists, is ignored), and writes the link
@@ -17,9 +20,9 @@ void CreateShortcuts(const char* installFolder, const char* brandMenuFolder, con
 //                   when the subfolder is empty
 //   working folder  installFolder\subfolder; none when the subfolder is empty
 //   icon            installFolder\icon file with index 0; none when empty
-// and the link shows a normal window. Returns 1 when the link was written;
-// 0 when it was not, and also when the entry was skipped with nothing
-// created: the Programs folder cannot be found, the link name is empty, or a
-// path would not fit 259 bytes.
+// and the link shows a normal window. Returns 1 when the link was written,
+// and also when the entry was skipped with nothing created: the Programs
+// folder cannot be found, the link name is empty, or a path would not fit 259
+// bytes. Returns 0, after a diagnostic, when the link could not be written.
 int MakeShortcut(const ShortcutEntry& entry, const char* installFolder, const char* brandMenuFolder,
                  const char* gameMenuFolder);

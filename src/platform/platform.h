@@ -7,8 +7,9 @@
 // exactly as the script and the package hold them; each layer converts them
 // at its edge.
 //
-// Divisions: files, file changes, file replacement, folder listings, process,
-// registry, user interface, console, shell.
+// Divisions: files, file changes, file replacement, staged files, folder
+// journal, folder listings, process, registry, user interface, console,
+// shell.
 #pragma once
 
 #include <cstddef>
@@ -57,6 +58,13 @@ int OsWriteFileAt(PlatformFile* file, uint64_t offset, const void* buffer, uint3
 // Moves the position forward by count bytes from the current position.
 // Returns 1, or 0 when the position cannot be set.
 int OsSkipForward(PlatformFile* file, uint32_t count);
+
+// Flushes what was written to file to the disk, data and length. Returns 1,
+// or 0 when the system reports that it could not be written.
+int OsFlushFile(PlatformFile* file);
+
+// Makes file empty and moves its position to the start. Returns 1, or 0.
+int OsEmptyFile(PlatformFile* file);
 
 // Closes the file. file may be nullptr.
 void OsCloseFile(PlatformFile* file);
@@ -112,8 +120,10 @@ PlatformFile* OsReplacementFile(PlatformReplacement* replacement);
 // file there, and flushes that too (Windows: MoveFileExW with replace and
 // write-through; POSIX: rename, then the folder synced). A file at path that
 // another program holds open without sharing its deletion makes the swap
-// fail. Returns 1 when path now has the new content; 0 otherwise, after
-// removing the new file, with path as it was. Releases replacement.
+// fail. Returns 1 when path now has the new content, flushed; 0 otherwise,
+// after removing the new file, with path as it was, or, when only the flush
+// of its folder failed, with the new content in place but perhaps not yet on
+// disk. Releases replacement.
 int OsCommitReplacement(PlatformReplacement* replacement);
 
 // Closes and removes the new file and releases replacement; path is left as
@@ -123,6 +133,79 @@ void OsAbandonReplacement(PlatformReplacement* replacement);
 // Removes the new file that an interrupted replacement of path left behind,
 // if there is one.
 void OsRemoveReplacementLeftover(const char* path);
+
+// Staged files -----------------------------------------------------------------
+
+// Many files replaced as one: each new file is written and kept beside its
+// destination (OsKeepReplacement), all of them are flushed together
+// (OsFlushGroup), and only then swapped in (OsSwapInReplacement), after which
+// each folder involved is flushed once (OsFlushFolder). Durability then costs
+// a few flushes, not one per file.
+struct PlatformFlushGroup;
+
+// Begins a group of writes to be flushed together, on the volume of folder.
+// Open it before the writes: on POSIX a flush reports only the failures that
+// happen after the group began. nullptr when folder cannot be opened.
+PlatformFlushGroup* OsBeginFlushGroup(const char* folder);
+
+// Adds the file at path, written since the group began, to the group.
+// Returns 1, or 0 when it cannot be added.
+int OsAddToFlushGroup(PlatformFlushGroup* group, const char* path);
+
+// Closes the new file of replacement and keeps it in place beside its
+// destination, for OsSwapInReplacement; adds it to group. Returns 1, or 0
+// after removing the new file when closing reported a failure. Releases
+// replacement either way.
+int OsKeepReplacement(PlatformReplacement* replacement, PlatformFlushGroup* group);
+
+// Flushes every file of the group to the disk (POSIX: its volumes, once
+// each; Windows: each file after all were written). Returns 1, or 0 when
+// the system reports that something could not be written.
+int OsFlushGroup(PlatformFlushGroup* group);
+
+// Releases group. group may be nullptr.
+void OsEndFlushGroup(PlatformFlushGroup* group);
+
+// What OsSwapInReplacement did.
+enum SwapResult : int {
+    kSwapFailed = 0,    // the new file could not be put in place; both names as they were
+    kSwapDone = 1,      // path now has the new content
+    kNothingStaged = 2, // no new file waits beside path (already swapped in, or never made)
+};
+
+// Puts the new file kept beside path in place of path, replacing any file
+// there, without flushing (Windows: the move is written through). Returns a
+// SwapResult.
+int OsSwapInReplacement(const char* path);
+
+// Flushes folder itself, so that the names swapped or created in it survive
+// a power cut. Returns 1, or 0 when the system reports a failure. File
+// systems that keep no folder to flush count as flushed.
+int OsFlushFolder(const char* folder);
+
+// The bytes that this user may still write to the volume of folder. Returns
+// 1, or 0 when it cannot be told.
+int OsFreeSpace(const char* folder, uint64_t* bytes);
+
+// Folder journal -----------------------------------------------------------------
+
+// What OsOpenFolderJournal found.
+enum FolderJournalResult : int {
+    kJournalOpened = 0,   // *file is the journal, locked for this process
+    kJournalHeld = 1,        // another process holds it: another updater works on the folder
+    kJournalNotCreated = 2,  // the folder takes no file: missing, no rights, full or read-only
+    kJournalUnusable = 3,    // it cannot be locked, the lock cannot be checked, or it is no plain file
+};
+
+// Opens the journal file of folder, creating it empty when missing, and locks
+// it for this process alone until it is closed: it is also the folder's lock.
+// Its name holds a character Shift_JIS lacks, so no name of a script can be
+// its. The position is at its start. Returns a FolderJournalResult.
+int OsOpenFolderJournal(const char* folder, PlatformFile** file);
+
+// Deletes the journal of folder while still holding it, then closes file.
+// Returns 1, or 0 when it could not be deleted (file is closed either way).
+int OsRemoveFolderJournal(const char* folder, PlatformFile* file);
 
 // Folder listings ---------------------------------------------------------------
 
@@ -150,6 +233,17 @@ void OsCloseFolderListing(PlatformFolderListing* listing);
 // after the failure, before any other operation.
 void OsDescribeLastError(char* text, size_t capacity);
 
+// What kind of failure the last failed operation of this thread left.
+enum LastErrorKind : int {
+    kErrorAbsent = 0,   // the file or a folder of its path does not exist
+    kErrorExists = 1,   // something exists already at the name
+    kErrorRefused = 2,  // no right to it, a folder where a file is meant, a file another program holds
+    kErrorIo = 3,       // anything else: the disk failed, is full or read-only
+};
+
+// The kind of the last failure; call it right after the failure.
+int OsLastErrorKind();
+
 // The running program's module, handed on to the dialog; nullptr where the
 // platform needs none.
 struct PlatformModule;
@@ -157,10 +251,10 @@ struct PlatformModule;
 // A named system-wide mutex held by this process.
 struct PlatformMutex;
 
-// Creates the named mutex, owned by this process. Returns 0 when it existed
-// already, that is, another instance holds it; *mutex is then nullptr.
-// Returns 1 otherwise; *mutex is nullptr when the system could not make one,
-// and the program goes on unguarded as it would without a mutex service.
+// Creates the named mutex, owned by this process. Returns 1 with *mutex set
+// when it was taken. Returns 0 with *mutex nullptr when it existed already,
+// that is, another instance holds it, and also when it cannot be made or
+// checked: the program never runs unguarded.
 int OsTakeInstanceMutex(const char* name, PlatformMutex** mutex);
 
 // Releases and closes the mutex. mutex may be nullptr.

@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 
+#include "common/digest.h"
 #include "common/run_log.h"
 #include "common/sjis_text.h"
 #include "convert/rule_statements.h"
@@ -159,6 +160,7 @@ ScriptStatementOutcome RunStatement(int keyword, const char* start, const char**
 // kScriptSpareBytes zero bytes. Returns kScriptLoaded or kScriptMalformed.
 int ScanScript(const char* text, uint32_t length, const ScriptLoadObserver* observer) {
     ScriptScan scan{observer, text, 1};
+    g_scriptDigest = DigestOf(text, length);
     if (observer != nullptr && observer->noteText != nullptr) observer->noteText(observer->context, text, length);
     // The first zero byte ends the text for every scanner: one inside it
     // would silently cut the plan short.
@@ -186,6 +188,7 @@ int ScanScript(const char* text, uint32_t length, const ScriptLoadObserver* obse
 
 void ClearUpdatePlan() {
     g_settings = UpdateSettings{};
+    g_scriptDigest = 0;
     ClearPlanTables();
     ClearRules();
     ClearFilePatches();

@@ -52,6 +52,8 @@ inline FixedTable<CopyEntry, kPlanTableCapacity> g_copyTable;
 inline FixedTable<DeleteEntry, kPlanTableCapacity> g_deleteTable;
 inline FixedTable<RenameEntry, kPlanTableCapacity> g_renameTable;
 inline FixedTable<ShortcutEntry, kPlanTableCapacity> g_shortcutTable;
+// The digest of the script's bytes, which tells this update from another.
+inline uint64_t g_scriptDigest;
 
 // Results of the Add operations below.
 enum PlanAddResult : int {

@@ -5,39 +5,100 @@
 #include "convert/save_folder.h"
 #include "install/file_operations.h"
 #include "install/shortcuts.h"
+#include "install/update_journal.h"
 #include "platform/platform.h"
 #include "script/update_plan.h"
 #include "shell/install_state.h"
+#include "shell/shell_texts.h"
 #include "shell/version_gate.h"
 
 namespace {
 
 constexpr char kUpdateCompletedMessage[] = "更新は完了しました。";
-constexpr char kCopyFailedMessage[] =
-    "更新ファイル書き込みに失敗しました。ゲームが起動されている場合は、終了してから再度実行して下さい。";
+
+// One step of the update. Returns 1 when its changes are made and flushed.
+using StepFunction = int (*)(PlatformWindow* dialog, InstallState& state);
+
+// The saves were converted when the installed version was applied: applying
+// it again leaves them as they are, since a conversion is not safe to repeat.
+bool HandlesSaves(const InstallState& state) {
+    return state.installedVersion < ChooseEditionVersions(g_settings, state.addContents).newVersion;
+}
+
+bool KeepsSaves(const InstallState& state) {
+    return KeepsSaveData(state.installedVersion, ChooseEditionVersions(g_settings, state.addContents).saveVersion);
+}
+
+int CopyFiles(PlatformWindow* dialog, InstallState& state) {
+    return ApplyCopyList(dialog, state.installFolder, state.addContents);
+}
+
+int DeleteFiles(PlatformWindow*, InstallState& state) {
+    return ApplyDeleteList(state.installFolder);
+}
+
+int RenameFiles(PlatformWindow*, InstallState& state) {
+    return ApplyRenameList(state.installFolder, &state.journal);
+}
+
+int PatchFiles(PlatformWindow*, InstallState& state) {
+    return ApplyFilePatches(state.installFolder);
+}
+
+// Converts the saves into new files beside them, when they are kept.
+int StageSaves(PlatformWindow*, InstallState& state) {
+    if (!HandlesSaves(state)) {
+        LogEvent("saves left as they are: version %u is installed already", state.installedVersion);
+        return 1;
+    }
+    LocateSaveFolder(state.installFolder, state.saveFolder);
+    return KeepsSaves(state) ? SweepSaveFolder(state.saveFolder) : 1;
+}
+
+// Swaps the converted saves in, or removes the save data.
+int FinishSaves(PlatformWindow*, InstallState& state) {
+    if (!HandlesSaves(state)) return 1;
+    // A run that resumes here has not located the folder yet.
+    if (state.saveFolder[0] == '\0') LocateSaveFolder(state.installFolder, state.saveFolder);
+    if (KeepsSaves(state)) return CommitSweptSaves(state.saveFolder);
+    ResetSaveData(state.saveFolder);
+    return 1;
+}
+
+int MakeShortcuts(PlatformWindow*, InstallState& state) {
+    return CreateShortcuts(state.installFolder, g_settings.brandMenuFolder, g_settings.gameMenuFolder);
+}
+
+struct UpdateStepRun {
+    UpdateStep step;
+    StepFunction run;
+};
+
+constexpr UpdateStepRun kUpdateSteps[] = {
+    {kStepCopy, CopyFiles},         {kStepDelete, DeleteFiles}, {kStepRename, RenameFiles},
+    {kStepPatches, PatchFiles},     {kStepSavesStaged, StageSaves}, {kStepSaves, FinishSaves},
+    {kStepShortcuts, MakeShortcuts},
+};
+static_assert(sizeof kUpdateSteps / sizeof kUpdateSteps[0] == kStepCount, "every step runs");
+
+int FailApply(PlatformWindow* dialog, InstallState& state) {
+    state.applyFailed = 1;
+    OsShowMessage(dialog, state.caption, kWriteFailedMessage);
+    return 0;
+}
 
 }  // namespace
 
 int RunApplySequence(PlatformWindow* dialog) {
     InstallState& state = g_installState;
-    const char* installFolder = state.installFolder;
     LogEvent("dialog: apply");
-    if (!ApplyCopyList(dialog, installFolder, state.addContents)) {
-        state.applyFailed = 1;
-        OsShowMessage(dialog, state.caption, kCopyFailedMessage);
-        return 0;
+    const UpdateIdentity identity{g_scriptDigest, state.addContents != 0 ? 1u : 0u,
+                                  ChooseEditionVersions(g_settings, state.addContents).newVersion};
+    if (!BeginUpdateJournal(&state.journal, identity)) return FailApply(dialog, state);
+    for (const UpdateStepRun& step : kUpdateSteps) {
+        if (IsStepDone(state.journal, step.step)) continue;
+        if (!step.run(dialog, state) || !MarkStepDone(&state.journal, step.step)) return FailApply(dialog, state);
     }
-    ApplyDeleteList(installFolder);
-    ApplyRenameList(installFolder);
-    ApplyFilePatches(installFolder);
-    LocateSaveFolder(installFolder, state.saveFolder);
-    const VersionNumber saveVersion = ChooseEditionVersions(g_settings, state.addContents).saveVersion;
-    if (KeepsSaveData(state.installedVersion, saveVersion)) {
-        SweepSaveFolder(state.saveFolder);
-    } else {
-        ResetSaveData(state.saveFolder);
-    }
-    CreateShortcuts(installFolder, g_settings.brandMenuFolder, g_settings.gameMenuFolder);
     OsShowMessage(dialog, state.caption, kUpdateCompletedMessage);
     return 1;
 }

@@ -6,6 +6,7 @@
 
 #include "common/sjis_text.h"
 #include "common/version.h"
+#include "install/update_journal.h"
 
 constexpr size_t kVersionTextFieldSize = 32;  // "Ver.%d.%03d" of any 32-bit value fits
 
@@ -17,7 +18,8 @@ struct InstallState {
     uint32_t addContents;                // registry value AddContents; non-zero: add-contents edition
     char caption[kPathFieldSize];        // title of the dialog and every message box
     char targetVersionText[kVersionTextFieldSize];  // the chosen NewVersion as "Ver.1.02"
-    uint32_t applyFailed;                // non-zero: the apply sequence ran and its copy step failed
+    uint32_t applyFailed;                // non-zero: the apply sequence ran and a step failed
+    UpdateJournal journal;               // the install folder's journal, open and locked while the run works on it
 };
 
 inline InstallState g_installState;

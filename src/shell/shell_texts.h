@@ -14,6 +14,9 @@ constexpr size_t kInstalledVersionTextSize = 16;   // "4294967.295" and a zero f
 inline constexpr char kUpdaterCaption[] = "アップデータ";
 inline constexpr char kApplyAgainQuestion[] = "既にこのパッチは適用済みです。\n更に上書きで適用しますか？";
 inline constexpr char kRegistryErrorMessage[] = "レジストリエラー";
+// Shown when a file of the update cannot be written; the version stays.
+inline constexpr char kWriteFailedMessage[] =
+    "更新ファイル書き込みに失敗しました。ゲームが起動されている場合は、終了してから再度実行して下さい。";
 inline constexpr char kSaveRemovalNote[] =
     "※このバージョンのアップデートの適用では、以前のプレイデータやセーブデータは削除されます。";
 inline constexpr char kSaveCarryOverNote[] =

@@ -11,6 +11,7 @@
 #include "script/script_check.h"
 #include "script/script_loader.h"
 #include "script/update_plan.h"
+#include "install/update_journal.h"
 #include "shell/apply_sequence.h"
 #include "shell/exit_status.h"
 #include "shell/install_state.h"
@@ -155,21 +156,47 @@ int LoadScriptOfProgramFolder(InstallState& state) {
     return result;
 }
 
-// Everything after the mutex is taken. Returns an UpdaterExitStatus.
-int RunGuarded(PlatformModule* module) {
-    InstallState& state = g_installState;
-    char message[kMessageSize];
-    CopyText(state.caption, kUpdaterCaption);
-
-    const int loadResult = LoadScriptOfProgramFolder(state);
-    if (loadResult != kScriptLoaded) {
-        OsShowMessage(nullptr, state.caption, ScriptLoadMessage(loadResult));
-        return kExitScriptNotLoaded;
+// Takes the install folder's journal, which is also its lock. Returns
+// kExitApplied when it is held, else the status to end with.
+int LockInstallFolder(InstallState& state) {
+    const int opened = OpenUpdateJournal(state.installFolder, &state.journal);
+    if (opened == kJournalOpened) return kExitApplied;
+    char reason[kMessageSize];
+    OsDescribeLastError(reason, sizeof reason);
+    switch (opened) {
+    case kJournalHeld:
+        LogDiagnostic("another updater is working on %s", state.installFolder);
+        return kExitAlreadyRunning;
+    case kJournalNotCreated:
+        LogDiagnostic("the update journal cannot be created in %s: %s", state.installFolder, reason);
+        OsShowMessage(nullptr, state.caption, kWriteFailedMessage);
+        return kExitWriteFailed;
+    default:
+        LogDiagnostic("the install folder %s cannot be locked: %s", state.installFolder, reason);
+        return kExitAlreadyRunning;
     }
+}
 
-    FormatTitledCaption(state.caption, g_settings.appTitle);
-    state.addContents = 0;
-    switch (ReadInstallState(state, g_settings.registrySubkey)) {
+// Reads the installed game from the registry and locks its install folder.
+// Another updater may have finished between the first reading and the lock,
+// so the registry is read again under the lock. Returns kExitApplied when
+// the game is installed and its folder locked, else the status to end with.
+int FindAndLockInstall(InstallState& state) {
+    char message[kMessageSize];
+    InstallLookup lookup = ReadInstallState(state, g_settings.registrySubkey);
+    if (lookup == kGameInstalled) {
+        char lockedFolder[kPathFieldSize];
+        CopyText(lockedFolder, state.installFolder);
+        const int locked = LockInstallFolder(state);
+        if (locked != kExitApplied) return locked;
+        lookup = ReadInstallState(state, g_settings.registrySubkey);
+        if (lookup == kGameInstalled && std::strcmp(lockedFolder, state.installFolder) != 0) {
+            LogDiagnostic("InstallFolder changed to %s while the updater locked %s", state.installFolder,
+                          lockedFolder);
+            return kExitAlreadyRunning;
+        }
+    }
+    switch (lookup) {
     case kGameNotInstalled:
         FormatNotInstalledMessage(message, g_settings.appTitle);
         OsShowMessage(nullptr, state.caption, message);
@@ -182,7 +209,13 @@ int RunGuarded(PlatformModule* module) {
     case kGameInstalled:
         break;
     }
+    return kExitApplied;
+}
 
+// The version gate, the dialog and the record of the new version, with the
+// install folder locked. Returns an UpdaterExitStatus.
+int GateAndApply(PlatformModule* module, InstallState& state) {
+    char message[kMessageSize];
     const EditionVersions versions = ChooseEditionVersions(g_settings, state.addContents);
     FormatTargetVersionText(state.targetVersionText, versions.newVersion);
     LogEvent("edition: %s; installed %u, NewVersion %u, SupportVersion %u, SaveVersion %u",
@@ -218,6 +251,27 @@ int RunGuarded(PlatformModule* module) {
                                                                                    : kExitNotRecorded;
 }
 
+// Everything after the mutex is taken. Returns an UpdaterExitStatus.
+int RunGuarded(PlatformModule* module) {
+    InstallState& state = g_installState;
+    CopyText(state.caption, kUpdaterCaption);
+
+    const int loadResult = LoadScriptOfProgramFolder(state);
+    if (loadResult != kScriptLoaded) {
+        OsShowMessage(nullptr, state.caption, ScriptLoadMessage(loadResult));
+        return kExitScriptNotLoaded;
+    }
+
+    FormatTitledCaption(state.caption, g_settings.appTitle);
+    state.addContents = 0;
+    int status = FindAndLockInstall(state);
+    if (status == kExitApplied) status = GateAndApply(module, state);
+    // Once the version is recorded the journal has served; otherwise it
+    // keeps what is done for the next run.
+    CloseUpdateJournal(&state.journal, status == kExitApplied);
+    return status;
+}
+
 }  // namespace
 
 int RunUpdater(PlatformModule* module) {
@@ -227,7 +281,9 @@ int RunUpdater(PlatformModule* module) {
         status = RunGuarded(module);
         OsReleaseInstanceMutex(mutex);
     } else {
-        LogDiagnostic("another updater is running");
+        char reason[kMessageSize];
+        OsDescribeLastError(reason, sizeof reason);
+        LogDiagnostic("another updater is running, or the instance lock cannot be taken: %s", reason);
     }
     LogEvent("outcome: %s, exit status %d", ExitStatusName(status), status);
     return status;

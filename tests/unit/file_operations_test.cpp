@@ -105,7 +105,10 @@ TEST_F(FileOperationsTest, DestinationHoldsExactlyTheNewContent) {
     AddCopyEntry("zero.dat", "", "full.dat");
     AddCopyEntry("zero.dat", "", "created.dat");
     AddCopyEntry("large.dat", "", "large.dat");
+    AddCopyEntry("tail.dat", "", "twice.dat");
+    AddCopyEntry("new.dat", "", "twice.dat");  // the later entry's content stays
     EXPECT_EQ(ApplyCopyList(nullptr, kGame.c_str(), 0), 1);
+    EXPECT_EQ(Installed("twice.dat"), "new");
     EXPECT_EQ(Installed("long.dat"), "new");
     EXPECT_EQ(Installed("full.dat"), "");
     EXPECT_EQ(Installed("created.dat"), "");
@@ -164,7 +167,7 @@ TEST_F(FileOperationsTest, DeletesListedFilesAndIgnoresFailures) {
     ASSERT_TRUE(WriteTestFile(InGame("c.dat").c_str(), "c"));
     for (const char* name : {"missing.dat", "a.dat", "sub", "sub\\b.dat"}) AddDeleteEntry(name);
     testing::internal::CaptureStdout();
-    ApplyDeleteList(kGame.c_str());
+    EXPECT_EQ(ApplyDeleteList(kGame.c_str()), 1);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(Installed("a.dat"), "<missing>");
     EXPECT_EQ(Installed("sub\\b.dat"), "<missing>");
@@ -190,7 +193,7 @@ TEST_F(FileOperationsTest, RenamesWithoutEverReplacing) {
     for (const auto& names : renames) AddRenameEntry(names[0], names[1]);
     ASSERT_EQ(ApplyCopyList(nullptr, kGame.c_str(), 0), 1);
     testing::internal::CaptureStdout();
-    ApplyRenameList(kGame.c_str());
+    EXPECT_EQ(ApplyRenameList(kGame.c_str(), nullptr), 1);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(Installed("sub\\moved.dat"), "copied");
     EXPECT_EQ(Installed("tmp.dat"), "<missing>");

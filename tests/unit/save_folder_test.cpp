@@ -33,6 +33,11 @@ void AddMessageRule(uint32_t from, uint32_t to) {
     ASSERT_EQ(AddRule(kRuleMessage, payload), 1);
 }
 
+// The whole sweep: converted, then swapped in.
+int Sweep(const char* folder) {
+    return SweepSaveFolder(folder) && CommitSweptSaves(folder);
+}
+
 std::string Content(const char* path) {
     std::string content;
     return ReadTestFile(path, &content) ? content : "<missing>";
@@ -139,7 +144,7 @@ TEST_F(SaveFolderTest, SweepConvertsExactlyTheNumberedSaves) {
     const std::set<std::string> before = Entries("s");
     AddMessageRule(100, 200);
 
-    SweepSaveFolder("s");
+    EXPECT_EQ(Sweep("s"), 1);
 
     for (const char* name : {"s\\save001.sav", "s\\SAVE002.SAV", "s\\save表01.sav"}) {
         EXPECT_EQ(MessageOf(name), 200) << name;
@@ -158,7 +163,7 @@ TEST_F(SaveFolderTest, SweepConvertsEachSaveOnceAndOnlyWithRules) {
     ASSERT_TRUE(MakeTestFolder("s"));
     ASSERT_TRUE(WriteTestFile("s\\save001.sav", SaveWithMessage(100)));
     ASSERT_TRUE(WriteTestFile("s\\save002.sav", SaveWithMessage(200)));
-    SweepSaveFolder("s");
+    EXPECT_EQ(Sweep("s"), 1);
     EXPECT_EQ(MessageOf("s\\save001.sav"), 100) << "no rules, no change";
 
     AddMessageRule(200, 300);
@@ -167,13 +172,25 @@ TEST_F(SaveFolderTest, SweepConvertsEachSaveOnceAndOnlyWithRules) {
         const std::string name = "s\\save" + std::to_string(1000 + i).substr(1) + ".sav";
         ASSERT_TRUE(WriteTestFile(name.c_str(), SaveWithMessage(100)));
     }
-    SweepSaveFolder("s");
+    const std::set<std::string> before = Entries("s");
+    // A run killed after converting, before its record that the new files
+    // are ready: the next converts from the saves again.
+    ASSERT_EQ(SweepSaveFolder("s"), 1);
+    EXPECT_EQ(MessageOf("s\\save001.sav"), 100) << "nothing is swapped in while converting";
+    ASSERT_EQ(SweepSaveFolder("s"), 1);
+    // A run killed after two swaps: the next swaps in the rest.
+    ASSERT_EQ(OsSwapInReplacement("s\\save001.sav"), kSwapDone);
+    ASSERT_EQ(OsSwapInReplacement("s\\save002.sav"), kSwapDone);
+    ASSERT_EQ(CommitSweptSaves("s"), 1);
     EXPECT_EQ(MessageOf("s\\save001.sav"), 200);
     EXPECT_EQ(MessageOf("s\\save002.sav"), 300);
     for (int i = 3; i < 40; ++i) {
         const std::string name = "s\\save" + std::to_string(1000 + i).substr(1) + ".sav";
         EXPECT_EQ(MessageOf(name.c_str()), 200) << name;
     }
+    EXPECT_EQ(CommitSweptSaves("s"), 1) << "a second commit finds nothing to swap";
+    EXPECT_EQ(MessageOf("s\\save002.sav"), 300);
+    EXPECT_EQ(Entries("s"), before) << "no file stays behind";
 }
 
 TEST_F(SaveFolderTest, WholeFilesLoadAndStore) {
@@ -188,11 +205,20 @@ TEST_F(SaveFolderTest, WholeFilesLoadAndStore) {
     EXPECT_EQ(LoadWholeFile("game", &image), 0);
 
     const unsigned char bytes[] = {'n', 'e', 'w', 0, '!'};
-    ASSERT_EQ(StoreWholeFile("a.sav", bytes, sizeof bytes), 1);
+    PlatformFlushGroup* group = OsBeginFlushGroup(".");
+    ASSERT_NE(group, nullptr);
+    ASSERT_EQ(StoreWholeFile("a.sav", bytes, sizeof bytes, group), 1);
+    EXPECT_EQ(Content("a.sav"), "abc") << "kept beside it until swapped in";
+    EXPECT_EQ(StoreWholeFile("missing\\a.sav", bytes, sizeof bytes, group), 0);
+    ASSERT_EQ(StoreWholeFile("game", bytes, sizeof bytes, group), 1);
+    EXPECT_EQ(OsFlushGroup(group), 1);
+    OsEndFlushGroup(group);
+    EXPECT_EQ(OsSwapInReplacement("a.sav"), kSwapDone);
     EXPECT_EQ(Content("a.sav"), std::string("new\0!", 5));
-    EXPECT_EQ(StoreWholeFile("missing\\a.sav", bytes, sizeof bytes), 0);
-    EXPECT_EQ(StoreWholeFile("game", bytes, sizeof bytes), 0) << "a folder is not replaced";
+    EXPECT_EQ(OsSwapInReplacement("a.sav"), kNothingStaged);
+    EXPECT_EQ(OsSwapInReplacement("game"), kSwapFailed) << "a folder is not replaced";
     EXPECT_TRUE(fs::is_directory(NativeTestPath("game")));
+    OsRemoveReplacementLeftover("game");
 }
 
 }  // namespace

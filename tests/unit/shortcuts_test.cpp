@@ -77,11 +77,23 @@ TEST_F(ShortcutsTest, EntryWhosePathsDoNotFitCreatesNothing) {
         std::filesystem::remove_all(NativeTestPath(brandFolder_.c_str()), ignored);
         ClearPlanTables();
         if (row.entry) AddShortcutEntry(row.link, "Game.exe", "", "", row.icon, "");
-        CreateShortcuts(row.install.c_str(), brand_.c_str(), row.menu.c_str());
+        EXPECT_EQ(CreateShortcuts(row.install.c_str(), brand_.c_str(), row.menu.c_str()), 1) << row.name;
         EXPECT_EQ(std::filesystem::exists(NativeTestPath(brandFolder_.c_str())), row.made) << row.name;
         const std::string link = brandFolder_ + "\\" + row.menu + "\\" + row.link;
         EXPECT_EQ(std::filesystem::is_regular_file(NativeTestPath(link.c_str())), row.made) << row.name;
     }
+}
+
+TEST_F(ShortcutsTest, LinkThatCannotBeWrittenFailsTheStep) {
+    // A folder stands where the first link goes; the second is still made.
+    const std::string menu = brandFolder_ + "\\" + kGameMenu;
+    ASSERT_TRUE(MakeTestFolder(brandFolder_.c_str()));
+    ASSERT_TRUE(MakeTestFolder(menu.c_str()));
+    ASSERT_TRUE(MakeTestFolder((menu + "\\Blocked.lnk").c_str()));
+    AddShortcutEntry("Blocked.lnk", "Game.exe", "", "", "", "");
+    AddShortcutEntry("Game.lnk", "Game.exe", "", "", "", "");
+    EXPECT_EQ(CreateShortcuts(install_.c_str(), brand_.c_str(), kGameMenu), 0);
+    EXPECT_TRUE(std::filesystem::is_regular_file(NativeTestPath((menu + "\\Game.lnk").c_str())));
 }
 
 #ifndef _WIN32
@@ -89,7 +101,8 @@ TEST_F(ShortcutsTest, NoProgramsFolderNoLink) {
     ScopedEnvironment noDataHome("XDG_DATA_HOME", nullptr);
     ScopedEnvironment noHome("HOME", nullptr);
     AddShortcutEntry("Game.lnk", "Game.exe", "", "", "", "");
-    EXPECT_EQ(MakeShortcut(g_shortcutTable.records[0], install_.c_str(), brand_.c_str(), kGameMenu), 0);
+    EXPECT_EQ(MakeShortcut(g_shortcutTable.records[0], install_.c_str(), brand_.c_str(), kGameMenu), 1)
+        << "skipped without a failure";
     // Nothing made from the empty folder: no brand folder at the root.
     EXPECT_FALSE(std::filesystem::exists(NativeTestPath(("\\" + brand_).c_str())));
 }

@@ -16,6 +16,7 @@
 #include <new>
 #include <string>
 
+#include "platform/disk_change_hook.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_file_changes.h"
 #include "platform/posix/posix_files.h"
@@ -89,14 +90,14 @@ int RenameWithoutReplaceFlag(const char* from, const char* to) {
 
 int OsDeleteFile(const char* path) {
     std::string native;
-    if (!ToNativePath(path, &native)) return 0;
+    if (!ToNativePath(path, &native) || !AllowDiskChange(kDiskDelete)) return 0;
     return unlink(native.c_str()) == 0;
 }
 
 int OsRenameNoReplace(const char* oldPath, const char* newPath) {
     std::string from;
     std::string to;
-    if (!ToNativePath(oldPath, &from) || !ToNativePath(newPath, &to)) return 0;
+    if (!ToNativePath(oldPath, &from) || !ToNativePath(newPath, &to) || !AllowDiskChange(kDiskRename)) return 0;
     if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 1;
     if (errno != EINVAL && errno != ENOSYS) return 0;
     return RenameWithoutReplaceFlag(from.c_str(), to.c_str());
@@ -104,7 +105,7 @@ int OsRenameNoReplace(const char* oldPath, const char* newPath) {
 
 int OsCreateFolder(const char* path) {
     std::string native;
-    if (!ToNativePath(path, &native)) return 0;
+    if (!ToNativePath(path, &native) || !AllowDiskChange(kDiskFolder)) return 0;
     return mkdir(native.c_str(), 0755) == 0;
 }
 
@@ -120,7 +121,8 @@ int OsIsSameFile(PlatformFile* file, const char* path) {
 int OsCopyFileRange(PlatformFile* source, uint64_t offset, uint64_t count, PlatformFile* destination) {
     const off_t start = lseek(destination->descriptor, 0, SEEK_CUR);
     constexpr uint64_t kLargestOffset = static_cast<uint64_t>(INT64_MAX);
-    if (start < 0 || count > kLargestOffset || offset > kLargestOffset - count) return 0;
+    if (start < 0 || count > kLargestOffset || offset > kLargestOffset - count || !AllowDiskChange(kDiskWrite))
+        return 0;
     off_t in = static_cast<off_t>(offset);
     off_t out = start;
     uint64_t left = count;

@@ -10,6 +10,7 @@
 #include <new>
 #include <string>
 
+#include "platform/disk_change_hook.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_files.h"
 #include "platform/posix/posix_text.h"
@@ -52,7 +53,7 @@ PlatformFile* OsOpenForReading(const char* path) {
 
 PlatformFile* OsCreateForWriting(const char* path) {
     std::string native;
-    if (!ToNativePath(path, &native)) return nullptr;
+    if (!ToNativePath(path, &native) || !AllowDiskChange(kDiskCreate)) return nullptr;
     return WrapDescriptor(open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
 }
 
@@ -87,6 +88,7 @@ int OsReadFile(PlatformFile* file, void* buffer, uint32_t count, uint32_t* deliv
 }
 
 int OsWriteFile(PlatformFile* file, const void* buffer, uint32_t count) {
+    if (!AllowDiskChange(kDiskWrite)) return 0;
     const char* position = static_cast<const char*>(buffer);
     uint32_t total = 0;
     while (total < count) {
@@ -101,7 +103,7 @@ int OsWriteFile(PlatformFile* file, const void* buffer, uint32_t count) {
 }
 
 int OsWriteFileAt(PlatformFile* file, uint64_t offset, const void* buffer, uint32_t count) {
-    if (offset > static_cast<uint64_t>(INT64_MAX) - count) return 0;
+    if (offset > static_cast<uint64_t>(INT64_MAX) - count || !AllowDiskChange(kDiskWrite)) return 0;
     const char* position = static_cast<const char*>(buffer);
     uint32_t total = 0;
     while (total < count) {
@@ -116,6 +118,19 @@ int OsWriteFileAt(PlatformFile* file, uint64_t offset, const void* buffer, uint3
 
 int OsSkipForward(PlatformFile* file, uint32_t count) {
     return lseek(file->descriptor, static_cast<off_t>(count), SEEK_CUR) >= 0;
+}
+
+int OsFlushFile(PlatformFile* file) {
+    if (!AllowDiskChange(kDiskFlush)) return 0;
+    while (fdatasync(file->descriptor) != 0) {
+        if (errno != EINTR) return 0;
+    }
+    return 1;
+}
+
+int OsEmptyFile(PlatformFile* file) {
+    if (!AllowDiskChange(kDiskWrite)) return 0;
+    return ftruncate(file->descriptor, 0) == 0 && lseek(file->descriptor, 0, SEEK_SET) == 0;
 }
 
 void OsCloseFile(PlatformFile* file) {

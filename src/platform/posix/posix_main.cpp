@@ -3,6 +3,7 @@
 //
 // Exit status of an update: an UpdaterExitStatus (shell/exit_status.h), the
 // same as the Windows program's. --check exits with the status of the check.
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -74,6 +75,9 @@ void WriteLogLine(const char* line) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A reader of the output that goes away (updater --yes | head -1) must
+    // not end an update halfway: failed writes to it are passed over.
+    signal(SIGPIPE, SIG_IGN);
     if (argc >= 2 && std::strcmp(argv[1], "--check") == 0) {
         if (argc > 3) return UsageError("unknown argument", argv[3]);
         return CheckFolderArgument(argc == 3 ? argv[2] : nullptr);

@@ -4,9 +4,12 @@
 // The named mutex is an exclusive, non-blocking lock on a lock file named
 // after it, in $XDG_RUNTIME_DIR (else /tmp, with the user id in the name so
 // that users stay apart as sessions do on Windows). The lock is held while
-// the file stays open and ends with the process.
+// the file stays open and ends with the process. A lock that cannot be taken
+// (a folder planted at its path, a runtime folder that refuses files) counts as
+// held: the updater never runs unguarded.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -46,18 +49,21 @@ int InstanceLockPath(const char* name, std::string* path) {
 int OsTakeInstanceMutex(const char* name, PlatformMutex** mutex) {
     *mutex = nullptr;
     std::string path;
-    if (!InstanceLockPath(name, &path)) return 1;
-    // No symbolic links: in /tmp another user could plant one.
-    const int descriptor = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (descriptor < 0) return 1;
-    if (flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+    if (!InstanceLockPath(name, &path)) return 0;
+    // No symbolic links: in /tmp another user could plant one. A folder or
+    // anything else planted at the path is refused too, never passed over.
+    const int descriptor = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+    if (descriptor < 0) return 0;
+    struct stat info;
+    if (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode) || flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         close(descriptor);
-        return error == EWOULDBLOCK ? 0 : 1;
+        errno = error;
+        return 0;
     }
     *mutex = new (std::nothrow) PlatformMutex{descriptor};
     if (*mutex == nullptr) close(descriptor);
-    return 1;
+    return *mutex != nullptr;
 }
 
 void OsReleaseInstanceMutex(PlatformMutex* mutex) {
@@ -89,6 +95,25 @@ int OsEnterProgramFolder(char* folder, size_t capacity) {
 int OsEnterFolder(const char* folder) {
     std::string native;
     return ToNativePath(folder, &native) && chdir(native.c_str()) == 0;
+}
+
+int OsLastErrorKind() {
+    switch (errno) {
+    case ENOENT:
+    case ENOTDIR:
+        return kErrorAbsent;
+    case EEXIST:
+    case ENOTEMPTY:
+        return kErrorExists;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case ETXTBSY:
+    case EBUSY:
+        return kErrorRefused;
+    default:
+        return kErrorIo;
+    }
 }
 
 void OsDescribeLastError(char* text, size_t capacity) {

@@ -23,6 +23,7 @@
 #include "common/ascii.h"
 #include "common/run_log.h"
 #include "common/sjis_text.h"
+#include "platform/disk_change_hook.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_files.h"
 #include "platform/posix/posix_text.h"
@@ -489,6 +490,7 @@ PlatformRegistryKey* OsOpenRegistryKey(const char* subkey) {
 }
 
 int OsSetRegistryBinaryNumber(PlatformRegistryKey* key, const char* name, uint32_t number) {
+    if (!AllowDiskChange(kDiskRegistry)) return 0;
     std::string content;
     if (!RewriteRegistryText(key, name, number, &content)) return 0;
     if (!ReplaceFileAtomically(key->filePath, content)) return 0;

@@ -1,14 +1,19 @@
-// Replacing a file in one step on POSIX systems: the new content goes to a
-// file beside the old one, is synced, and is renamed over it; the folder is
-// synced after the rename so that the new name survives a power cut.
+// Replacing files on POSIX systems: the new content goes to a file beside the
+// old one, is synced, and is renamed over it; the folder is synced after the
+// rename so that the new name survives a power cut. Many files replaced as
+// one are kept beside their destinations until one syncfs per volume has put
+// them all on disk, then renamed, then each folder synced once.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <new>
 #include <string>
+#include <vector>
 
+#include "platform/disk_change_hook.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_files.h"
 #include "platform/posix/posix_text.h"
@@ -17,6 +22,11 @@ struct PlatformReplacement {
     PlatformFile file;      // the new file, open for writing
     std::string target;     // the native path it replaces
     std::string temporary;  // the native path of the new file
+};
+
+struct PlatformFlushGroup {
+    std::vector<int> volumes;     // one open descriptor on each volume written to
+    std::vector<dev_t> devices;   // the volume of each descriptor
 };
 
 namespace {
@@ -32,15 +42,19 @@ int SyncDescriptor(int descriptor) {
     return 1;
 }
 
-// Syncs the folder that holds path, so that a rename in it is on disk. File
-// systems that cannot sync a folder say so with EINVAL; that is no failure.
-void SyncFolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+// Syncs the native folder. File systems that cannot sync a folder say so
+// with EINVAL; that is no failure.
+int SyncNativeFolder(const std::string& folder) {
     const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (descriptor < 0) return;
-    SyncDescriptor(descriptor);
+    if (descriptor < 0) return 0;
+    const int synced = SyncDescriptor(descriptor) || errno == EINVAL;
     close(descriptor);
+    return synced;
+}
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
 // Removes the new file, keeping errno as the failure that led here set it.
@@ -48,6 +62,37 @@ void RemoveTemporary(const std::string& temporary) {
     const int error = errno;
     unlink(temporary.c_str());
     errno = error;
+}
+
+// Adds the volume of the open descriptor to group, keeping descriptor when
+// the volume is new there and closing it otherwise. Returns 1, or 0.
+int AddVolume(PlatformFlushGroup* group, int descriptor) {
+    struct stat info;
+    if (fstat(descriptor, &info) != 0) {
+        close(descriptor);
+        return 0;
+    }
+    for (const dev_t device : group->devices) {
+        if (device == info.st_dev) {
+            close(descriptor);
+            return 1;
+        }
+    }
+    try {
+        group->volumes.push_back(descriptor);
+        group->devices.push_back(info.st_dev);
+    } catch (const std::bad_alloc&) {
+        if (group->volumes.size() > group->devices.size()) group->volumes.pop_back();
+        close(descriptor);
+        errno = ENOMEM;
+        return 0;
+    }
+    return 1;
+}
+
+int AddNativeToFlushGroup(PlatformFlushGroup* group, const std::string& native) {
+    const int descriptor = open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    return descriptor >= 0 && AddVolume(group, descriptor);
 }
 
 }  // namespace
@@ -59,6 +104,7 @@ PlatformReplacement* OsBeginReplacement(const char* path) {
 }
 
 PlatformReplacement* BeginNativeReplacement(const std::string& target) {
+    if (!AllowDiskChange(kDiskCreate)) return nullptr;
     PlatformReplacement* replacement = new (std::nothrow) PlatformReplacement{{-1}, target, target};
     if (replacement == nullptr) return nullptr;
     replacement->temporary += kReplacementSuffix;
@@ -81,13 +127,13 @@ PlatformFile* OsReplacementFile(PlatformReplacement* replacement) {
 }
 
 int OsCommitReplacement(PlatformReplacement* replacement) {
-    bool done = SyncDescriptor(replacement->file.descriptor);
+    bool done = AllowDiskChange(kDiskFlush) && SyncDescriptor(replacement->file.descriptor);
     // close() reports write errors that only show when the data leaves the
     // cache, such as a full disk on a network file system.
     done = close(replacement->file.descriptor) == 0 && done;
-    done = done && rename(replacement->temporary.c_str(), replacement->target.c_str()) == 0;
+    done = done && AllowDiskChange(kDiskSwap) && rename(replacement->temporary.c_str(), replacement->target.c_str()) == 0;
     if (done) {
-        SyncFolderOf(replacement->target);
+        done = AllowDiskChange(kDiskFlush) && SyncNativeFolder(FolderOf(replacement->target));
     } else {
         RemoveTemporary(replacement->temporary);
     }
@@ -109,4 +155,71 @@ void OsRemoveReplacementLeftover(const char* path) {
     if (!ToNativePath(path, &native)) return;
     native += kReplacementSuffix;
     unlink(native.c_str());
+}
+
+PlatformFlushGroup* OsBeginFlushGroup(const char* folder) {
+    std::string native;
+    if (!ToNativePath(folder, &native)) return nullptr;
+    PlatformFlushGroup* group = new (std::nothrow) PlatformFlushGroup;
+    if (group == nullptr) return nullptr;
+    const int descriptor = open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0 || !AddVolume(group, descriptor)) {
+        OsEndFlushGroup(group);
+        return nullptr;
+    }
+    return group;
+}
+
+int OsAddToFlushGroup(PlatformFlushGroup* group, const char* path) {
+    std::string native;
+    return ToNativePath(path, &native) && AddNativeToFlushGroup(group, native);
+}
+
+int OsKeepReplacement(PlatformReplacement* replacement, PlatformFlushGroup* group) {
+    bool kept = close(replacement->file.descriptor) == 0;
+    kept = kept && AddNativeToFlushGroup(group, replacement->temporary);
+    if (!kept) RemoveTemporary(replacement->temporary);
+    delete replacement;
+    return kept ? 1 : 0;
+}
+
+int OsFlushGroup(PlatformFlushGroup* group) {
+    if (!AllowDiskChange(kDiskFlush)) return 0;
+    // syncfs reports the write-back failures of its volume since the
+    // descriptor was opened, which was before the group's files were written.
+    for (const int volume : group->volumes) {
+        if (syncfs(volume) != 0) return 0;
+    }
+    return 1;
+}
+
+void OsEndFlushGroup(PlatformFlushGroup* group) {
+    if (group == nullptr) return;
+    const int error = errno;
+    for (const int volume : group->volumes) close(volume);
+    delete group;
+    errno = error;
+}
+
+int OsSwapInReplacement(const char* path) {
+    std::string target;
+    if (!ToNativePath(path, &target)) return kSwapFailed;
+    const std::string temporary = target + kReplacementSuffix;
+    struct stat info;
+    if (lstat(temporary.c_str(), &info) != 0) return errno == ENOENT ? kNothingStaged : kSwapFailed;
+    if (!AllowDiskChange(kDiskSwap)) return kSwapFailed;
+    return rename(temporary.c_str(), target.c_str()) == 0 ? kSwapDone : kSwapFailed;
+}
+
+int OsFlushFolder(const char* folder) {
+    std::string native;
+    return ToNativePath(folder, &native) && AllowDiskChange(kDiskFlush) && SyncNativeFolder(native);
+}
+
+int OsFreeSpace(const char* folder, uint64_t* bytes) {
+    std::string native;
+    struct statvfs volume;
+    if (!ToNativePath(folder, &native) || statvfs(native.c_str(), &volume) != 0) return 0;
+    *bytes = static_cast<uint64_t>(volume.f_bavail) * volume.f_frsize;
+    return 1;
 }

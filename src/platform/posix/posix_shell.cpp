@@ -14,6 +14,7 @@
 #include <string>
 
 #include "common/sjis_text.h"
+#include "platform/disk_change_hook.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_text.h"
 
@@ -127,6 +128,7 @@ int OsGetProgramsFolder(char* path, size_t capacity) {
 }
 
 int OsWriteShellLink(const char* linkPath, const ShellLinkProperties& link) {
+    if (!AllowDiskChange(kDiskLink)) return 0;
     std::string text;
     if (!DesktopEntryText(BaseNameOf(linkPath), link, &text)) return 0;
     // Like every file the update writes, a link replaces the old one whole.

@@ -13,6 +13,7 @@
 #include <new>
 #include <string>
 
+#include "platform/disk_change_hook.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_text.h"
@@ -39,18 +40,19 @@ int WriteAll(HANDLE output, const char* bytes, DWORD count) {
 
 int OsDeleteFile(const char* path) {
     std::wstring wide;
-    return Cp932ToWide(path, &wide) && ::DeleteFileW(wide.c_str());
+    return Cp932ToWide(path, &wide) && AllowDiskChange(kDiskDelete) && ::DeleteFileW(wide.c_str());
 }
 
 int OsRenameNoReplace(const char* oldPath, const char* newPath) {
     std::wstring from;
     std::wstring to;
-    return Cp932ToWide(oldPath, &from) && Cp932ToWide(newPath, &to) && ::MoveFileW(from.c_str(), to.c_str());
+    return Cp932ToWide(oldPath, &from) && Cp932ToWide(newPath, &to) && AllowDiskChange(kDiskRename) &&
+           ::MoveFileW(from.c_str(), to.c_str());
 }
 
 int OsCreateFolder(const char* path) {
     std::wstring wide;
-    return Cp932ToWide(path, &wide) && ::CreateDirectoryW(wide.c_str(), nullptr);
+    return Cp932ToWide(path, &wide) && AllowDiskChange(kDiskFolder) && ::CreateDirectoryW(wide.c_str(), nullptr);
 }
 
 int OsIsSameFile(PlatformFile* file, const char* path) {
@@ -74,7 +76,7 @@ int OsIsSameFile(PlatformFile* file, const char* path) {
 }
 
 int OsCopyFileRange(PlatformFile* source, uint64_t offset, uint64_t count, PlatformFile* destination) {
-    if (offset > static_cast<uint64_t>(INT64_MAX)) return 0;
+    if (offset > static_cast<uint64_t>(INT64_MAX) || !AllowDiskChange(kDiskWrite)) return 0;
     LARGE_INTEGER start;
     start.QuadPart = static_cast<LONGLONG>(offset);
     if (!::SetFilePointerEx(source->handle, start, nullptr, FILE_BEGIN)) return 0;

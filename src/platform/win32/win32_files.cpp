@@ -9,6 +9,7 @@
 #include <new>
 #include <string>
 
+#include "platform/disk_change_hook.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_text.h"
@@ -37,6 +38,7 @@ PlatformFile* OsOpenForReading(const char* path) {
 }
 
 PlatformFile* OsCreateForWriting(const char* path) {
+    if (!AllowDiskChange(kDiskCreate)) return nullptr;
     return OpenWithCreateFile(path, GENERIC_WRITE, FILE_SHARE_WRITE, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
 }
 
@@ -68,6 +70,7 @@ int OsReadFile(PlatformFile* file, void* buffer, uint32_t count, uint32_t* deliv
 }
 
 int OsWriteFile(PlatformFile* file, const void* buffer, uint32_t count) {
+    if (!AllowDiskChange(kDiskWrite)) return 0;
     const char* position = static_cast<const char*>(buffer);
     uint32_t total = 0;
     while (total < count) {
@@ -94,6 +97,17 @@ int OsSkipForward(PlatformFile* file, uint32_t count) {
     LARGE_INTEGER distance;
     distance.QuadPart = static_cast<LONGLONG>(count);
     return ::SetFilePointerEx(file->handle, distance, nullptr, FILE_CURRENT) ? 1 : 0;
+}
+
+int OsFlushFile(PlatformFile* file) {
+    return AllowDiskChange(kDiskFlush) && ::FlushFileBuffers(file->handle);
+}
+
+int OsEmptyFile(PlatformFile* file) {
+    if (!AllowDiskChange(kDiskWrite)) return 0;
+    LARGE_INTEGER start;
+    start.QuadPart = 0;
+    return ::SetFilePointerEx(file->handle, start, nullptr, FILE_BEGIN) && ::SetEndOfFile(file->handle);
 }
 
 void OsCloseFile(PlatformFile* file) {

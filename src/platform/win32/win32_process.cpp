@@ -12,14 +12,15 @@
 int OsTakeInstanceMutex(const char* name, PlatformMutex** mutex) {
     *mutex = nullptr;
     std::wstring wideName;
-    if (!Cp932ToWide(name, &wideName)) return 1;
+    if (!Cp932ToWide(name, &wideName)) return 0;
     ::SetLastError(ERROR_SUCCESS);
     HANDLE handle = ::CreateMutexW(nullptr, TRUE, wideName.c_str());
-    const DWORD error = ::GetLastError();
-    // Access is denied to a mutex that exists with rights this process lacks,
-    // as one made by an instance running elevated.
-    if (error == ERROR_ALREADY_EXISTS || (handle == nullptr && error == ERROR_ACCESS_DENIED)) {
+    // A mutex that exists (access is denied to one made by an instance
+    // running elevated) or that cannot be made at all: never run unguarded.
+    if (handle == nullptr || ::GetLastError() == ERROR_ALREADY_EXISTS) {
+        const DWORD error = ::GetLastError();
         if (handle != nullptr) ::CloseHandle(handle);
+        ::SetLastError(error);
         return 0;
     }
     *mutex = reinterpret_cast<PlatformMutex*>(handle);
@@ -53,6 +54,25 @@ int OsEnterProgramFolder(char* folder, size_t capacity) {
 int OsEnterFolder(const char* folder) {
     std::wstring wide;
     return Cp932ToWide(folder, &wide) && ::SetCurrentDirectoryW(wide.c_str());
+}
+
+int OsLastErrorKind() {
+    switch (::GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+        return kErrorAbsent;
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILE_EXISTS:
+    case ERROR_DIR_NOT_EMPTY:
+        return kErrorExists;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return kErrorRefused;
+    default:
+        return kErrorIo;
+    }
 }
 
 void OsDescribeLastError(char* text, size_t capacity) {

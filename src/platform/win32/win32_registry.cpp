@@ -8,6 +8,7 @@
 #include <cwchar>
 #include <string>
 
+#include "platform/disk_change_hook.h"
 #include "platform/platform.h"
 #include "platform/registry_values.h"
 #include "common/sjis_text.h"
@@ -99,6 +100,7 @@ PlatformRegistryKey* OsOpenRegistryKey(const char* subkey) {
 }
 
 int OsSetRegistryBinaryNumber(PlatformRegistryKey* key, const char* name, uint32_t number) {
+    if (!AllowDiskChange(kDiskRegistry)) return 0;
     std::wstring wideName;
     if (!Cp932ToWide(name, &wideName)) return 0;
     BYTE bytes[4];

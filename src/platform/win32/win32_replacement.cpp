@@ -1,12 +1,16 @@
-// Replacing a file in one step on Windows: the new content goes to a file
-// beside the old one, is flushed, and is moved over it with
-// MoveFileExW(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH). Every
-// wrapper leaves GetLastError as the failing call set it.
+// Replacing files on Windows: the new content goes to a file beside the old
+// one, is flushed, and is moved over it with
+// MoveFileExW(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH). Many files
+// replaced as one are kept beside their destinations until all are written,
+// then flushed one after another, then moved. Every wrapper leaves
+// GetLastError as the failing call set it.
 #include <windows.h>
 
 #include <new>
 #include <string>
+#include <vector>
 
+#include "platform/disk_change_hook.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_text.h"
@@ -15,6 +19,10 @@ struct PlatformReplacement {
     PlatformFile file;       // the new file, open for writing
     std::wstring target;     // the path it replaces
     std::wstring temporary;  // the path of the new file
+};
+
+struct PlatformFlushGroup {
+    std::vector<std::wstring> files;  // the files written, to flush
 };
 
 namespace {
@@ -55,7 +63,8 @@ void RemoveTemporary(const std::wstring& temporary) {
 PlatformReplacement* OsBeginReplacement(const char* path) {
     std::wstring target;
     std::wstring temporary;
-    if (!Cp932ToWide(path, &target) || !TemporaryPathOf(target, &temporary)) return nullptr;
+    if (!Cp932ToWide(path, &target) || !TemporaryPathOf(target, &temporary) || !AllowDiskChange(kDiskCreate))
+        return nullptr;
     const HANDLE handle = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                         FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
@@ -73,9 +82,9 @@ PlatformFile* OsReplacementFile(PlatformReplacement* replacement) {
 }
 
 int OsCommitReplacement(PlatformReplacement* replacement) {
-    bool done = ::FlushFileBuffers(replacement->file.handle) != 0;
+    bool done = AllowDiskChange(kDiskFlush) && ::FlushFileBuffers(replacement->file.handle) != 0;
     done = ::CloseHandle(replacement->file.handle) != 0 && done;
-    done = done && ::MoveFileExW(replacement->temporary.c_str(), replacement->target.c_str(),
+    done = done && AllowDiskChange(kDiskSwap) && ::MoveFileExW(replacement->temporary.c_str(), replacement->target.c_str(),
                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     if (!done) RemoveTemporary(replacement->temporary);
     delete replacement;
@@ -98,4 +107,91 @@ void OsRemoveReplacementLeftover(const char* path) {
     const DWORD error = ::GetLastError();
     ::DeleteFileW(temporary.c_str());
     ::SetLastError(error);
+}
+
+namespace {
+
+// Adds the file at the wide path to group. Returns 1, or 0.
+int AddWideToFlushGroup(PlatformFlushGroup* group, const std::wstring& path) {
+    try {
+        group->files.push_back(path);
+    } catch (const std::bad_alloc&) {
+        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return 0;
+    }
+    return 1;
+}
+
+// Flushes the file at path: its cached data belongs to the file, not to the
+// handle that wrote it, so a handle opened now flushes all of it.
+int FlushFileAt(const std::wstring& path) {
+    const HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return 0;
+    const BOOL flushed = ::FlushFileBuffers(handle);
+    const DWORD error = ::GetLastError();
+    ::CloseHandle(handle);
+    ::SetLastError(error);
+    return flushed != 0;
+}
+
+}  // namespace
+
+PlatformFlushGroup* OsBeginFlushGroup(const char*) {
+    PlatformFlushGroup* group = new (std::nothrow) PlatformFlushGroup;
+    if (group == nullptr) ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return group;
+}
+
+int OsAddToFlushGroup(PlatformFlushGroup* group, const char* path) {
+    std::wstring wide;
+    return Cp932ToWide(path, &wide) && AddWideToFlushGroup(group, wide);
+}
+
+int OsKeepReplacement(PlatformReplacement* replacement, PlatformFlushGroup* group) {
+    bool kept = ::CloseHandle(replacement->file.handle) != 0;
+    kept = kept && AddWideToFlushGroup(group, replacement->temporary);
+    if (!kept) RemoveTemporary(replacement->temporary);
+    delete replacement;
+    return kept ? 1 : 0;
+}
+
+int OsFlushGroup(PlatformFlushGroup* group) {
+    if (!AllowDiskChange(kDiskFlush)) return 0;
+    for (const std::wstring& file : group->files) {
+        if (!FlushFileAt(file)) return 0;
+    }
+    return 1;
+}
+
+void OsEndFlushGroup(PlatformFlushGroup* group) {
+    delete group;
+}
+
+int OsSwapInReplacement(const char* path) {
+    std::wstring target;
+    std::wstring temporary;
+    if (!Cp932ToWide(path, &target) || !TemporaryPathOf(target, &temporary)) return kSwapFailed;
+    if (::GetFileAttributesW(temporary.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = ::GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? kNothingStaged : kSwapFailed;
+    }
+    if (!AllowDiskChange(kDiskSwap)) return kSwapFailed;
+    return ::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
+               ? kSwapDone
+               : kSwapFailed;
+}
+
+int OsFlushFolder(const char*) {
+    // Every move was written through: the folder holds its new names on disk.
+    return AllowDiskChange(kDiskFlush);
+}
+
+int OsFreeSpace(const char* folder, uint64_t* bytes) {
+    std::wstring wide;
+    ULARGE_INTEGER available;
+    if (!Cp932ToWide(folder, &wide) || !::GetDiskFreeSpaceExW(wide.c_str(), &available, nullptr, nullptr)) return 0;
+    *bytes = available.QuadPart;
+    return 1;
 }

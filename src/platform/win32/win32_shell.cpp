@@ -15,6 +15,7 @@
 #include <string>
 
 #include "common/sjis_text.h"
+#include "platform/disk_change_hook.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_paths.h"
 #include "platform/win32/win32_text.h"
@@ -90,6 +91,7 @@ int OsGetProgramsFolder(char* path, size_t capacity) {
 }
 
 int OsWriteShellLink(const char* linkPath, const ShellLinkProperties& link) {
+    if (!AllowDiskChange(kDiskLink)) return 0;
     std::wstring path, target, description, arguments, workingFolder, icon;
     if (!Cp932ToWide(linkPath, &path) || !Cp932ToWide(link.targetPath, &target) ||
         !Cp932ToWide(link.description, &description) || !Cp932ToWide(link.arguments, &arguments) ||

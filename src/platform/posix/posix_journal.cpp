@@ -1,0 +1,98 @@
+// The journal of a folder on POSIX systems: a file in the folder, locked with
+// flock for as long as it is open. The lock ends with the process, however it
+// ends, and any user who can write the folder meets it, whatever their
+// environment.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <new>
+#include <string>
+
+#include "platform/disk_change_hook.h"
+#include "platform/platform.h"
+#include "platform/posix/posix_files.h"
+#include "platform/posix/posix_text.h"
+
+namespace {
+
+// The journal's name in its folder. The "é" (UTF-8 bytes C3 A9) has no
+// Shift_JIS form, so no name of a script can be this one.
+constexpr char kJournalName[] = "Update.journal-\xC3\xA9";
+
+// An updater that removed its journal may have done so between this one's
+// open and its lock: the lock is then on a file nobody else can find, and
+// the open is tried again.
+constexpr int kLockAttempts = 3;
+
+int JournalPath(const char* folder, std::string* path) {
+    if (!ToNativePath(folder, path)) return 0;
+    *path += "/";
+    *path += kJournalName;
+    return 1;
+}
+
+// Whether descriptor is still the file that path names.
+bool StillNamedBy(int descriptor, const std::string& path) {
+    struct stat open;
+    struct stat named;
+    return fstat(descriptor, &open) == 0 && stat(path.c_str(), &named) == 0 && open.st_dev == named.st_dev &&
+           open.st_ino == named.st_ino;
+}
+
+// Opens path, refusing anything but a plain file (a folder or a link planted
+// there), and locks it. Returns a FolderJournalResult; *descriptor is the
+// locked file for kJournalOpened.
+int OpenAndLock(const std::string& path, int* descriptor) {
+    *descriptor = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
+    if (*descriptor < 0) return errno == ELOOP || errno == EISDIR ? kJournalUnusable : kJournalNotCreated;
+    struct stat info;
+    if (fstat(*descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(*descriptor);
+        errno = EISDIR;
+        return kJournalUnusable;
+    }
+    if (flock(*descriptor, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        close(*descriptor);
+        errno = error;
+        return error == EWOULDBLOCK ? kJournalHeld : kJournalUnusable;
+    }
+    fcntl(*descriptor, F_SETFL, fcntl(*descriptor, F_GETFL) & ~O_NONBLOCK);
+    return kJournalOpened;
+}
+
+}  // namespace
+
+int OsOpenFolderJournal(const char* folder, PlatformFile** file) {
+    *file = nullptr;
+    std::string path;
+    if (!JournalPath(folder, &path)) return kJournalUnusable;
+    if (!AllowDiskChange(kDiskCreate)) return kJournalNotCreated;
+    for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
+        int descriptor = -1;
+        const int result = OpenAndLock(path, &descriptor);
+        if (result != kJournalOpened) return result;
+        if (StillNamedBy(descriptor, path)) {
+            *file = new (std::nothrow) PlatformFile{descriptor};
+            if (*file != nullptr) return kJournalOpened;
+            close(descriptor);
+            errno = ENOMEM;
+            return kJournalUnusable;
+        }
+        close(descriptor);
+    }
+    errno = EAGAIN;
+    return kJournalUnusable;
+}
+
+int OsRemoveFolderJournal(const char* folder, PlatformFile* file) {
+    std::string path;
+    const int removed = JournalPath(folder, &path) && AllowDiskChange(kDiskDelete) && unlink(path.c_str()) == 0;
+    const int error = errno;
+    OsCloseFile(file);
+    errno = error;
+    return removed;
+}
