@@ -61,6 +61,20 @@ int BuildShortcutPaths(const ShortcutEntry& entry, const char* installFolder, co
     return entry.iconFile[0] == '\0' || JoinPath(paths->icon, sizeof paths->icon, installFolder, entry.iconFile);
 }
 
+// Writes the diagnostic of a failed operation on path.
+void DiagnoseShortcut(const char* doing, const char* path) {
+    char reason[kPathFieldSize];
+    OsDescribeLastError(reason, sizeof reason);
+    LogDiagnostic("%s %s: %s", doing, path, reason);
+}
+
+// Makes a menu folder unless it exists. Returns 1, or 0 after a diagnostic.
+int MakeMenuFolder(const char* folder) {
+    if (OsCreateFolder(folder) || OsLastErrorKind() == kErrorExists) return 1;
+    DiagnoseShortcut("cannot make the menu folder", folder);
+    return 0;
+}
+
 }  // namespace
 
 int MakeShortcut(const ShortcutEntry& entry, const char* installFolder, const char* brandMenuFolder,
@@ -71,8 +85,7 @@ int MakeShortcut(const ShortcutEntry& entry, const char* installFolder, const ch
         LogEvent("shortcut %s skipped: no name, no Programs folder, or a path too long", entry.linkName);
         return 1;
     }
-    OsCreateFolder(paths.brandFolder);
-    OsCreateFolder(paths.menuFolder);
+    if (!MakeMenuFolder(paths.brandFolder) || !MakeMenuFolder(paths.menuFolder)) return 0;
     ShellLinkProperties link{};
     link.targetPath = paths.target;
     link.description = entry.description;
@@ -82,9 +95,7 @@ int MakeShortcut(const ShortcutEntry& entry, const char* installFolder, const ch
     link.iconIndex = 0;
     link.showCommand = kShowNormal;
     if (!OsWriteShellLink(paths.link, link)) {
-        char reason[kPathFieldSize];
-        OsDescribeLastError(reason, sizeof reason);
-        LogDiagnostic("cannot write the shortcut %s: %s", paths.link, reason);
+        DiagnoseShortcut("cannot write the shortcut", paths.link);
         return 0;
     }
     LogEvent("shortcut %s -> %s", paths.link, paths.target);

@@ -13,7 +13,7 @@ struct ShortcutEntry;
 int CreateShortcuts(const char* installFolder, const char* brandMenuFolder, const char* gameMenuFolder);
 
 // Makes the link of entry: creates the brand folder, then the game menu
-// folder (a failure, as when it exists, is ignored), and writes the link
+// folder, each unless it exists, and writes the link
 // named by the entry's link name there, replacing one of that name. Target,
 // working folder and icon are paths below installFolder:
 //   target          installFolder\subfolder\target, or installFolder\target
@@ -23,6 +23,7 @@ int CreateShortcuts(const char* installFolder, const char* brandMenuFolder, cons
 // and the link shows a normal window. Returns 1 when the link was written,
 // and also when the entry was skipped with nothing created: the Programs
 // folder cannot be found, the link name is empty, or a path would not fit 259
-// bytes. Returns 0, after a diagnostic, when the link could not be written.
+// bytes. Returns 0, after a diagnostic, when a folder could not be made or
+// the link could not be written.
 int MakeShortcut(const ShortcutEntry& entry, const char* installFolder, const char* brandMenuFolder,
                  const char* gameMenuFolder);
