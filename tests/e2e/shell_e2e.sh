@@ -186,6 +186,16 @@ second-instance)
     expect_output ''
     expect_diagnostic "another updater is running"
     expect_registry_untouched
+    # One in another session (its own runtime folder) meets the install
+    # folder's lock; one whose instance lock path is taken by a folder
+    # refuses too, never running unguarded.
+    mkdir -p "$work/other-run" "$work/planted/VELDOROUPDATE Ver1.10.lock"
+    XDG_RUNTIME_DIR="$work/other-run" run_updater --yes
+    expect_status 3
+    expect_diagnostic "another updater is working on $game"
+    XDG_RUNTIME_DIR="$work/planted" run_updater --yes
+    expect_status 3
+    expect_registry_untouched
     printf 'y\n' >&3
     exec 3>&-
     set +e
