@@ -5,109 +5,21 @@
 #
 #   crash_walk.sh UPDATER_CRASH UPDPACK kill|fail [STRIDE]
 #
-# The update copies files (one of 9 MiB, written in slices) into three
-# folders, copies a file and renames it, deletes one, patches bytes, converts
-# 50 saves by rules that are not safe to repeat (ADDSE fills another slot,
-# chained MESSAGE rules move a message on again), makes a shortcut and
-# records the version. After each crash every file is its old content or its
-# new one; after each failure the run ends with a non-zero status (but for
-# the journal's removal, the last change, once the version is recorded);
-# and after one more run the game, the saves, the shortcut and the registry
-# are byte for byte those of one clean run. STRIDE walks every STRIDE-th
-# change only (default 1).
+# The update is crash-common.sh's. After each crash every file is its old
+# content or its new one; after each failure the run ends with a non-zero
+# status (but for the journal's removal, the last change, once the version
+# is recorded); and after one more run the game, the saves, the shortcut and
+# the registry are byte for byte those of one clean run. STRIDE walks every
+# STRIDE-th change only (default 1).
 set -euo pipefail
 
 . "$(dirname "${BASH_SOURCE[0]}")/../e2e/e2e-common.sh"
 native_setup "$1" "$2"
+. "$(dirname "${BASH_SOURCE[0]}")/crash-common.sh"
 walk=$3
 stride=${4:-1}
-# Everything the update may change lives below world: the game, the menu
-# folder and the registry file.
-world="$work/world"
-game="$world/game"
-subkey='Software\Crash\Game'
-export XDG_DATA_HOME="$world/data"
-export UPDATER_REGISTRY="$world/registry.reg"
-
-make_crash_update() {
-    mkdir -p "$work/pack" "$work/old/data" "$work/old/bin" "$work/old/save"
-    head -c $((9 << 20)) /dev/urandom >"$work/pack/big.dat"
-    local lines=('CopyFile = big.dat, big.dat, big.dat') i
-    for i in 1 2 3 4 5 6; do
-        head -c $((1000 + i * 300)) /dev/urandom >"$work/pack/file$i.dat"
-        lines+=("CopyFile = file$i.dat, file$i.dat, $([ $((i % 2)) = 0 ] && echo data || echo bin)\\file$i.dat")
-    done
-    printf 'fresh\r\n' >"$work/pack/fresh.dat"
-    printf 'old\r\n' >"$work/old/bin/file1.dat"
-    printf 'stale\r\n' >"$work/old/data/stale.dat"
-    head -c 4096 /dev/zero >"$work/old/data/system.dat"
-    for i in $(seq 100 149); do make_save "$work/old/save/save$i.sav" $((100 + i % 2 * 100)); done
-    write_script 'AppTitle = 壊れない更新' "Registory = $subkey" 'NewVersion = 1020, 1020' \
-        'SupportVersion = 1000, 1000' 'SaveVersion = 1000, 1000' "${lines[@]}" \
-        'CopyFile = fresh.dat, fresh.dat, data\fresh.dat' \
-        'DeleteFile = data\stale.dat' 'RenameFile = data\fresh.dat, data\renamed.dat' \
-        'ConvertFile BINARY = data\system.dat, 16, 0102030405' 'ConvertFile ASCII = data\system.dat, 100, PATCHED' \
-        'ConvertSave MESSAGE = 200, 300' 'ConvertSave MESSAGE = 100, 200' \
-        'ConvertSave ADDSE = 0, -1, 12, 1, 0, 1, 2, 30' \
-        'Shortcut = 壊れない.lnk, 説明, bin\file1.dat, , , ""'
-    pack_update
-}
-
-reset_world() {
-    rm -rf "$world"
-    mkdir -p "$world"
-    cp -a "$work/old" "$game"
-    installed_registry '"Version"=dword:000003e8'
-}
-
-checksums() {
-    (cd "$world" && find . -type f -print0 | sort -z | xargs -0 md5sum)
-}
-
-# Every file of the world is old or new; a new file beside its destination,
-# the journal, and the copy that the update renames afterwards may stay
-# after a crash, and the patched file may hold its first patch alone (byte
-# patches are written in place, and redone by the next run).
-expect_old_or_new() {
-    checksums >"$work/now.md5"
-    awk '
-        FILENAME == ARGV[1] { old[$2] = $1; next }
-        FILENAME == ARGV[2] { new[$2] = $1; next }
-        {
-            seen[$2] = 1
-            if ($2 in new && ($1 == new[$2] || ($2 in old && $1 == old[$2]))) next
-            if ($2 in old && $1 == old[$2]) next
-            if ($2 ~ /\.new-é$/ || $2 == "./game/Update.journal-é" || $2 == "./game/data/fresh.dat") next
-            if ($2 == "./game/data/system.dat") next
-            print "torn or stray: " $2; bad = 1
-        }
-        END {
-            for (path in new) if (!(path in seen) && path in old && old[path] == new[path]) {
-                print "lost: " path; bad = 1
-            }
-            exit bad
-        }' "$work/old.md5" "$work/new.md5" "$work/now.md5" >&2 || fail "$1: a file is neither old nor new"
-}
-
-expect_clean_state() {
-    checksums | cmp -s - "$work/new.md5" || fail "$1: not the state of one clean run:
-$(checksums | diff "$work/new.md5" - | head)"
-}
-
-make_crash_update
-reset_world
-checksums >"$work/old.md5"
-UPDATER_CRASH_REPORT="$work/report" run_updater --yes
-expect_status 0
-checksums >"$work/new.md5"
-changes=$(awk '$1 == "changes" { print $2 }' "$work/report")
+prepare_walk
 [ "$changes" -gt 100 ] || fail "a clean run made only $changes changes"
-grep -q '"Version"=hex:fc,03,00,00' "$UPDATER_REGISTRY" || fail "the clean run recorded no version"
-# One more run applies the update again: the saves stay as they are.
-run_updater --yes
-expect_status 0
-checksums | grep ' ./game/save/' | cmp -s - <(grep ' ./game/save/' "$work/new.md5") ||
-    fail "applying the update again changed the saves"
 echo "a clean run makes $changes changes of the disk"
 
 walked=0
