@@ -1,6 +1,9 @@
 # Shell functions shared by the walks over a realistic update: its making,
 # the state it starts from, and the checks of the state a run leaves. Source
-# it after e2e-common.sh's native_setup.
+# it after e2e-common.sh; the caller calls native_world, or sets world
+# (everything the update may change lies below it), game ($world/game),
+# subkey and menu_brand and defines old_registry, which lays the registry of
+# the installed version 1.00, and run_updater.
 #
 # The update copies files (one of 9 MiB, written in slices) into three
 # folders, copies a file and renames it, deletes one, patches bytes, converts
@@ -8,13 +11,19 @@
 # chained MESSAGE rules move a message on again), makes a shortcut and
 # records the version.
 
-# Everything the update may change lives below world: the game, the menu
-# folder and the registry file.
-world="$work/world"
-game="$world/game"
-subkey='Software\Crash\Game'
-export XDG_DATA_HOME="$world/data"
-export UPDATER_REGISTRY="$world/registry.reg"
+# The native walks' world: the game, the menu folder and the registry file.
+native_world() {
+    world="$work/world"
+    game="$world/game"
+    subkey='Software\Crash\Game'
+    menu_brand='壊れない'
+    export XDG_DATA_HOME="$world/data"
+    export UPDATER_REGISTRY="$world/registry.reg"
+}
+
+old_registry() {
+    installed_registry '"Version"=dword:000003e8'
+}
 
 make_crash_update() {
     mkdir -p "$work/pack" "$work/old/data" "$work/old/bin" "$work/old/save"
@@ -36,7 +45,7 @@ make_crash_update() {
         'ConvertFile BINARY = data\system.dat, 16, 0102030405' 'ConvertFile ASCII = data\system.dat, 100, PATCHED' \
         'ConvertSave MESSAGE = 200, 300' 'ConvertSave MESSAGE = 100, 200' \
         'ConvertSave ADDSE = 0, -1, 12, 1, 0, 1, 2, 30' \
-        'Shortcut = 壊れない.lnk, 説明, bin\file1.dat, , , ""'
+        "BrandMenuFolder = $menu_brand" 'Shortcut = 壊れない.lnk, 説明, bin\file1.dat, , , ""'
     pack_update
 }
 
@@ -44,7 +53,7 @@ reset_world() {
     rm -rf "$world"
     mkdir -p "$world"
     cp -a "$work/old" "$game"
-    installed_registry '"Version"=dword:000003e8'
+    old_registry
 }
 
 checksums() {
@@ -84,15 +93,17 @@ $(checksums | diff "$work/new.md5" - | head)"
 
 # Makes the update and runs it once from the old state: $work/old.md5 and
 # $work/new.md5 hold the checksums before and after, $changes the number of
-# changes of the disk it made when the updater counts them.
+# changes of the disk it made when the updater counts them (the crash layer
+# writes them to $crash_report as the updater names it, read back from
+# $crash_report_file; both $work/report unless set).
 prepare_walk() {
     make_crash_update
     reset_world
     checksums >"$work/old.md5"
-    UPDATER_CRASH_REPORT="$work/report" run_updater --yes
+    UPDATER_CRASH_REPORT="${crash_report:-$work/report}" run_updater --yes
     expect_status 0
     checksums >"$work/new.md5"
-    changes=$(awk '$1 == "changes" { print $2 }' "$work/report" 2>/dev/null || true)
+    changes=$(awk '$1 == "changes" { print $2 }' "${crash_report_file:-$work/report}" 2>/dev/null || true)
     grep -q '"Version"=hex:fc,03,00,00' "$UPDATER_REGISTRY" || fail "the clean run recorded no version"
     # One more run applies the update again: the saves stay as they are.
     run_updater --yes

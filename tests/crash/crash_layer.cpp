@@ -39,7 +39,7 @@ struct CrashPlan {
 CrashPlan g_plan;
 
 void WriteReport() {
-    std::FILE* report = std::fopen(g_plan.report, "w");
+    std::FILE* report = std::fopen(g_plan.report, "wb");
     if (report == nullptr) return;
     std::fprintf(report, "changes %lu\n", g_plan.changes);
     if (g_plan.failedAt != 0) std::fprintf(report, "failed %lu %s\n", g_plan.failedAt, kChangeNames[g_plan.failedKind]);

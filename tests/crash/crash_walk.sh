@@ -16,6 +16,7 @@ set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/../e2e/e2e-common.sh"
 native_setup "$1" "$2"
 . "$(dirname "${BASH_SOURCE[0]}")/crash-common.sh"
+native_world
 walk=$3
 stride=${4:-1}
 prepare_walk

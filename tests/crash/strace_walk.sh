@@ -13,6 +13,7 @@ set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/../e2e/e2e-common.sh"
 native_setup "$1" "$2"
 . "$(dirname "${BASH_SOURCE[0]}")/crash-common.sh"
+native_world
 
 # LeakSanitizer cannot work under a tracer: a sanitized updater leaves leaks
 # to the other tests.

@@ -1,0 +1,107 @@
+#!/bin/bash
+# The walk of crash_walk.sh for updater.exe under Wine: the crash-testing
+# build of the Windows program is ended (kill) or has a change of the disk
+# fail (fail) at every STRIDE-th change of crash-common.sh's update, from
+# the change FROM on; after each, every file is old or new, and one more run
+# reaches the state of one clean run: the game and its saves byte for byte,
+# the shortcut's name and the registry key.
+#
+#   wine_crash_walk.sh WINE_ROOT UPDATER_CRASH_EXE UPDPACK_EXE kill|fail [STRIDE] [FROM]
+#
+# A shell link holds the times of its target, which every run writes anew:
+# links are compared by name only.
+set -euo pipefail
+
+. "$(dirname "${BASH_SOURCE[0]}")/../wine/wine-env.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/../e2e/e2e-common.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/crash-common.sh"
+updater_wine_env "$1"
+updater_wine_prefix
+walk=$4
+stride=${5:-1}
+from=${6:-1}
+
+folder="e2e-crash-$walk"
+base="$WINEPREFIX/drive_c/$folder"
+dist_windows="C:\\$folder\\アップデート"
+world="$base/world"
+game="$world/game"
+game_windows="C:\\$folder\\world\\game"
+subkey="Software\\Crash\\$walk"
+key="HKCU\\$subkey"
+menu_brand="壊れない-$walk"
+programs="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs"
+work=$(mktemp -d)
+cleanup() {
+    rm -rf "$work" "$base" "$programs/$menu_brand"
+    wine reg delete "$key" /f >/dev/null 2>&1 || true
+}
+trap cleanup EXIT
+rm -rf "$base"
+mkdir -p "$base/アップデート"
+cp "$2" "$base/アップデート/updater.exe"
+pack_command=(wine "$(realpath "$3")" create "$dist_windows\\UpdateData.dat")
+# crash-common.sh greps the recorded version here.
+UPDATER_REGISTRY="$world/registry.txt"
+
+# The key as the world's file registry.txt, so that the checks of the files
+# cover it.
+snapshot_registry() {
+    wine reg export "$key" "$work/export.reg" /y >/dev/null 2>&1 || : >"$work/export.reg"
+    iconv -f UTF-16 -t UTF-8 "$work/export.reg" | tr -d '\r' | grep -v '^Windows Registry Editor' \
+        >"$world/registry.txt" || true
+}
+
+old_registry() {
+    wine reg delete "$key" /f >/dev/null 2>&1 || true
+    wine reg add "$key" /v InstallFolder /t REG_SZ /d "$game_windows" /f >/dev/null
+    wine reg add "$key" /v Version /t REG_BINARY /d e8030000 /f >/dev/null
+    rm -rf "$programs/$menu_brand"
+    ln -s "$programs/$menu_brand" "$world/menu"
+    snapshot_registry
+}
+
+run_updater() {
+    set +e
+    output=$(cd "$work" && wine "$base/アップデート/updater.exe" "$@" 2>"$work/errors")
+    status=$?
+    set -e
+    errors=$(cat "$work/errors")
+    snapshot_registry
+}
+
+checksums() {
+    (cd "$world" && find -L . -type f -print0 | sort -z | xargs -0 md5sum) | sed 's/^[0-9a-f]*  \(.*\.lnk\)$/link  \1/'
+}
+
+crash_report="C:\\$folder\\report.txt"
+crash_report_file="$base/report.txt"
+prepare_walk
+echo "a clean run makes $changes changes of the disk"
+walked=0
+for ((n = from; n <= changes; n += stride)); do
+    reset_world
+    case $walk in
+    kill)
+        UPDATER_CRASH_AT=$n run_updater --yes
+        [ "$status" = 99 ] || fail "change $n: the run was not ended there (status $status)"
+        expect_old_or_new "crash at change $n"
+        ;;
+    fail)
+        UPDATER_CRASH_AT=$n UPDATER_CRASH_ERROR=EIO UPDATER_CRASH_REPORT="$crash_report" run_updater --yes
+        failed=$(awk '$1 == "failed" { print $3 }' "$crash_report_file")
+        if [ "$status" = 0 ] && ! [ "$n" = "$changes" ]; then
+            fail "change $n ($failed) failed, yet the run reports success"
+        fi
+        expect_old_or_new "failure of change $n ($failed)"
+        ;;
+    *)
+        fail "unknown walk $walk"
+        ;;
+    esac
+    run_updater --yes
+    expect_status 0
+    expect_clean_state "the run after change $n"
+    walked=$((walked + 1))
+done
+echo "PASS: $walked ${walk}s walked, each followed by a run that reached the clean state"
