@@ -1,21 +1,37 @@
 # Shared by the benchmark scripts: source it from bash, then call
-#   bench_build TARGET...   installs /usr/bin/time when missing, builds the
-#                           release TARGETs in $build
-# which reads $repo and $build, and
-#   median "TIMES"          the median of the $runs numbers in TIMES.
+#   bench_need COMMAND PACKAGE  installs the Debian PACKAGE when COMMAND is
+#                               missing (as root; otherwise says what to do)
+#   bench_build TARGET...       installs /usr/bin/time when missing, builds
+#                               the release TARGETs in $build
+#   bench_build_windows TARGET...
+#                               builds the release TARGETs of the Windows
+#                               build (MinGW-w64) in $build-windows
+# which read $repo and $build, and
+#   median "TIMES"              the median of the $runs numbers in TIMES.
+
+bench_need() {
+    command -v "$1" >/dev/null && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "$(basename "$0"): $1 is missing (apt-get install $2)" >&2
+        exit 1
+    fi
+    echo "Installing $2..."
+    apt-get update -q >/dev/null
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "$2" >/dev/null
+}
 
 bench_build() {
-    if [ ! -x /usr/bin/time ]; then
-        if [ "$(id -u)" -eq 0 ]; then
-            apt-get install -y --no-install-recommends time >/dev/null
-        else
-            echo "$(basename "$0"): /usr/bin/time is missing (apt-get install time)" >&2
-            exit 1
-        fi
-    fi
+    bench_need /usr/bin/time time
     echo "Building the release $*..."
     cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DUPDATER_TESTS=OFF >/dev/null
     cmake --build "$build" -j2 --target "$@" >/dev/null
+}
+
+bench_build_windows() {
+    echo "Building the release $* for Windows..."
+    cmake -S "$repo" -B "$build-windows" -G Ninja -DCMAKE_BUILD_TYPE=Release -DUPDATER_TESTS=OFF \
+        -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-i686.cmake" >/dev/null &&
+        cmake --build "$build-windows" -j2 --target "$@" >/dev/null
 }
 
 median() { printf '%s\n' $1 | sort -n | sed -n "$(( (runs + 1) / 2 ))p"; }

@@ -2,7 +2,7 @@
 # Measures how long the updater takes to apply a large update, compared in the
 # same run with extracting the same files from a tar archive (tar -xf), with
 # copying them (cp), and with copying them and then writing them to disk
-# (cp, then sync: the updater flushes every file it writes), and the
+# (cp, then sync: the updater puts everything it writes on disk), and the
 # updater's peak memory.
 #
 #   bench/copy-benchmark.sh
