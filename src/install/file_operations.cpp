@@ -159,24 +159,26 @@ void FolderOf(const char* path, char (&folder)[kPathFieldSize]) {
     folder[length > 0 ? length - 1 : 0] = '\0';
 }
 
+// The destination path of copy entry i in path. Returns 1 when the entry
+// copies for the edition and its path fits, 0 otherwise.
+int CopiedDestination(uint32_t i, const char* installFolder, uint32_t addContents, char (&path)[kPathFieldSize]) {
+    const CopyEntry& entry = g_copyTable.records[i];
+    return SourceFor(entry, addContents)[0] != '\0' && JoinPath(path, sizeof path, installFolder, entry.destination);
+}
+
 // Flushes the folder of every destination of the entries before end that
 // were copied, each folder once. Returns 1, or 0 after a diagnostic.
 int FlushDestinationFolders(const char* installFolder, uint32_t addContents, uint32_t end) {
     for (uint32_t i = 0; i < end; ++i) {
         char path[kPathFieldSize];
         char folder[kPathFieldSize];
-        if (SourceFor(g_copyTable.records[i], addContents)[0] == '\0' ||
-            !JoinPath(path, sizeof path, installFolder, g_copyTable.records[i].destination))
-            continue;
+        if (!CopiedDestination(i, installFolder, addContents, path)) continue;
         FolderOf(path, folder);
         bool flushedBefore = false;
         for (uint32_t j = 0; j < i && !flushedBefore; ++j) {
-            char earlier[kPathFieldSize];
             char earlierFolder[kPathFieldSize];
-            if (SourceFor(g_copyTable.records[j], addContents)[0] == '\0' ||
-                !JoinPath(earlier, sizeof earlier, installFolder, g_copyTable.records[j].destination))
-                continue;
-            FolderOf(earlier, earlierFolder);
+            if (!CopiedDestination(j, installFolder, addContents, path)) continue;
+            FolderOf(path, earlierFolder);
             flushedBefore = std::strcmp(folder, earlierFolder) == 0;
         }
         if (!flushedBefore && !OsFlushFolder(folder)) {
@@ -187,26 +189,22 @@ int FlushDestinationFolders(const char* installFolder, uint32_t addContents, uin
     return 1;
 }
 
-// Puts the new files of the entries before end in place of their
-// destinations, in table order, after flushing them all, then flushes their
-// folders. A destination named twice was staged once, with the later
-// entry's content, and is swapped in at the first. Returns end when all went
-// in, else the index of the entry that failed, after a diagnostic.
+// Puts the new files of the entries from first (the first that copies) to
+// end in place of their destinations, in table order, after flushing them
+// all, then flushes their folders. A destination named twice was staged
+// once, with the later entry's content, and is swapped in at the first.
+// Returns end when all went in, else the index of the entry that failed,
+// after a diagnostic.
 uint32_t CommitStagedEntries(PlatformFlushGroup* group, const char* installFolder, uint32_t addContents,
-                             uint32_t end) {
-    uint32_t first = 0;
-    while (first < end && SourceFor(g_copyTable.records[first], addContents)[0] == '\0') ++first;
+                             uint32_t first, uint32_t end) {
     if (first == end) return end;
     if (!OsFlushGroup(group)) {
         DiagnoseSystemFailure("cannot flush the new files in", installFolder);
         return first;
     }
     for (uint32_t i = first; i < end; ++i) {
-        const CopyEntry& entry = g_copyTable.records[i];
         char destination[kPathFieldSize];
-        if (SourceFor(entry, addContents)[0] == '\0' ||
-            !JoinPath(destination, sizeof destination, installFolder, entry.destination))
-            continue;
+        if (!CopiedDestination(i, installFolder, addContents, destination)) continue;
         if (OsSwapInReplacement(destination) == kSwapFailed) {
             DiagnoseSystemFailure("cannot put the new content in place of", destination);
             return i;
@@ -270,7 +268,7 @@ int ApplyCopyList(PlatformWindow* owner, const char* installFolder, uint32_t add
         if (source[0] != '\0' && !StageCopyEntry(entry, source, installFolder, group, &done, total)) break;
         ++staged;
     }
-    const uint32_t committed = CommitStagedEntries(group, installFolder, addContents, staged);
+    const uint32_t committed = CommitStagedEntries(group, installFolder, addContents, first, staged);
     OsEndFlushGroup(group);
     if (committed == g_copyTable.count) return 1;
     RemoveCopyLeftovers(installFolder);

@@ -6,12 +6,12 @@
 #include "common/run_log.h"
 #include "common/sjis_text.h"
 #include "convert/rule_tables.h"
+#include "install/update_journal.h"
 #include "package/package_format.h"
 #include "platform/platform.h"
 #include "script/script_check.h"
 #include "script/script_loader.h"
 #include "script/update_plan.h"
-#include "install/update_journal.h"
 #include "shell/apply_sequence.h"
 #include "shell/exit_status.h"
 #include "shell/install_state.h"
@@ -157,7 +157,7 @@ int LoadScriptOfProgramFolder(InstallState& state) {
 }
 
 // Takes the install folder's journal, which is also its lock. Returns
-// kExitApplied when it is held, else the status to end with.
+// kExitApplied once this run holds it, else the status to end with.
 int LockInstallFolder(InstallState& state) {
     const int opened = OpenUpdateJournal(state.installFolder, &state.journal);
     if (opened == kJournalOpened) return kExitApplied;
