@@ -7,6 +7,7 @@
 #
 #   faults_e2e.sh UPDATER UPDPACK kill [KILLS]
 #   faults_e2e.sh UPDATER UPDPACK full-disk
+#   faults_e2e.sh UPDATER UPDPACK full-save-disk
 #
 # kill: an update of 200 members, one of them 16 MiB, and 200 saves, killed
 # KILLS times (default 50) at a random moment of its run, each time followed
@@ -149,6 +150,36 @@ full-disk)
     checksums "$game" | diff "$work/old.md5" - >&2 || fail "the install folder changed"
     expect_registry_untouched
     [ "$(df --output=avail "$game" | tail -1)" = "$free_before" ] || fail "the space of the new file is not given back"
+    ;;
+full-save-disk)
+    # The saves live on a volume that has no room for their conversions: the
+    # update fails (status 7, the write-failure message), no save changes,
+    # and the version is not recorded. With room made, the next run converts
+    # each save once: chained rules would move a message converted twice
+    # from 100 on to 300.
+    [ "$(id -u)" = 0 ] || { echo "SKIP: needs root to mount a tmpfs"; exit 77; }
+    saves="$work/saves"
+    mkdir -p "$saves" "$game"
+    mount -t tmpfs -o size=1m tmpfs "$saves" 2>/dev/null || { echo "SKIP: no tmpfs"; exit 77; }
+    trap 'umount "$saves"; rm -rf "$work"' EXIT
+    for i in $(seq 10 59); do make_save "$saves/save0$i.sav" 100 2>/dev/null || break; done
+    printf 'save=%s' "$saves" >"$game/Install.ini"
+    standard_update 'SaveVersion = 1000, 1000' 'ConvertSave MESSAGE = 200, 300' 'ConvertSave MESSAGE = 100, 200'
+    installed_registry '"Version"=dword:000003e8'
+    checksums "$saves" >"$work/saves.md5"
+    run_updater --yes
+    expect_status 7
+    expect_diagnostic "No space left on device"
+    [[ $output == *"$general_failure"* ]] || fail "no general failure message: $output"
+    checksums "$saves" | diff "$work/saves.md5" - >&2 || fail "a save changed"
+    expect_registry_untouched
+    mount -o remount,size=4m "$saves"
+    run_updater --yes
+    expect_status 0
+    for save in "$saves"/save*.sav; do
+        [ "$(save_word "$save" 16804)" = 200 ] || fail "$save holds message $(save_word "$save" 16804)"
+    done
+    [ -z "$(find "$saves" -name '*.new-*')" ] || fail "new files stay beside the saves"
     ;;
 *)
     fail "unknown scenario $scenario"
