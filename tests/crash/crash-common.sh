@@ -114,3 +114,40 @@ prepare_walk() {
         fail "the update converted no save"
     return 0
 }
+
+# Walks the changes from FROM to $changes, every STRIDE-th: at each the
+# updater is ended (kill) or the change fails with EIO (fail), the world is
+# checked, and one more run must reach the clean state.
+#   walk_changes kill|fail STRIDE FROM
+walk_changes() {
+    local walk=$1 stride=$2 n failed walked=0
+    echo "a clean run makes $changes changes of the disk"
+    for ((n = $3; n <= changes; n += stride)); do
+        reset_world
+        case $walk in
+        kill)
+            UPDATER_CRASH_AT=$n run_updater --yes
+            [ "$status" = 99 ] || fail "change $n: the run was not ended there (status $status)"
+            expect_old_or_new "crash at change $n"
+            ;;
+        fail)
+            UPDATER_CRASH_AT=$n UPDATER_CRASH_ERROR=EIO UPDATER_CRASH_REPORT="${crash_report:-$work/report}" \
+                run_updater --yes
+            failed=$(awk '$1 == "failed" { print $3 }' "${crash_report_file:-$work/report}")
+            # The journal's removal comes last, once the version is recorded.
+            if [ "$status" = 0 ] && ! [ "$n" = "$changes" ]; then
+                fail "change $n ($failed) failed, yet the run reports success"
+            fi
+            expect_old_or_new "failure of change $n ($failed)"
+            ;;
+        *)
+            fail "unknown walk $walk"
+            ;;
+        esac
+        run_updater --yes
+        expect_status 0
+        expect_clean_state "the run after change $n"
+        walked=$((walked + 1))
+    done
+    echo "PASS: $walked ${walk}s walked, each followed by a run that reached the clean state"
+}

@@ -77,31 +77,4 @@ checksums() {
 crash_report="C:\\$folder\\report.txt"
 crash_report_file="$base/report.txt"
 prepare_walk
-echo "a clean run makes $changes changes of the disk"
-walked=0
-for ((n = from; n <= changes; n += stride)); do
-    reset_world
-    case $walk in
-    kill)
-        UPDATER_CRASH_AT=$n run_updater --yes
-        [ "$status" = 99 ] || fail "change $n: the run was not ended there (status $status)"
-        expect_old_or_new "crash at change $n"
-        ;;
-    fail)
-        UPDATER_CRASH_AT=$n UPDATER_CRASH_ERROR=EIO UPDATER_CRASH_REPORT="$crash_report" run_updater --yes
-        failed=$(awk '$1 == "failed" { print $3 }' "$crash_report_file")
-        if [ "$status" = 0 ] && ! [ "$n" = "$changes" ]; then
-            fail "change $n ($failed) failed, yet the run reports success"
-        fi
-        expect_old_or_new "failure of change $n ($failed)"
-        ;;
-    *)
-        fail "unknown walk $walk"
-        ;;
-    esac
-    run_updater --yes
-    expect_status 0
-    expect_clean_state "the run after change $n"
-    walked=$((walked + 1))
-done
-echo "PASS: $walked ${walk}s walked, each followed by a run that reached the clean state"
+walk_changes "$walk" "$stride" "$from"
