@@ -124,6 +124,18 @@ applied-ok)
         "$(dialog_lines 1.020 Ver.1.02 "$carry_note")" "$question yes" "[$caption]" "$completed"
     expect_registry_version fc,03,00,00
     ;;
+output-closed)
+    # The reader of the output is gone before the first line: the update
+    # still runs to its end and records the version.
+    standard_update
+    installed_registry '"Version"=dword:000003e8'
+    set +e
+    { sleep 0.2; exec "$dist/updater" --yes </dev/null 2>"$work/errors"; } | true
+    status=${PIPESTATUS[0]}
+    set -e
+    expect_status 0
+    expect_registry_version fc,03,00,00
+    ;;
 dialog-apply)
     # No Version value: installed counts as 1000, below SaveVersion.
     standard_update
