@@ -49,7 +49,7 @@ total=$(du -sb "$files" | cut -f1)
         printf 'CopyFile = %s, %s, %s\r\n' "$name" "$name" "$name"
     done
 } >"$update/Update.ini"
-cp "$build/src/platform/posix/updater" "$update/updater"
+cp "$build/src/main/updater" "$update/updater"
 "$build/tools/updpack" create "$update/UpdateData.dat" "$files"/* >/dev/null
 (cd "$files" && tar -cf "$work/files.tar" .)
 

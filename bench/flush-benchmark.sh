@@ -112,7 +112,7 @@ echo "Counting the flushes..."
 target="$work/target"
 for count in 20 200; do
     make_update "$work/u$count" "$count"
-    cp "$build/src/platform/posix/updater" "$work/u$count/update/"
+    cp "$build/src/main/updater" "$work/u$count/update/"
     fresh_target
     counted[count]=$(flushes "$work/u$count/update/updater" --yes)
 done
@@ -147,7 +147,7 @@ fi
     trap 'wine reg delete "$key" /f >/dev/null 2>&1; wineserver -k; rm -rf "$base"' EXIT
     rm -rf "$base"
     make_update "$base" 100
-    cp "$build-windows/src/platform/win32/updater.exe" "$base/update/"
+    cp "$build-windows/src/main/updater.exe" "$base/update/"
     src="$base/files"
     target="$base/game"
     wine reg add "$key" /v InstallFolder /t REG_SZ /d 'C:\flush-benchmark\game' /f >/dev/null

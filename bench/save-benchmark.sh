@@ -46,7 +46,7 @@ printf 'readme\r\n' >"$work/readme.txt"
         printf 'ConvertSave MESSAGE = %d, %d\r\n' $((100 + i)) $((300 + i))
     done
 } >"$update/Update.ini"
-cp "$build/src/platform/posix/updater" "$update/updater"
+cp "$build/src/main/updater" "$update/updater"
 "$build/tools/updpack" create "$update/UpdateData.dat" "$update/Update.ini" "$work/readme.txt" >/dev/null
 rm "$update/Update.ini"
 total=$(du -sb "$work/template" | cut -f1)

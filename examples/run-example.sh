@@ -18,7 +18,7 @@ example=$(realpath -m build/example)
 rm -rf "$example"
 mkdir -p "$example/updater"
 cp -R examples/install "$example/game"
-cp "$tools/src/platform/posix/updater" "$example/updater/updater"
+cp "$tools/src/main/updater" "$example/updater/updater"
 "$tools/tools/updpack" create "$example/updater/UpdateData.dat" examples/update/* >/dev/null
 
 export UPDATER_REGISTRY="$example/registry.reg"

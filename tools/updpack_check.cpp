@@ -1,8 +1,8 @@
 // updpack check [FOLDER] and the options updpack knows.
 #include <cstring>
 
-#include "script/script_check.h"
-#include "shell/check_command.h"
+#include "check/script_check.h"
+#include "check/check_command.h"
 #include "updpack.h"
 
 int CheckUpdate(const char* folder) {

@@ -4,7 +4,7 @@
 
 #include "common/run_log.h"
 #include "common/sjis_text.h"
-#include "convert/rule_tables.h"
+#include "script/rule_tables.h"
 #include "platform/platform.h"
 
 namespace {

@@ -12,7 +12,7 @@
 
 #include "common/little_endian.h"
 #include "common/sjis_text.h"
-#include "convert/rule_tables.h"
+#include "script/rule_tables.h"
 
 namespace {
 

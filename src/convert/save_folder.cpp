@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/run_log.h"
-#include "convert/rule_tables.h"
+#include "script/rule_tables.h"
 #include "convert/save_conversion.h"
 #include "package/member_reader.h"
 #include "platform/platform.h"

@@ -5,11 +5,11 @@
 
 #include "common/run_log.h"
 #include "common/sjis_text.h"
-#include "convert/rule_tables.h"
+#include "script/rule_tables.h"
 #include "install/update_journal.h"
 #include "package/package_format.h"
 #include "platform/platform.h"
-#include "script/script_check.h"
+#include "check/script_check.h"
 #include "script/script_loader.h"
 #include "script/update_plan.h"
 #include "shell/apply_sequence.h"

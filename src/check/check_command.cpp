@@ -1,11 +1,11 @@
 // The script check of a folder or of the program's own.
-#include "shell/check_command.h"
+#include "check/check_command.h"
 
 #include <string>
 
 #include "common/sjis_text.h"
 #include "platform/platform.h"
-#include "script/script_check.h"
+#include "check/script_check.h"
 
 int CheckScriptOf(const char* folder) {
     if (folder == nullptr) {

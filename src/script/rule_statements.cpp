@@ -3,14 +3,14 @@
 // Each statement reads its leading fields by the table into its record (a
 // FilePatch or a ConvertRule payload), then, for five of them, a tail of its
 // own: BINARY hex text, ASCII data, FILENAME items, GRAPHSTATUS values.
-#include "convert/rule_statements.h"
+#include "script/rule_statements.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
 #include "common/ascii.h"
-#include "convert/rule_tables.h"
+#include "script/rule_tables.h"
 #include "script/script_lexer.h"
 
 namespace {

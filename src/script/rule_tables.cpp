@@ -1,5 +1,5 @@
 // Appending to and clearing the byte-patch and conversion-rule tables.
-#include "convert/rule_tables.h"
+#include "script/rule_tables.h"
 
 #include <cstring>
 

@@ -13,8 +13,8 @@
 #include "platform/platform.h"
 #include "platform/posix/posix_text.h"
 #include "platform/posix/posix_ui.h"
-#include "script/script_check.h"
-#include "shell/check_command.h"
+#include "check/script_check.h"
+#include "check/check_command.h"
 #include "shell/exit_status.h"
 #include "shell/updater_main.h"
 

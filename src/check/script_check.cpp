@@ -1,6 +1,6 @@
 // The script check: load, the plan as JSON, the package and the copy
 // sources; warnings and errors, each naming its line of Update.ini.
-#include "script/script_check.h"
+#include "check/script_check.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,7 +17,7 @@
 #include "package/package_directory.h"
 #include "package/package_format.h"
 #include "platform/platform.h"
-#include "script/plan_json.h"
+#include "check/plan_json.h"
 #include "script/script_lexer.h"
 #include "script/script_loader.h"
 #include "script/update_plan.h"

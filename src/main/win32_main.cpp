@@ -19,8 +19,8 @@
 #include "platform/win32/win32_paths.h"
 #include "platform/win32/win32_text.h"
 #include "platform/win32/win32_ui.h"
-#include "script/script_check.h"
-#include "shell/check_command.h"
+#include "check/script_check.h"
+#include "check/check_command.h"
 #include "shell/exit_status.h"
 #include "shell/updater_main.h"
 

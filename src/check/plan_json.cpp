@@ -1,5 +1,5 @@
 // The plan's JSON, written with nlohmann/json.
-#include "script/plan_json.h"
+#include "check/plan_json.h"
 
 #include <nlohmann/json.hpp>
 
@@ -12,8 +12,8 @@
 #include <cstring>
 #include <exception>
 
-#include "convert/rule_statements.h"
-#include "convert/rule_tables.h"
+#include "script/rule_statements.h"
+#include "script/rule_tables.h"
 #include "platform/platform.h"
 #include "script/directive_table.h"
 #include "script/script_lexer.h"
