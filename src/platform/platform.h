@@ -8,13 +8,14 @@
 // at its edge.
 //
 // Divisions: files, file changes, file replacement, staged files, folder
-// journal, folder listings, process, registry, user interface, console,
-// shell.
+// journal, folder listings, process, program, registry, user interface,
+// console, shell.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Files ---------------------------------------------------------------------
 
@@ -272,6 +273,39 @@ int OsEnterProgramFolder(char* folder, size_t capacity);
 // cannot be entered.
 int OsEnterFolder(const char* folder);
 
+// Program ---------------------------------------------------------------------
+
+// The program's arguments after its name, as UTF-8 texts. argc and argv are
+// main's; the Windows entry point, which has none, passes 0 and nullptr and
+// the program's own command line is read. Returns 1, or 0 when the command
+// line cannot be read.
+int OsProgramArguments(int argc, char** argv, std::vector<std::string>* arguments);
+
+// The program's name as its usage text gives it ("updater", "updater.exe").
+const char* OsProgramName();
+
+// What the usage text adds on this platform (where the registry and the
+// shortcuts are, what --yes does to windows), Shift_JIS, ending in a line
+// end.
+const char* OsUsageNotes();
+
+// Readies the process to run an update: how questions are answered
+// (unattended: every one OK, and on Windows no window is shown) and where the
+// diagnostic lines and the progress go.
+void OsPrepareUpdate(int unattended);
+
+// Opens the file that the argument path (UTF-8) names, creating it when
+// missing, to append the run's log to, and makes it the log's sink. Returns
+// 1, or 0 when it cannot be opened.
+int OsOpenRunLog(const char* path);
+
+// Closes the run's log, if one is open.
+void OsCloseRunLog();
+
+// Makes the folder that the argument path (UTF-8) names the current
+// directory, whatever characters its name has. Returns 1, or 0.
+int OsEnterArgumentFolder(const char* path);
+
 // Registry --------------------------------------------------------------------
 
 // An open key under the current user's root.
@@ -349,6 +383,10 @@ void OsWriteError(const char* text);
 // output: as it is into a pipe or a file, as its characters onto a Windows
 // console.
 void OsWriteUtf8Output(const char* utf8);
+
+// Writes utf8, a UTF-8 text (such as an argument), to standard error, as
+// OsWriteUtf8Output writes to standard output.
+void OsWriteUtf8Error(const char* utf8);
 
 // text converted from Shift_JIS to UTF-8, as OsWriteOutput writes it into a
 // pipe or a file: a byte or pair that is no Shift_JIS character becomes

@@ -31,6 +31,11 @@ void OsWriteUtf8Output(const char* utf8) {
     std::fflush(stdout);
 }
 
+void OsWriteUtf8Error(const char* utf8) {
+    std::fputs(utf8, stderr);
+    std::fflush(stderr);
+}
+
 void OsWriteError(const char* text) {
     WriteConverted(stderr, text);
 }

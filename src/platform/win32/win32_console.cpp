@@ -85,3 +85,8 @@ void OsWriteUtf8Output(const char* utf8) {
 void OsWriteError(const char* text) {
     WriteConverted(STD_ERROR_HANDLE, text);
 }
+
+void OsWriteUtf8Error(const char* utf8) {
+    std::wstring wide;
+    if (Utf8ToWide(utf8, &wide)) WriteWide(STD_ERROR_HANDLE, wide);
+}
