@@ -11,8 +11,22 @@
 #
 #   include_graph.sh ROOT   ROOT holds src/ and tools/; exits 1 on an
 #                           include against the order, naming it
+#   include_graph.sh --self-test
+#                           passes when a tree whose install/ includes
+#                           shell/ fails the check
 set -euo pipefail
 root=$1
+if [ "$root" = --self-test ]; then
+    tree=$(mktemp -d)
+    trap 'rm -rf "$tree"' EXIT
+    mkdir -p "$tree/src/install" "$tree/tools"
+    printf '#include "shell/apply_sequence.h"\n' >"$tree/src/install/file_operations.cpp"
+    if bash "${BASH_SOURCE[0]}" "$tree" 2>/dev/null; then
+        echo "an include of shell/ from install/ passed the check" >&2
+        exit 1
+    fi
+    exit 0
+fi
 
 # The rank of each folder; a folder may include a folder of lower rank.
 declare -A rank=([common]=0 [platform]=1 [package]=2 [script]=3 [convert]=4 [install]=4 [check]=5

@@ -68,7 +68,7 @@ constexpr char kUsage[] =
 void PutText(std::FILE* stream, const char* text) {
     std::string shown;
     std::string utf8;
-    if (ToolTextToUtf8(text, &utf8)) {
+    if (OsTextToUtf8(text, &utf8)) {
         shown = text;
     } else {
         for (const char* c = text; *c != '\0'; ++c) {
@@ -101,24 +101,6 @@ int UsageError(const char* message) {
     return kExitUsage;
 }
 
-// The file name at the end of a path given on the command line, after its
-// last '/' or '\' (a 0x5C inside a double-byte character is no separator)
-// or a drive such as "C:".
-const char* FileBaseName(const char* path) {
-    const char* base = path;
-    if (((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) && path[1] == ':')
-        base = path + 2;
-    for (size_t i = 0; path[i] != '\0'; ++i) {
-        const unsigned char byte = static_cast<unsigned char>(path[i]);
-        if (SjisCharacterWidth(path + i) == 2) {
-            ++i;
-        } else if (byte == '/' || byte == '\\') {
-            base = path + i + 1;
-        }
-    }
-    return base;
-}
-
 // Create ------------------------------------------------------------------
 
 int Create(int argc, char** argv) {
@@ -131,7 +113,7 @@ int Create(int argc, char** argv) {
     if (argc - next < 2) return UsageError("create needs a package and at least one file");
     const char* packagePath = argv[next++];
     std::vector<PackageSource> sources;
-    for (int i = next; i < argc; ++i) sources.push_back({FileBaseName(argv[i]), argv[i]});
+    for (int i = next; i < argc; ++i) sources.push_back({ArgumentBaseNameOf(argv[i]), argv[i]});
 
     char message[kPackageMessageSize];
     const int result =
@@ -242,7 +224,7 @@ int CheckOutputs(PlatformFile* package, const char* folder, const PackageDirecto
         const PackageEntry& entry = directory.entries[index];
         const char* problem = MemberNameProblem(entry.name);
         std::string fileName;
-        if (problem == nullptr && !ToolFileNameKey(entry.name, &fileName))
+        if (problem == nullptr && !OsFileNameKey(entry.name, &fileName))
             problem = "the name has no file name form on this system";
         char outputPath[kToolPathSize];
         if (problem == nullptr && !OutputPathOf(folder, entry, outputPath)) problem = "its path is too long";

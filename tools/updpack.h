@@ -1,8 +1,7 @@
 // updpack: builds, lists and extracts update packages.
 //
-// The command works on Shift_JIS texts like the rest of the program; each
-// platform's entry point (updpack_posix.cpp, updpack_win32.cpp) converts the
-// arguments and provides the two services below.
+// The command works on Shift_JIS texts like the rest of the program; its
+// entry point (updpack_main.cpp) converts the arguments.
 #pragma once
 
 #include <string>
@@ -27,13 +26,3 @@ const char* UnknownOption(const char* command, int count, char** arguments);
 // folder when folder is nullptr. Returns kExitDone when the update passed,
 // kExitFailed otherwise.
 int CheckUpdate(const char* folder);
-
-// A Shift_JIS text as UTF-8 for the terminal. Returns 0 when text is not
-// valid Shift_JIS.
-int ToolTextToUtf8(const char* text, std::string* utf8);
-
-// The file name that name (a Shift_JIS member name) becomes on disk, in a
-// form in which two names are equal exactly when the file system takes them
-// for one file: on Linux the UTF-8 bytes, on Windows the UTF-16 text in
-// upper case. Returns 0 when name has no file name form.
-int ToolFileNameKey(const char* name, std::string* key);

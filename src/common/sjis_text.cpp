@@ -58,14 +58,26 @@ int CopyText(char* dest, size_t capacity, const char* text) {
     return text[length] == '\0';
 }
 
-const char* BaseNameOf(const char* path) {
-    const char* base = path;
-    size_t i = 0;
-    while (path[i] != '\0') {
-        if (path[i] == '\\') base = path + i + 1;
-        i += SjisCharacterWidth(path + i);
+namespace {
+
+// The text after the last of separators in path, or after from.
+const char* BaseNameAfter(const char* path, const char* from, const char* separators) {
+    const char* base = from;
+    for (size_t i = static_cast<size_t>(from - path); path[i] != '\0'; i += SjisCharacterWidth(path + i)) {
+        if (std::strchr(separators, path[i]) != nullptr) base = path + i + 1;
     }
     return base;
+}
+
+}  // namespace
+
+const char* BaseNameOf(const char* path) {
+    return BaseNameAfter(path, path, "\\");
+}
+
+const char* ArgumentBaseNameOf(const char* path) {
+    const bool drive = ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) && path[1] == ':';
+    return BaseNameAfter(path, drive ? path + 2 : path, "\\/");
 }
 
 int EqualsNoCase(const char* a, const char* b) {

@@ -59,6 +59,10 @@ int CopyText(char (&dest)[Capacity], const char* text) {
 // double-byte character is not a separator; '/' is not one either.
 const char* BaseNameOf(const char* path);
 
+// The same for a path a person gives on a command line: after its last '\'
+// or '/', or after a drive such as "C:".
+const char* ArgumentBaseNameOf(const char* path);
+
 // Compares two texts without regard to the case of single-byte ASCII letters;
 // double-byte characters compare exactly. Returns 1 when equal.
 int EqualsNoCase(const char* a, const char* b);

@@ -306,6 +306,16 @@ void OsCloseRunLog();
 // directory, whatever characters its name has. Returns 1, or 0.
 int OsEnterArgumentFolder(const char* path);
 
+// The argument utf8 (UTF-8) as a Shift_JIS text. Returns 0 when it holds a
+// character Shift_JIS lacks.
+int OsArgumentAsText(const char* utf8, std::string* text);
+
+// The name (Shift_JIS) as the file system compares file names: two names
+// give one key exactly when they name one file (POSIX: its native bytes;
+// Windows: its UTF-16 text in upper case, as UTF-8). Returns 0 when name has
+// no file name form.
+int OsFileNameKey(const char* name, std::string* key);
+
 // Registry --------------------------------------------------------------------
 
 // An open key under the current user's root.
@@ -387,6 +397,10 @@ void OsWriteUtf8Output(const char* utf8);
 // Writes utf8, a UTF-8 text (such as an argument), to standard error, as
 // OsWriteUtf8Output writes to standard output.
 void OsWriteUtf8Error(const char* utf8);
+
+// text converted from Shift_JIS to UTF-8 whole. Returns 0 when it holds a
+// byte or pair that is no Shift_JIS character.
+int OsTextToUtf8(const char* text, std::string* utf8);
 
 // text converted from Shift_JIS to UTF-8, as OsWriteOutput writes it into a
 // pipe or a file: a byte or pair that is no Shift_JIS character becomes

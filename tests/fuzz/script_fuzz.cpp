@@ -10,9 +10,9 @@
 #include <cstdint>
 #include <string>
 
-#include "convert/rule_tables.h"
+#include "script/rule_tables.h"
 #include "fuzz_support.h"
-#include "script/plan_json.h"
+#include "check/plan_json.h"
 #include "script/script_loader.h"
 #include "script/update_plan.h"
 

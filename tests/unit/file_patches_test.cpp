@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "convert/rule_statements.h"
-#include "convert/rule_tables.h"
+#include "script/rule_statements.h"
+#include "script/rule_tables.h"
 #include "test_support.h"
 
 // Sources are compiled with a CP932 execution charset: 表 has a '\' as its

@@ -1,4 +1,4 @@
-#include "convert/rule_statements.h"
+#include "script/rule_statements.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "convert/rule_tables.h"
+#include "script/rule_tables.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-#include "convert/rule_tables.h"
+#include "script/rule_tables.h"
 #include "convert/save_conversion.h"
 #include "platform/platform.h"
 #include "test_support.h"

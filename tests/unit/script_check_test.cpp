@@ -1,4 +1,4 @@
-#include "script/script_check.h"
+#include "check/script_check.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "script/plan_json.h"
+#include "check/plan_json.h"
 #include "script/script_loader.h"
 #include "script/update_plan.h"
 #include "test_support.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "convert/rule_tables.h"
+#include "script/rule_tables.h"
 #include "package/package_format.h"
 #include "script/update_plan.h"
 #include "test_support.h"

@@ -9,17 +9,20 @@
 // ソ is 0x83 0x5C, both with a '\' as their second byte.
 
 TEST(BaseNameOf, SplitsAtLastSeparatorOnly) {
-    struct Row { const char* name; const char* path; const char* base; } rows[] = {
-        {"plain", "Title.ogg", "Title.ogg"},
-        {"folders", "data\\bgm\\Title.ogg", "Title.ogg"},
-        {"trailing separator", "data\\", ""},
-        {"slash is no separator", "data/Title.ogg", "data/Title.ogg"},
-        {"trail byte 0x5C kept", "表示.txt", "表示.txt"},
-        {"trail byte after folder", "data\\ソフト\\表.dat", "表.dat"},
-        {"trail byte ends folder", "表\\a.txt", "a.txt"},
+    // argument: ArgumentBaseNameOf, which also splits at '/' and a drive.
+    struct Row { const char* name; const char* path; const char* base; const char* argument; } rows[] = {
+        {"plain", "Title.ogg", "Title.ogg", "Title.ogg"},
+        {"folders", "data\\bgm\\Title.ogg", "Title.ogg", "Title.ogg"},
+        {"trailing separator", "data\\", "", ""},
+        {"slash is no separator", "data/Title.ogg", "data/Title.ogg", "Title.ogg"},
+        {"drive", "C:Title.ogg", "C:Title.ogg", "Title.ogg"},
+        {"trail byte 0x5C kept", "表示.txt", "表示.txt", "表示.txt"},
+        {"trail byte after folder", "data\\ソフト\\表.dat", "表.dat", "表.dat"},
+        {"trail byte ends folder", "表\\a.txt", "a.txt", "a.txt"},
     };
     for (const Row& row : rows) {
         EXPECT_STREQ(BaseNameOf(row.path), row.base) << row.name;
+        EXPECT_STREQ(ArgumentBaseNameOf(row.path), row.argument) << row.name;
     }
 }
 

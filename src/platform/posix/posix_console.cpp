@@ -18,6 +18,10 @@ void WriteConverted(std::FILE* stream, const char* text) {
 
 }  // namespace
 
+int OsTextToUtf8(const char* text, std::string* utf8) {
+    return Cp932ToUtf8(text, utf8);
+}
+
 std::string OsTextAsUtf8(const char* text) {
     return ConvertReplacingBadCharacters(text, Cp932ToUtf8, kReplacementCharacter);
 }

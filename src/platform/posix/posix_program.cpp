@@ -10,6 +10,7 @@
 
 #include "common/run_log.h"
 #include "platform/platform.h"
+#include "platform/posix/posix_text.h"
 #include "platform/posix/posix_ui.h"
 
 namespace {
@@ -70,4 +71,12 @@ void OsCloseRunLog() {
 
 int OsEnterArgumentFolder(const char* path) {
     return chdir(path) == 0;
+}
+
+int OsArgumentAsText(const char* utf8, std::string* text) {
+    return Utf8ToCp932(utf8, text);
+}
+
+int OsFileNameKey(const char* name, std::string* key) {
+    return ToNativePath(name, key);
 }

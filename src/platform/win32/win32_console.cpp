@@ -68,6 +68,11 @@ void WriteConverted(DWORD which, const char* text) {
 
 }  // namespace
 
+int OsTextToUtf8(const char* text, std::string* utf8) {
+    std::wstring wide;
+    return Cp932ToWide(text, &wide) && WideToUtf8(wide.c_str(), utf8);
+}
+
 std::string OsTextAsUtf8(const char* text) {
     std::string utf8;
     return WideToUtf8(Cp932ToWideReplacing(text).c_str(), &utf8) ? utf8 : std::string();

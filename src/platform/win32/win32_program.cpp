@@ -87,3 +87,13 @@ int OsEnterArgumentFolder(const char* path) {
     std::wstring wide;
     return Utf8ToWide(path, &wide) && ::SetCurrentDirectoryW(wide.c_str());
 }
+
+int OsArgumentAsText(const char* utf8, std::string* text) {
+    std::wstring wide;
+    return Utf8ToWide(utf8, &wide) && WideToCp932(wide.c_str(), text);
+}
+
+int OsFileNameKey(const char* name, std::string* key) {
+    std::wstring wide;
+    return Cp932ToWide(name, &wide) && WideToUpperCase(&wide) && WideToUtf8(wide.c_str(), key);
+}
