@@ -373,10 +373,19 @@ int OsAskOkCancel(const char* caption, const char* text);
 // install folder, update sentence, save-data note (controls 1000 to 1003).
 constexpr int kDialogTextCount = 4;
 
+// What the confirmation dialog came to.
+enum DialogResult : int {
+    kDialogNotShown = -1,     // the dialog could not be opened
+    kDialogEnded = 0,         // its end button or its close command: nothing applied
+    kDialogApplied = 1,       // the apply button, and the update was applied
+    kDialogApplyFailed = 2,   // the apply button, and the update failed
+};
+
 // Shows the modal confirmation dialog with caption and controlTexts. Its
 // apply button calls apply with the dialog as the owner of any message, and
-// the dialog ends with apply's result; its end button and its close command
-// end it with 0. Returns the dialog's result, 0 also when it cannot open.
+// the dialog ends with apply's result (kDialogApplied or kDialogApplyFailed);
+// its end button and its close command end it with kDialogEnded. Returns a
+// DialogResult.
 int OsRunUpdateDialog(PlatformModule* module, const char* caption,
                       const char* const controlTexts[kDialogTextCount],
                       int (*apply)(PlatformWindow* dialog));

@@ -81,10 +81,9 @@ constexpr UpdateStepRun kUpdateSteps[] = {
 };
 static_assert(sizeof kUpdateSteps / sizeof kUpdateSteps[0] == kStepCount, "every step runs");
 
-int FailApply(PlatformWindow* dialog, InstallState& state) {
-    state.applyFailed = 1;
+int FailApply(PlatformWindow* dialog, const InstallState& state) {
     OsShowMessage(dialog, state.caption, kWriteFailedMessage);
-    return 0;
+    return kDialogApplyFailed;
 }
 
 }  // namespace
@@ -100,5 +99,5 @@ int RunApplySequence(PlatformWindow* dialog) {
         if (!step.run(dialog, state) || !MarkStepDone(&state.journal, step.step)) return FailApply(dialog, state);
     }
     OsShowMessage(dialog, state.caption, kUpdateCompletedMessage);
-    return 1;
+    return kDialogApplied;
 }

@@ -14,6 +14,7 @@ struct PlatformWindow;
 // a step it marks done, by this run or an interrupted earlier one of the same
 // update, is skipped. A step that fails ends the update with the
 // write-failure message and result 0, and the next run resumes there. dialog
-// owns the messages shown meanwhile. Returns the dialog's result: 1 when the
-// update was applied, 0 when it failed.
+// owns the messages shown meanwhile. Returns the dialog's result:
+// kDialogApplied when the update was applied, kDialogApplyFailed when it
+// failed.
 int RunApplySequence(PlatformWindow* dialog);

@@ -12,6 +12,7 @@ enum UpdaterExitStatus : int {
     kExitTooOld = 6,           // the installed version is below SupportVersion
     kExitWriteFailed = 7,      // a file of the update could not be written
     kExitNotRecorded = 8,      // applied, but the new version could not be recorded
+    kExitDialogNotShown = 9,   // the confirmation dialog could not be shown
 };
 
 // The statuses as both programs' --help lists them.
@@ -27,6 +28,7 @@ inline constexpr char kExitStatusHelp[] =
     "  6  the installed version is too old for this update\n"
     "  7  a file of the update could not be written; the next run finishes it\n"
     "  8  applied, but the new version could not be recorded\n"
+    "  9  the confirmation dialog could not be shown\n"
     "With --check: 0 when the script loads and the package holds its sources, 2\n"
     "otherwise.\n";
 

@@ -18,7 +18,6 @@ struct InstallState {
     uint32_t addContents;                // registry value AddContents; non-zero: add-contents edition
     char caption[kPathFieldSize];        // title of the dialog and every message box
     char targetVersionText[kVersionTextFieldSize];  // the chosen NewVersion as "Ver.1.02"
-    uint32_t applyFailed;                // non-zero: the apply sequence ran and a step failed
     UpdateJournal journal;               // the install folder's journal, open and locked while the run works on it
 };
 

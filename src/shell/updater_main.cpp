@@ -107,8 +107,8 @@ void DiagnoseScriptLoad(int result, const char* scriptPath, const std::string& r
     }
 }
 
-// Shows the confirmation dialog with its run-time texts. Returns its result:
-// 1 when the update was applied.
+// Shows the confirmation dialog with its run-time texts. Returns its
+// DialogResult.
 int ConfirmAndApply(PlatformModule* module, const InstallState& state,
                     const EditionVersions& versions) {
     char installedText[kInstalledVersionTextSize];
@@ -239,10 +239,18 @@ int GateAndApply(PlatformModule* module, InstallState& state) {
         break;
     }
 
-    state.applyFailed = 0;
-    const int applied = ConfirmAndApply(module, state, versions);
-    if (applied != 1) {
-        if (state.applyFailed) return kExitWriteFailed;
+    switch (ConfirmAndApply(module, state, versions)) {
+    case kDialogApplied:
+        break;
+    case kDialogApplyFailed:
+        return kExitWriteFailed;
+    case kDialogNotShown: {
+        char reason[kMessageSize];
+        OsDescribeLastError(reason, sizeof reason);
+        LogDiagnostic("the confirmation dialog cannot be shown: %s", reason);
+        return kExitDialogNotShown;
+    }
+    default:
         LogEvent("dialog: ended without applying");
         return kExitCancelled;
     }
@@ -300,6 +308,7 @@ const char* ExitStatusName(int status) {
     case kExitTooOld: return "installed version too old";
     case kExitWriteFailed: return "a file could not be written";
     case kExitNotRecorded: return "version not recorded";
+    case kExitDialogNotShown: return "dialog not shown";
     default: return "unknown";
     }
 }

@@ -73,16 +73,22 @@ log)
     standard_update 'CopyFile = missing.txt, missing.txt, missing.txt'
     run_exe --yes --log 'C:\e2e-unattended-log\run.log'
     [ "$status" = 7 ] || fail "exit status $status for a missing source"
+    # The key is gone: the diagnostic gives the status the registry returned.
+    wine reg delete "$key" /f >/dev/null
+    run_exe --yes --log 'C:\e2e-unattended-log\run.log'
+    [ "$status" = 5 ] || fail "exit status $status without the key"
     log=$(tr -d '\r' <"$base/run.log" | sed 's/^[0-9]\{4\}-[0-9][0-9]-[0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9] //')
-    [ "$(grep -c '^updater.exe [0-9.]* started$' <<<"$log")" = 2 ] || fail "the log holds not two runs: $log"
+    [ "$(grep -c '^updater.exe [0-9.]* started$' <<<"$log")" = 3 ] || fail "the log holds not three runs: $log"
     for line in "registry: InstallFolder \"$game_windows\", Version 1000, AddContents 0" \
         "written $game_windows\\readme.txt (12 bytes from readme.txt in UpdateData.dat)" \
         'registry: Version 1020 recorded' 'outcome: applied, exit status 0' \
         'updater: source missing.txt is found neither beside the updater nor in UpdateData.dat' \
-        'outcome: a file could not be written, exit status 7'; do
+        'outcome: a file could not be written, exit status 7' 'outcome: game not installed, exit status 5'; do
         grep -qxF -- "$line" <<<"$log" || fail "no line $line in the log:
 $log"
     done
+    grep -F "updater: registry key HKEY_CURRENT_USER\\$subkey cannot be opened: " <<<"$log" | grep -q '(error 2)$' ||
+        fail "no registry status in the log: $log"
     ;;
 progress)
     mkdir -p "$work/pack"

@@ -79,7 +79,7 @@ int OsAskOkCancel(const char* caption, const char* text) {
 int OsRunUpdateDialog(PlatformModule*, const char* caption, const char* const controlTexts[kDialogTextCount],
                       int (*apply)(PlatformWindow* dialog)) {
     OsWriteOutput(PlainDialog(caption, controlTexts).c_str());
-    if (!Ask(kPlainApplyQuestion)) return 0;
+    if (!Ask(kPlainApplyQuestion)) return kDialogEnded;
     const int result = apply(nullptr);
     EndProgressLine();
     return result;

@@ -29,6 +29,15 @@ bool IsTextType(DWORD type) {
     return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
 }
 
+// Whether a registry call that returns its status succeeded. The registry
+// functions report their failure in what they return, not in the thread's
+// last error: it is set from that status, for the diagnostic.
+bool Succeeded(LSTATUS status) {
+    if (status == ERROR_SUCCESS) return true;
+    ::SetLastError(static_cast<DWORD>(status));
+    return false;
+}
+
 // The stored bytes and type of value name. Returns 0 when it is missing or
 // too long.
 int QueryStoredValue(PlatformRegistryKey* key, const char* name, DWORD* type, std::string* stored) {
@@ -36,10 +45,9 @@ int QueryStoredValue(PlatformRegistryKey* key, const char* name, DWORD* type, st
     if (!Cp932ToWide(name, &wideName)) return 0;
     DWORD size = kLargestValue;
     stored->assign(kLargestValue, '\0');
-    if (::RegQueryValueExW(KeyOf(key), wideName.c_str(), nullptr, type, reinterpret_cast<BYTE*>(stored->data()),
-                           &size) != ERROR_SUCCESS) {
+    if (!Succeeded(::RegQueryValueExW(KeyOf(key), wideName.c_str(), nullptr, type,
+                                      reinterpret_cast<BYTE*>(stored->data()), &size)))
         return 0;
-    }
     stored->resize(size);
     return 1;
 }
@@ -93,9 +101,7 @@ PlatformRegistryKey* OsOpenRegistryKey(const char* subkey) {
     std::wstring wide;
     if (!Cp932ToWide(subkey, &wide)) return nullptr;
     HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, wide.c_str(), 0, KEY_READ | KEY_WRITE, &key) != ERROR_SUCCESS) {
-        return nullptr;
-    }
+    if (!Succeeded(::RegOpenKeyExW(HKEY_CURRENT_USER, wide.c_str(), 0, KEY_READ | KEY_WRITE, &key))) return nullptr;
     return reinterpret_cast<PlatformRegistryKey*>(key);
 }
 
@@ -105,7 +111,7 @@ int OsSetRegistryBinaryNumber(PlatformRegistryKey* key, const char* name, uint32
     if (!Cp932ToWide(name, &wideName)) return 0;
     BYTE bytes[4];
     for (int i = 0; i < 4; ++i) bytes[i] = static_cast<BYTE>(number >> (8 * i));
-    return ::RegSetValueExW(KeyOf(key), wideName.c_str(), 0, REG_BINARY, bytes, sizeof bytes) == ERROR_SUCCESS;
+    return Succeeded(::RegSetValueExW(KeyOf(key), wideName.c_str(), 0, REG_BINARY, bytes, sizeof bytes));
 }
 
 void OsCloseRegistryKey(PlatformRegistryKey* key) {

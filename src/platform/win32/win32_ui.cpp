@@ -141,7 +141,7 @@ void OnCommand(HWND dialog, int id) {
         OnApply(dialog);
         break;
     case IDCANCEL:  // the end button, Escape, and the close command
-        if (g_applyingDialog == nullptr) ::EndDialog(dialog, 0);
+        if (g_applyingDialog == nullptr) ::EndDialog(dialog, kDialogEnded);
         break;
     }
 }
@@ -171,5 +171,5 @@ int OsRunUpdateDialog(PlatformModule* module, const char* caption, const char* c
     const UpdateDialogContext context{caption, controlTexts, apply};
     const INT_PTR result = ::DialogBoxParamW(reinterpret_cast<HINSTANCE>(module), MAKEINTRESOURCEW(IDD_UPDATE),
                                              nullptr, UpdateDialogProc, reinterpret_cast<LPARAM>(&context));
-    return result == 1 ? 1 : 0;
+    return result == -1 ? kDialogNotShown : static_cast<int>(result);
 }
