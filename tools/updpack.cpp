@@ -58,8 +58,7 @@ constexpr char kUsage[] =
     "\n"
     "Options are the ones shown; any other argument beginning with '-' is\n"
     "refused (write a file named so as ./-name).\n"
-    "\n"
-    "Exit status: 0 done (check: the update passed), 1 failed, 2 wrong usage.\n";
+    "\n";
 
 // Writes a Shift_JIS text to stream (stdout or stderr) through the platform's
 // console: UTF-8 into pipes and files, the characters themselves onto a
@@ -98,7 +97,7 @@ int UsageError(const char* message) {
     Complain(message);
     std::fputs(kSynopsis, stderr);
     std::fputs("Try 'updpack --help'.\n", stderr);
-    return kExitUsage;
+    return kUpdpackUsage;
 }
 
 // Create ------------------------------------------------------------------
@@ -119,10 +118,10 @@ int Create(int argc, char** argv) {
     const int result =
         WritePackage(packagePath, layout, sources.data(), static_cast<uint32_t>(sources.size()), message,
                      sizeof message);
-    if (result == kPackageWritten) return kExitDone;
+    if (result == kPackageWritten) return kUpdpackDone;
     Complain(message);
     if (result == kPackageFailed) std::fputs("updpack: nothing was changed\n", stderr);
-    return kExitFailed;
+    return kUpdpackFailed;
 }
 
 // List --------------------------------------------------------------------
@@ -133,7 +132,7 @@ int List(int argc, char** argv) {
     char message[kPackageMessageSize];
     if (!ReadPackageDirectory(argv[0], &directory, message, sizeof message)) {
         Complain(message);
-        return kExitFailed;
+        return kUpdpackFailed;
     }
     std::printf("layout: %s, %u member%s\n", directory.layout == kLongNameLayout ? "long-names" : "short-names",
                 directory.count, directory.count == 1 ? "" : "s");
@@ -143,7 +142,7 @@ int List(int argc, char** argv) {
         std::printf("\t%u\t%u\n", entry.offset, entry.size);
     }
     ReleasePackageDirectory(&directory);
-    return std::fflush(stdout) == 0 ? kExitDone : kExitFailed;
+    return std::fflush(stdout) == 0 ? kUpdpackDone : kUpdpackFailed;
 }
 
 // Extract -----------------------------------------------------------------
@@ -256,16 +255,16 @@ int ExtractSelected(const char* packagePath, const char* folder, const PackageDi
     if (package == nullptr) {
         FormatText(message, sizeof message, "%s: cannot open the file again", packagePath);
         Complain(message);
-        return kExitFailed;
+        return kUpdpackFailed;
     }
-    int status = CheckOutputs(package, folder, directory, selected) ? kExitDone : kExitFailed;
-    for (size_t i = 0; i < selected.size() && status == kExitDone; ++i) {
+    int status = CheckOutputs(package, folder, directory, selected) ? kUpdpackDone : kUpdpackFailed;
+    for (size_t i = 0; i < selected.size() && status == kUpdpackDone; ++i) {
         const PackageEntry& entry = directory.entries[selected[i]];
         char outputPath[kToolPathSize];
         OutputPathOf(folder, entry, outputPath);
         if (!ExtractEntry(package, entry, outputPath, message, sizeof message)) {
             Complain(message);
-            status = kExitFailed;
+            status = kUpdpackFailed;
         }
     }
     OsCloseFile(package);
@@ -290,10 +289,10 @@ int Extract(int argc, char** argv) {
     char message[kPackageMessageSize];
     if (!ReadPackageDirectory(packagePath, &directory, message, sizeof message)) {
         Complain(message);
-        return kExitFailed;
+        return kUpdpackFailed;
     }
     std::vector<uint32_t> selected;
-    int status = kExitFailed;
+    int status = kUpdpackFailed;
     if (SelectEntries(directory, names, &selected, message, sizeof message)) {
         status = ExtractSelected(packagePath, folder, directory, selected);
     } else {
@@ -311,11 +310,12 @@ int RunUpdpack(int argc, char** argv) {
     if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0) {
         std::fputs(kSynopsis, stdout);
         std::fputs(kUsage, stdout);
-        return kExitDone;
+        std::fputs(ExitStatusLines("Exit status:", kUpdpackExitStatuses).c_str(), stdout);
+        return kUpdpackDone;
     }
     if (std::strcmp(command, "--version") == 0) {
         std::printf("updpack %s\n", UPDATER_VERSION);
-        return kExitDone;
+        return kUpdpackDone;
     }
     char message[kPackageMessageSize];
     if (!IsCommand(command)) {

@@ -6,12 +6,10 @@
 
 #include <string>
 
-constexpr int kExitDone = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
+#include "common/exit_status.h"
 
 // Runs the command. argv[1..argc-1] are Shift_JIS texts. Returns the exit
-// status: 0 done, 1 failed, 2 wrong usage.
+// status: kUpdpackDone, kUpdpackFailed or kUpdpackUsage.
 int RunUpdpack(int argc, char** argv);
 
 // True for the commands: create, list, extract, check.
@@ -23,6 +21,6 @@ bool IsCommand(const char* command);
 const char* UnknownOption(const char* command, int count, char** arguments);
 
 // updpack check [FOLDER]: the script check of folder, or of the current
-// folder when folder is nullptr. Returns kExitDone when the update passed,
-// kExitFailed otherwise.
+// folder when folder is nullptr. Returns kUpdpackDone when the update
+// passed, kUpdpackFailed otherwise.
 int CheckUpdate(const char* folder);

@@ -6,7 +6,7 @@
 #include "updpack.h"
 
 int CheckUpdate(const char* folder) {
-    return CheckScriptOf(folder != nullptr ? folder : ".") == kCheckPassed ? kExitDone : kExitFailed;
+    return CheckScriptOf(folder != nullptr ? folder : ".") == kCheckPassed ? kUpdpackDone : kUpdpackFailed;
 }
 
 bool IsCommand(const char* command) {

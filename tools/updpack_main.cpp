@@ -10,7 +10,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> arguments;
     if (!OsProgramArguments(argc, argv, &arguments)) {
         OsWriteUtf8Error("updpack: the command line cannot be read\n");
-        return kExitUsage;
+        return kUpdpackUsage;
     }
     std::vector<std::string> texts(arguments.size() + 1);
     std::vector<char*> pointers(arguments.size() + 2, nullptr);
@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     for (size_t i = 0; i < arguments.size(); ++i) {
         if (!OsArgumentAsText(arguments[i].c_str(), &texts[i + 1])) {
             OsWriteUtf8Error(("updpack: \"" + arguments[i] + "\" cannot be written in Shift_JIS (code page 932)\n").c_str());
-            return kExitUsage;
+            return kUpdpackUsage;
         }
         pointers[i + 1] = texts[i + 1].data();
     }

@@ -6,9 +6,7 @@
 
 #include <string>
 
-// Results of the check.
-constexpr int kCheckPassed = 0;  // the script loads and every source is there whole
-constexpr int kCheckFailed = 2;  // the script does not load, or the update would fail
+#include "common/exit_status.h"
 
 // What a check found. Texts are Shift_JIS, like every text of the program.
 struct ScriptCheckReport {

@@ -5,9 +5,9 @@
 
 #include "check/check_command.h"
 #include "check/script_check.h"
+#include "common/exit_status.h"
 #include "common/run_log.h"
 #include "platform/platform.h"
-#include "shell/exit_status.h"
 #include "shell/updater_main.h"
 
 namespace {
@@ -29,7 +29,8 @@ constexpr char kUsageBody[] =
 std::string Usage() {
     const std::string name = OsProgramName();
     return "Usage: " + name + " [--yes] [--log FILE]\n       " + name + " --check [FOLDER]\n       " + name +
-           " --help | --version\n\n" + kUsageBody + OsUsageNotes() + "\n" + kExitStatusHelp;
+           " --help | --version\n\n" + kUsageBody + OsUsageNotes() + "\n" +
+           ExitStatusLines("Exit status:", kUpdaterExitStatuses) + ExitStatusLines("With --check:", kCheckExitStatuses);
 }
 
 // problem and argument are UTF-8, as the arguments came.

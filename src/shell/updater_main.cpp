@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/exit_status.h"
 #include "common/run_log.h"
 #include "common/sjis_text.h"
 #include "script/rule_tables.h"
@@ -13,7 +14,6 @@
 #include "script/script_loader.h"
 #include "script/update_plan.h"
 #include "shell/apply_sequence.h"
-#include "shell/exit_status.h"
 #include "shell/install_state.h"
 #include "shell/shell_texts.h"
 #include "shell/version_gate.h"
@@ -213,7 +213,7 @@ int FindAndLockInstall(InstallState& state) {
 }
 
 // The version gate, the dialog and the record of the new version, with the
-// install folder locked. Returns an UpdaterExitStatus.
+// install folder locked. Returns an ExitStatus.
 int GateAndApply(PlatformModule* module, InstallState& state) {
     char message[kMessageSize];
     const EditionVersions versions = ChooseEditionVersions(g_settings, state.addContents);
@@ -259,7 +259,7 @@ int GateAndApply(PlatformModule* module, InstallState& state) {
                                                                                    : kExitNotRecorded;
 }
 
-// Everything after the mutex is taken. Returns an UpdaterExitStatus.
+// Everything after the mutex is taken. Returns an ExitStatus.
 int RunGuarded(PlatformModule* module) {
     InstallState& state = g_installState;
     CopyText(state.caption, kUpdaterCaption);
@@ -295,20 +295,4 @@ int RunUpdater(PlatformModule* module) {
     }
     LogEvent("outcome: %s, exit status %d", ExitStatusName(status), status);
     return status;
-}
-
-const char* ExitStatusName(int status) {
-    switch (status) {
-    case kExitApplied: return "applied";
-    case kExitCancelled: return "cancelled";
-    case kExitUsage: return "wrong usage";
-    case kExitAlreadyRunning: return "another updater is running";
-    case kExitScriptNotLoaded: return "script not loaded";
-    case kExitNotInstalled: return "game not installed";
-    case kExitTooOld: return "installed version too old";
-    case kExitWriteFailed: return "a file could not be written";
-    case kExitNotRecorded: return "version not recorded";
-    case kExitDialogNotShown: return "dialog not shown";
-    default: return "unknown";
-    }
 }

@@ -7,7 +7,7 @@
 struct PlatformModule;
 
 // Runs the updater once. module is handed on to the dialog. Returns what the
-// run came to, an UpdaterExitStatus: kExitApplied when the update was applied
+// run came to, an ExitStatus: kExitApplied when the update was applied
 // and the new version recorded in the registry. Every step goes to the log,
 // and every failure gets a diagnostic line with its cause (run_log.h).
 int RunUpdater(PlatformModule* module);
