@@ -10,11 +10,11 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 bash tests/setup-machine.sh all
 
-cmake --preset native-asan
+cmake --preset native-asan -DUPDATER_WERROR=ON
 cmake --build --preset native-asan
-cmake --preset fuzz
+cmake --preset fuzz -DUPDATER_WERROR=ON
 cmake --build --preset fuzz
-cmake --preset windows
+cmake --preset windows -DUPDATER_WERROR=ON
 cmake --build --preset windows
 
 # Create the Wine prefix and keep one wineserver up for the whole run: a

@@ -15,7 +15,7 @@ RunLogLineSink g_diagnosticSink = nullptr;
 RunLogProgressSink g_progressSink = nullptr;
 
 // Formats into line, cut at a character boundary when it does not fit.
-void FormatLine(char (&line)[kLineSize], const char* format, va_list args) {
+__attribute__((format(printf, 2, 0))) void FormatLine(char (&line)[kLineSize], const char* format, va_list args) {
     char whole[4 * kLineSize];
     std::vsnprintf(whole, sizeof whole, format, args);
     CopyText(line, whole);

@@ -17,12 +17,12 @@ constexpr size_t kPathFieldSize = 260;  // a path holds at most 259 bytes
 // 0x40-0x7E or 0x80-0xFC. A lead byte followed by anything else (a zero, a
 // control byte, a comma) is a character of its own, one byte wide, and the
 // byte after it starts the next character.
-inline bool IsSjisLeadByte(unsigned char byte) {
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+inline bool IsSjisLeadByte(unsigned char value) {
+    return (value >= 0x81 && value <= 0x9F) || (value >= 0xE0 && value <= 0xFC);
 }
 
-inline bool IsSjisTrailByte(unsigned char byte) {
-    return byte >= 0x40 && byte <= 0xFC && byte != 0x7F;
+inline bool IsSjisTrailByte(unsigned char value) {
+    return value >= 0x40 && value <= 0xFC && value != 0x7F;
 }
 
 // Width in bytes of the character at text (zero-terminated): 2 for a

@@ -44,7 +44,8 @@ TEST_F(RuleStatementTest, BinaryReadsHexPairsAsciiTheFieldItself) {
         ASSERT_EQ(Parse(row.statement), 1) << row.name;
         ASSERT_EQ(g_filePatchTable.count, 1u) << row.name;
         EXPECT_EQ(Patch(0).offset, row.offset) << row.name;
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(Patch(0).data), Patch(0).length), row.data) << row.name;
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(Patch(0).data), static_cast<size_t>(Patch(0).length)), row.data)
+            << row.name;
     }
     EXPECT_STREQ(Patch(0).fileName, "a.bin");
 }

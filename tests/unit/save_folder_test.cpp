@@ -23,7 +23,7 @@ constexpr size_t kMessageWordOffset = 8 + 4 + 16804;  // header, empty graph sec
 std::string SaveWithMessage(uint32_t message) {
     std::string save(8 + 4 + kStateSectionLength, '\0');
     save[0] = 4;  // graph section length: the entry count alone
-    for (int i = 0; i < 4; ++i) save[kMessageWordOffset + i] = static_cast<char>(message >> (8 * i));
+    for (size_t i = 0; i < 4; ++i) save[kMessageWordOffset + i] = static_cast<char>(message >> (8 * i));
     return save;
 }
 
@@ -49,9 +49,9 @@ int64_t MessageOf(const char* path) {
     const std::string content = Content(path);
     if (content.size() != 8 + 4 + kStateSectionLength) return -1;
     uint32_t message = 0;
-    for (int i = 0; i < 4; ++i)
+    for (size_t i = 0; i < 4; ++i)
         message |= static_cast<uint32_t>(static_cast<unsigned char>(content[kMessageWordOffset + i])) << (8 * i);
-    return content == SaveWithMessage(message) ? message : -1;
+    return content == SaveWithMessage(message) ? int64_t{message} : -1;
 }
 
 std::set<std::string> Entries(const char* folder) {

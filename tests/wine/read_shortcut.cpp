@@ -52,7 +52,7 @@ bool ReadShowCommand(const wchar_t* path, DWORD* showCommand) {
     ::CloseHandle(file);
     if (!read) return false;
     *showCommand = 0;
-    for (int i = 3; i >= 0; --i) *showCommand = *showCommand * 256 + bytes[kShowCommandOffset + i];
+    for (size_t i = 4; i > 0; --i) *showCommand = *showCommand * 256 + bytes[kShowCommandOffset + i - 1];
     return true;
 }
 

@@ -64,8 +64,9 @@ std::string Utf8(const std::wstring& text) {
     return out;
 }
 
-void Say(const char* format, const std::wstring& text) {
-    std::printf(format, Utf8(text).c_str());
+// Prints prefix, text and suffix as one line of the driver's report.
+void Say(const char* prefix, const std::wstring& text, const char* suffix = "\n") {
+    std::printf("%s%s%s", prefix, Utf8(text).c_str(), suffix);
     std::fflush(stdout);
 }
 
@@ -181,8 +182,8 @@ bool MessageStep(const PROCESS_INFORMATION& process, const wchar_t* caption, con
     }
     const std::wstring actualCaption = WindowText(box);
     const std::wstring actualText = ControlText(box, kMessageTextControl);
-    Say("message [%s]\n", actualCaption);
-    Say("  %s\n", actualText);
+    Say("message [", actualCaption, "]\n");
+    Say("  ", actualText);
     bool matched = Matches("message caption", actualCaption, caption);
     matched = Matches("message text", actualText, text) && matched;
     PressButton(box, std::wcscmp(button, L"ok") == 0 ? IDOK : IDCANCEL);
@@ -198,11 +199,11 @@ bool DialogStep(const PROCESS_INFORMATION& process, wchar_t** expected, const wc
     }
     g_dialog = dialog;
     const std::wstring caption = WindowText(dialog);
-    Say("dialog [%s]\n", caption);
+    Say("dialog [", caption, "]\n");
     bool matched = Matches("dialog caption", caption, expected[0]);
     for (int i = 0; i < kTextControlCount; ++i) {
         const std::wstring text = ControlText(dialog, kFirstTextControl + i);
-        Say("  %s\n", text);
+        Say("  ", text);
         char what[32];
         std::snprintf(what, sizeof what, "control %d", kFirstTextControl + i);
         matched = Matches(what, text, expected[1 + i]) && matched;
@@ -226,7 +227,7 @@ bool SecondInstanceStep(const wchar_t* program) {
         WindowSearch search{second.dwProcessId, false, nullptr};
         ::EnumWindows(VisitAnyWindow, reinterpret_cast<LPARAM>(&search));
         if (search.found != nullptr) {
-            Say("the second instance shows a window [%s]\n", WindowText(search.found));
+            Say("the second instance shows a window [", WindowText(search.found), "]\n");
             quiet = false;
             break;
         }
@@ -360,8 +361,8 @@ int wmain(int argc, wchar_t** argv) {
     if (!passed) {
         // Whatever still shows is part of the report.
         if (HWND left = FindProcessWindow(process.dwProcessId, false)) {
-            Say("left open: message [%s]\n", WindowText(left));
-            Say("  %s\n", ControlText(left, kMessageTextControl));
+            Say("left open: message [", WindowText(left), "]\n");
+            Say("  ", ControlText(left, kMessageTextControl));
         }
         ::TerminateProcess(process.hProcess, 1);
     }

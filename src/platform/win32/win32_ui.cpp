@@ -109,7 +109,8 @@ void ShowProgressInDialog(const char* name, uint64_t done, uint64_t total) {
 void EnableEnding(HWND dialog, bool enable) {
     ::EnableWindow(::GetDlgItem(dialog, IDOK), enable);
     ::EnableWindow(::GetDlgItem(dialog, IDCANCEL), enable);
-    ::EnableMenuItem(::GetSystemMenu(dialog, FALSE), SC_CLOSE, MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED));
+    ::EnableMenuItem(::GetSystemMenu(dialog, FALSE), SC_CLOSE,
+                     static_cast<UINT>(MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED)));
 }
 
 void OnInitDialog(HWND dialog, const UpdateDialogContext* context) {
