@@ -36,8 +36,3 @@ void CheckScript(ScriptCheckReport* report);
 // writes the report to standard error and standard output. Returns
 // kCheckPassed or kCheckFailed.
 int RunScriptCheck();
-
-// LoadUpdateScript for the updater: when the script is malformed, *reason
-// tells where and why as the check words it ("Update.ini(12): CopyFile needs
-// three fields").
-int LoadUpdateScriptExplained(const char* scriptPath, std::string* reason);

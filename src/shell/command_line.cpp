@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "check/check_command.h"
-#include "check/script_check.h"
 #include "common/exit_status.h"
 #include "common/run_log.h"
 #include "platform/platform.h"

@@ -1,0 +1,20 @@
+// What the load of a script told the check, statement by statement, and
+// how a warning names its line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct CheckNotes {
+    std::string warnings;             // one line each
+    std::string failure;              // why the statement that failed did, and the statement
+    uint32_t failureLine = 0;         // its line
+    std::vector<uint32_t> copyLines;  // line of each stored CopyFile, in table order
+};
+
+// "Update.ini(line): ".
+std::string LinePrefix(uint32_t line);
+
+// Adds warning, on line, to notes.
+void Warn(CheckNotes& notes, uint32_t line, const std::string& warning);

@@ -1,0 +1,75 @@
+#include "check/source_check.h"
+
+#include <cstring>
+
+#include "install/file_operations.h"
+#include "package/member_reader.h"
+#include "package/package_directory.h"
+#include "package/package_format.h"
+#include "platform/platform.h"
+#include "script/script_faults.h"
+#include "script/update_plan.h"
+
+namespace {
+
+// An error when source, which editions copy, cannot be copied. Returns 1 when
+// it can.
+int CheckSource(const char* source, const char* editions, const std::string& prefix, std::string* errors) {
+    PackageMember* member = nullptr;
+    const int state = OpenCopySource(source, &member);
+    if (member != nullptr) CloseMember(member);
+    const std::string what = prefix + "error: CopyFile source " + Quoted(source) + " (" + editions + ") ";
+    switch (state) {
+    case kSourceReady:
+        return 1;
+    case kSourceNotFound:
+        *errors += what + "is found neither loose nor in " + kPackageFileName + "\n";
+        return 0;
+    default:
+        *errors += what + "runs past the end of " + kPackageFileName + ": the package is cut short or damaged\n";
+        return 0;
+    }
+}
+
+}  // namespace
+
+int CheckPackage(std::string* errors) {
+    PlatformFile* file = OsOpenForReading(kPackageFileName);
+    if (file == nullptr) return 1;
+    OsCloseFile(file);
+    PackageDirectory directory;
+    char message[kPackageMessageSize];
+    if (ReadPackageDirectory(kPackageFileName, &directory, message, sizeof message)) {
+        ReleasePackageDirectory(&directory);
+        return 1;
+    }
+    // The message begins with the package's name.
+    std::string error = message;
+    const std::string prefix = std::string(kPackageFileName) + ": ";
+    if (error.compare(0, prefix.size(), prefix) == 0) error.erase(0, prefix.size());
+    *errors += prefix + "error: " + error + "\n";
+    return 0;
+}
+
+int CheckCopySources(const CheckNotes& notes, std::string* errors) {
+    int sound = 1;
+    for (uint32_t i = 0; i < g_copyTable.count; ++i) {
+        const CopyEntry& entry = g_copyTable.records[i];
+        const std::string prefix = i < notes.copyLines.size() ? LinePrefix(notes.copyLines[i]) : "";
+        const char* standard = entry.standardSource;
+        const char* addContents = entry.addContentsSource;
+        if (standard[0] == '\0' && addContents[0] == '\0') continue;
+        if (entry.destination[0] == '\0') {
+            *errors += prefix + "error: CopyFile needs three fields: the destination is empty\n";
+            sound = 0;
+        }
+        if (std::strcmp(standard, addContents) == 0) {
+            sound &= CheckSource(standard, "both editions", prefix, errors);
+            continue;
+        }
+        if (standard[0] != '\0') sound &= CheckSource(standard, "standard edition", prefix, errors);
+        if (addContents[0] != '\0') sound &= CheckSource(addContents, "add-contents edition", prefix, errors);
+    }
+    return sound;
+}
+

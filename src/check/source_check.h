@@ -1,0 +1,17 @@
+// What the update takes from the package: the package whole, every CopyFile
+// source there.
+#pragma once
+
+#include <string>
+
+#include "check/check_notes.h"
+
+// An error when UpdateData.dat is there but damaged: a directory entry that
+// lies outside the file, named. Returns 1 when there is no package or it is
+// whole.
+int CheckPackage(std::string* errors);
+
+// Errors for the copy entries that would make the copy step fail: a source
+// of either edition that is not there whole, a destination that is empty.
+// An empty source copies nothing for its edition. Returns 1 when none fails.
+int CheckCopySources(const CheckNotes& notes, std::string* errors);
