@@ -5,11 +5,10 @@
 #include "common/run_log.h"
 #include "common/sjis_text.h"
 #include "script/rule_tables.h"
+#include "platform/last_error.h"
 #include "platform/platform.h"
 
 namespace {
-
-constexpr size_t kReasonSize = 260;
 
 // Writes one patch into the file at path. Returns 1 when written, 0 when
 // the file is missing (the patches end there, silently) and -1 when the
@@ -17,14 +16,11 @@ constexpr size_t kReasonSize = 260;
 int WritePatch(const FilePatch& patch, const char* path) {
     PlatformFile* file = OsOpenExistingForWriting(path);
     if (file == nullptr) {
-        char reason[kReasonSize];
-        const int absent = OsLastErrorKind() == kErrorAbsent;
-        OsDescribeLastError(reason, sizeof reason);
-        if (absent) {
-            LogEvent("patches end at %s: %s", path, reason);
+        if (OsLastErrorKind() == kErrorAbsent) {
+            LogLastError("patches end at %s", path);
             return 0;
         }
-        LogDiagnostic("cannot open %s to patch it: %s", path, reason);
+        DiagnoseLastError("cannot open %s to patch it", path);
         return -1;
     }
     // Never more than the record's data, whatever its length field says.
@@ -32,11 +28,7 @@ int WritePatch(const FilePatch& patch, const char* path) {
     if (patch.length > 0 && static_cast<size_t>(patch.length) <= sizeof patch.data)
         written = OsWriteFileAt(file, static_cast<uint64_t>(patch.offset), patch.data,
                                 static_cast<uint32_t>(patch.length));
-    if (!written) {
-        char reason[kReasonSize];
-        OsDescribeLastError(reason, sizeof reason);
-        LogDiagnostic("cannot patch %s: %s", path, reason);
-    }
+    if (!written) DiagnoseLastError("cannot patch %s", path);
     OsCloseFile(file);
     if (!written) return -1;
     LogEvent("patched %s: %d bytes at %d", path, patch.length, patch.offset);
@@ -62,9 +54,7 @@ int WritePatches(const char* installFolder, PlatformFlushGroup* group) {
         const int written = WritePatch(patch, path);
         if (written <= 0) return written == 0;
         if (!OsAddToFlushGroup(group, path)) {
-            char reason[kReasonSize];
-            OsDescribeLastError(reason, sizeof reason);
-            LogDiagnostic("cannot flush %s: %s", path, reason);
+            DiagnoseLastError("cannot flush %s", path);
             return 0;
         }
     }
@@ -78,13 +68,9 @@ int ApplyFilePatches(const char* installFolder) {
     PlatformFlushGroup* group = OsBeginFlushGroup(installFolder);
     int applied = group != nullptr && WritePatches(installFolder, group);
     if (group == nullptr) {
-        char reason[kReasonSize];
-        OsDescribeLastError(reason, sizeof reason);
-        LogDiagnostic("cannot open %s to patch its files: %s", installFolder, reason);
+        DiagnoseLastError("cannot open %s to patch its files", installFolder);
     } else if (applied && !OsFlushGroup(group)) {
-        char reason[kReasonSize];
-        OsDescribeLastError(reason, sizeof reason);
-        LogDiagnostic("cannot flush the patched files in %s: %s", installFolder, reason);
+        DiagnoseLastError("cannot flush the patched files in %s", installFolder);
         applied = 0;
     }
     OsEndFlushGroup(group);

@@ -11,6 +11,7 @@
 #include "script/rule_tables.h"
 #include "convert/save_conversion.h"
 #include "package/member_reader.h"
+#include "platform/last_error.h"
 #include "platform/platform.h"
 
 namespace {
@@ -92,13 +93,6 @@ int ListNumberedSaves(const char* folder, std::vector<SaveName>* saves) {
     return listed;
 }
 
-// Writes the diagnostic of a failed operation on path.
-void DiagnoseSave(const char* doing, const char* path) {
-    char reason[kPathFieldSize];
-    OsDescribeLastError(reason, sizeof reason);
-    LogDiagnostic("%s %s: %s", doing, path, reason);
-}
-
 // Converts the save at path and, when it changed, writes the result to a new
 // file beside it, kept in group. Returns 1, also for a save that cannot be
 // read (it stays as it is); 0 when the new file cannot be written.
@@ -113,7 +107,7 @@ int StageSaveConversion(const char* path, PlatformFlushGroup* group) {
         return 1;
     }
     if (!StoreWholeFile(path, image.bytes.get(), image.length, group)) {
-        DiagnoseSave("cannot write the converted save beside", path);
+        DiagnoseLastError("cannot write the converted save beside %s", path);
         return 0;
     }
     return 1;
@@ -173,7 +167,7 @@ int SweepSaveFolder(const char* saveFolder) {
     RemoveSaveLeftovers(saveFolder, saves);
     PlatformFlushGroup* group = OsBeginFlushGroup(saveFolder);
     if (group == nullptr) {
-        DiagnoseSave("cannot open the save folder", saveFolder);
+        DiagnoseLastError("cannot open the save folder %s", saveFolder);
         return 0;
     }
     int staged = 1;
@@ -183,7 +177,7 @@ int SweepSaveFolder(const char* saveFolder) {
         if (JoinPath(path, sizeof path, saveFolder, saves[i].text)) staged = StageSaveConversion(path, group);
     }
     if (staged && !OsFlushGroup(group)) {
-        DiagnoseSave("cannot flush the converted saves in", saveFolder);
+        DiagnoseLastError("cannot flush the converted saves in %s", saveFolder);
         staged = 0;
     }
     OsEndFlushGroup(group);
@@ -201,7 +195,7 @@ int CommitSweptSaves(const char* saveFolder) {
         if (!JoinPath(path, sizeof path, saveFolder, saves[i].text)) continue;
         const int result = OsSwapInReplacement(path);
         if (result == kSwapFailed) {
-            DiagnoseSave("cannot put the converted save in place of", path);
+            DiagnoseLastError("cannot put the converted save in place of %s", path);
             return 0;
         }
         if (result == kSwapDone) {
@@ -210,7 +204,7 @@ int CommitSweptSaves(const char* saveFolder) {
         }
     }
     if (swapped && !OsFlushFolder(saveFolder)) {
-        DiagnoseSave("cannot flush the save folder", saveFolder);
+        DiagnoseLastError("cannot flush the save folder %s", saveFolder);
         return 0;
     }
     return 1;

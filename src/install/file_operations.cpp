@@ -9,13 +9,13 @@
 #include "install/update_journal.h"
 #include "package/member_reader.h"
 #include "package/package_format.h"
+#include "platform/last_error.h"
 #include "platform/platform.h"
 #include "script/update_plan.h"
 
 namespace {
 
 constexpr char kCopyErrorCaption[] = "エラー";
-constexpr size_t kReasonSize = 260;
 // A member is copied in slices of this size, with the progress told between
 // them, so that a window stays responsive during a large member.
 constexpr uint64_t kProgressSlice = uint64_t{4} << 20;
@@ -31,21 +31,6 @@ int FailCopy(PlatformWindow* owner, const CopyEntry& entry) {
     FormatText(text, sizeof text, "ファイルが書き込めません。[%s]", entry.destination);
     OsShowMessage(owner, kCopyErrorCaption, text);
     return 0;
-}
-
-// Writes the diagnostic line of a failed system call about path: what was
-// done, and the system's reason.
-void DiagnoseSystemFailure(const char* doing, const char* path) {
-    char reason[kReasonSize];
-    OsDescribeLastError(reason, sizeof reason);
-    LogDiagnostic("%s %s: %s", doing, path, reason);
-}
-
-// The same for a failure the player is never told of: to the log only.
-void LogSystemFailure(const char* doing, const char* path) {
-    char reason[kReasonSize];
-    OsDescribeLastError(reason, sizeof reason);
-    LogEvent("%s %s: %s", doing, path, reason);
 }
 
 // Opens source and checks that it can be copied to destination: every byte
@@ -115,7 +100,7 @@ int CopyInSlices(PackageMember* member, PlatformFile* file, const char* name, ui
 int CheckFreeSpace(const char* installFolder, uint64_t total) {
     uint64_t free = 0;
     if (!OsFreeSpace(installFolder, &free)) {
-        LogSystemFailure("the free space cannot be told for", installFolder);
+        LogLastError("the free space cannot be told for %s", installFolder);
         return 1;
     }
     if (free >= total) return 1;
@@ -137,12 +122,12 @@ int StageCopyEntry(const CopyEntry& entry, const char* source, const char* insta
     PlatformReplacement* replacement = OsBeginReplacement(destination);
     int staged = 0;
     if (replacement == nullptr) {
-        DiagnoseSystemFailure("cannot create a new file beside", destination);
+        DiagnoseLastError("cannot create a new file beside %s", destination);
     } else if (!CopyInSlices(member, OsReplacementFile(replacement), entry.destination, done, total)) {
-        DiagnoseSystemFailure("cannot write the new content of", destination);
+        DiagnoseLastError("cannot write the new content of %s", destination);
         OsAbandonReplacement(replacement);
     } else if (!OsKeepReplacement(replacement, group)) {
-        DiagnoseSystemFailure("cannot write the new content of", destination);
+        DiagnoseLastError("cannot write the new content of %s", destination);
     } else {
         staged = 1;
         LogEvent("written %s (%u bytes from %s%s%s)", destination, member->size, source,
@@ -182,7 +167,7 @@ int FlushDestinationFolders(const char* installFolder, uint32_t addContents, uin
             flushedBefore = std::strcmp(folder, earlierFolder) == 0;
         }
         if (!flushedBefore && !OsFlushFolder(folder)) {
-            DiagnoseSystemFailure("cannot flush the folder", folder);
+            DiagnoseLastError("cannot flush the folder %s", folder);
             return 0;
         }
     }
@@ -199,14 +184,14 @@ uint32_t CommitStagedEntries(PlatformFlushGroup* group, const char* installFolde
                              uint32_t first, uint32_t end) {
     if (first == end) return end;
     if (!OsFlushGroup(group)) {
-        DiagnoseSystemFailure("cannot flush the new files in", installFolder);
+        DiagnoseLastError("cannot flush the new files in %s", installFolder);
         return first;
     }
     for (uint32_t i = first; i < end; ++i) {
         char destination[kPathFieldSize];
         if (!CopiedDestination(i, installFolder, addContents, destination)) continue;
         if (OsSwapInReplacement(destination) == kSwapFailed) {
-            DiagnoseSystemFailure("cannot put the new content in place of", destination);
+            DiagnoseLastError("cannot put the new content in place of %s", destination);
             return i;
         }
     }
@@ -255,7 +240,7 @@ int ApplyCopyList(PlatformWindow* owner, const char* installFolder, uint32_t add
     RemoveCopyLeftovers(installFolder);
     PlatformFlushGroup* group = OsBeginFlushGroup(installFolder);
     if (group == nullptr) {
-        DiagnoseSystemFailure("cannot open the install folder", installFolder);
+        DiagnoseLastError("cannot open the install folder %s", installFolder);
         return FailCopy(owner, g_copyTable.records[first]);
     }
     // Every new file is written first; if one cannot be, the entries before
@@ -282,10 +267,10 @@ int ApplyDeleteList(const char* installFolder) {
         if (OsDeleteFile(path)) {
             LogEvent("deleted %s", path);
         } else if (OsLastErrorKind() == kErrorIo) {
-            DiagnoseSystemFailure("cannot delete", path);
+            DiagnoseLastError("cannot delete %s", path);
             return 0;
         } else {
-            LogSystemFailure("not deleted:", path);
+            LogLastError("not deleted: %s", path);
         }
     }
     return 1;
@@ -301,10 +286,10 @@ int ApplyRenameList(const char* installFolder, UpdateJournal* journal) {
             if (OsRenameNoReplace(from, to)) {
                 LogEvent("renamed %s to %s", from, to);
             } else if (OsLastErrorKind() == kErrorIo) {
-                DiagnoseSystemFailure("cannot rename", from);
+                DiagnoseLastError("cannot rename %s", from);
                 return 0;
             } else {
-                LogSystemFailure("not renamed to its new name:", from);
+                LogLastError("not renamed to its new name: %s", from);
             }
         }
         // A rename is not safe to repeat: once done, the next run must

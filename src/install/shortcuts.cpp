@@ -5,6 +5,7 @@
 
 #include "common/run_log.h"
 #include "common/sjis_text.h"
+#include "platform/last_error.h"
 #include "platform/platform.h"
 #include "script/update_plan.h"
 
@@ -61,17 +62,10 @@ int BuildShortcutPaths(const ShortcutEntry& entry, const char* installFolder, co
     return entry.iconFile[0] == '\0' || JoinPath(paths->icon, sizeof paths->icon, installFolder, entry.iconFile);
 }
 
-// Writes the diagnostic of a failed operation on path.
-void DiagnoseShortcut(const char* doing, const char* path) {
-    char reason[kPathFieldSize];
-    OsDescribeLastError(reason, sizeof reason);
-    LogDiagnostic("%s %s: %s", doing, path, reason);
-}
-
 // Makes a menu folder unless it exists. Returns 1, or 0 after a diagnostic.
 int MakeMenuFolder(const char* folder) {
     if (OsCreateFolder(folder) || OsLastErrorKind() == kErrorExists) return 1;
-    DiagnoseShortcut("cannot make the menu folder", folder);
+    DiagnoseLastError("cannot make the menu folder %s", folder);
     return 0;
 }
 
@@ -95,7 +89,7 @@ int MakeShortcut(const ShortcutEntry& entry, const char* installFolder, const ch
     link.iconIndex = 0;
     link.showCommand = kShowNormal;
     if (!OsWriteShellLink(paths.link, link)) {
-        DiagnoseShortcut("cannot write the shortcut", paths.link);
+        DiagnoseLastError("cannot write the shortcut %s", paths.link);
         return 0;
     }
     LogEvent("shortcut %s -> %s", paths.link, paths.target);

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "common/run_log.h"
+#include "platform/last_error.h"
 #include "platform/platform.h"
 
 namespace {
@@ -16,7 +17,6 @@ namespace {
 // below this. A larger file is none of the program's.
 constexpr uint32_t kJournalSizeLimit = 64 * 1024;
 constexpr size_t kRecordSize = 96;
-constexpr size_t kReasonSize = 260;
 
 // The names of the steps in their records, in UpdateStep order.
 constexpr const char* kStepNames[kStepCount] = {
@@ -110,9 +110,7 @@ int AppendRecord(UpdateJournal* journal, const char* record, int flush) {
     if (OsWriteFile(journal->file, record, static_cast<uint32_t>(std::strlen(record))) &&
         (!flush || OsFlushFile(journal->file)))
         return 1;
-    char reason[kReasonSize];
-    OsDescribeLastError(reason, sizeof reason);
-    LogDiagnostic("the update journal in %s cannot be written: %s", journal->folder, reason);
+    DiagnoseLastError("the update journal in %s cannot be written", journal->folder);
     return 0;
 }
 
@@ -124,9 +122,7 @@ int OpenUpdateJournal(const char* installFolder, UpdateJournal* journal) {
     const int result = OsOpenFolderJournal(installFolder, &journal->file);
     if (result != kJournalOpened) return result;
     if (!ReadJournalFile(journal)) {
-        char reason[kReasonSize];
-        OsDescribeLastError(reason, sizeof reason);
-        LogDiagnostic("the update journal in %s cannot be read: %s", installFolder, reason);
+        DiagnoseLastError("the update journal in %s cannot be read", installFolder);
         OsCloseFile(journal->file);
         journal->file = nullptr;
         return kJournalUnusable;
@@ -196,11 +192,8 @@ void CloseUpdateJournal(UpdateJournal* journal, int remove) {
     bool anyDone = false;
     for (int step = 0; step < kStepCount; ++step) anyDone = anyDone || done[step] != 0;
     if (remove || !anyDone) {
-        if (!OsRemoveFolderJournal(journal->folder, journal->file)) {
-            char reason[kReasonSize];
-            OsDescribeLastError(reason, sizeof reason);
-            LogEvent("the update journal in %s cannot be removed: %s", journal->folder, reason);
-        }
+        if (!OsRemoveFolderJournal(journal->folder, journal->file))
+            LogLastError("the update journal in %s cannot be removed", journal->folder);
     } else {
         OsCloseFile(journal->file);
     }

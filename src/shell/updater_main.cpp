@@ -8,6 +8,7 @@
 #include "common/sjis_text.h"
 #include "install/update_journal.h"
 #include "package/package_format.h"
+#include "platform/last_error.h"
 #include "platform/platform.h"
 #include "script/rule_tables.h"
 #include "script/script_faults.h"
@@ -40,9 +41,7 @@ enum InstallLookup {
 InstallLookup ReadInstallState(InstallState& state, const char* subkey) {
     PlatformRegistryKey* key = OsOpenRegistryKey(subkey);
     if (key == nullptr) {
-        char reason[kMessageSize];
-        OsDescribeLastError(reason, sizeof reason);
-        LogDiagnostic("registry key HKEY_CURRENT_USER\\%s cannot be opened: %s", subkey, reason);
+        DiagnoseLastError("registry key HKEY_CURRENT_USER\\%s cannot be opened", subkey);
         return kGameNotInstalled;
     }
     std::memset(state.installFolder, 0, sizeof state.installFolder);
@@ -79,9 +78,7 @@ int RecordInstalledVersion(const char* subkey, VersionNumber version) {
     PlatformRegistryKey* key = OsOpenRegistryKey(subkey);
     const int recorded = key != nullptr && OsSetRegistryBinaryNumber(key, kVersionValue, version);
     if (!recorded) {
-        char reason[kMessageSize];
-        OsDescribeLastError(reason, sizeof reason);
-        LogDiagnostic("Version %u cannot be recorded in HKEY_CURRENT_USER\\%s: %s", version, subkey, reason);
+        DiagnoseLastError("Version %u cannot be recorded in HKEY_CURRENT_USER\\%s", version, subkey);
     }
     OsCloseRegistryKey(key);
     if (!recorded) OsShowMessage(nullptr, g_installState.caption, kRegistryErrorMessage);
@@ -132,9 +129,7 @@ int LoadScriptOfProgramFolder(InstallState& state) {
     // the script is named relative to it. A script path that would not fit
     // is no script the program can find.
     if (!OsEnterProgramFolder(state.programFolder, sizeof state.programFolder)) {
-        char reason[kMessageSize];
-        OsDescribeLastError(reason, sizeof reason);
-        LogDiagnostic("the program's folder cannot be told or entered: %s", reason);
+        DiagnoseLastError("the program's folder cannot be told or entered");
         return kScriptNotFound;
     }
     if (!FormatText(scriptPath, sizeof scriptPath, "%s%s", state.programFolder, kScriptFileName)) {
@@ -161,18 +156,16 @@ int LoadScriptOfProgramFolder(InstallState& state) {
 int LockInstallFolder(InstallState& state) {
     const int opened = OpenUpdateJournal(state.installFolder, &state.journal);
     if (opened == kJournalOpened) return kExitApplied;
-    char reason[kMessageSize];
-    OsDescribeLastError(reason, sizeof reason);
     switch (opened) {
     case kJournalHeld:
         LogDiagnostic("another updater is working on %s", state.installFolder);
         return kExitAlreadyRunning;
     case kJournalNotCreated:
-        LogDiagnostic("the update journal cannot be created in %s: %s", state.installFolder, reason);
+        DiagnoseLastError("the update journal cannot be created in %s", state.installFolder);
         OsShowMessage(nullptr, state.caption, kWriteFailedMessage);
         return kExitWriteFailed;
     default:
-        LogDiagnostic("the install folder %s cannot be locked: %s", state.installFolder, reason);
+        DiagnoseLastError("the install folder %s cannot be locked", state.installFolder);
         return kExitAlreadyRunning;
     }
 }
@@ -244,12 +237,9 @@ int GateAndApply(PlatformModule* module, InstallState& state) {
         break;
     case kDialogApplyFailed:
         return kExitWriteFailed;
-    case kDialogNotShown: {
-        char reason[kMessageSize];
-        OsDescribeLastError(reason, sizeof reason);
-        LogDiagnostic("the confirmation dialog cannot be shown: %s", reason);
+    case kDialogNotShown:
+        DiagnoseLastError("the confirmation dialog cannot be shown");
         return kExitDialogNotShown;
-    }
     default:
         LogEvent("dialog: ended without applying");
         return kExitCancelled;
@@ -289,9 +279,7 @@ int RunUpdater(PlatformModule* module) {
         status = RunGuarded(module);
         OsReleaseInstanceMutex(mutex);
     } else {
-        char reason[kMessageSize];
-        OsDescribeLastError(reason, sizeof reason);
-        LogDiagnostic("another updater is running, or the instance lock cannot be taken: %s", reason);
+        DiagnoseLastError("another updater is running, or the instance lock cannot be taken");
     }
     LogEvent("outcome: %s, exit status %d", ExitStatusName(status), status);
     return status;
