@@ -56,24 +56,6 @@ int ReadWholeFile(const std::string& path, std::string* content) {
     }
 }
 
-// Replaces the file at path with content through the platform's one
-// replacement operation: the old file stays whole until the new one is
-// complete and synced.
-int ReplaceFileAtomically(const std::string& path, const std::string& content) {
-    PlatformReplacement* replacement = BeginNativeReplacement(path);
-    if (replacement == nullptr) return 0;
-    PlatformFile* file = OsReplacementFile(replacement);
-    for (size_t written = 0; written < content.size();) {
-        const uint32_t piece = static_cast<uint32_t>(std::min<size_t>(content.size() - written, 1u << 20));
-        if (!OsWriteFile(file, content.data() + written, piece)) {
-            OsAbandonReplacement(replacement);
-            return 0;
-        }
-        written += piece;
-    }
-    return OsCommitReplacement(replacement);
-}
-
 // Lines and values -------------------------------------------------------------
 
 std::string_view WithoutLineEnd(std::string_view line) {
@@ -493,7 +475,7 @@ int OsSetRegistryBinaryNumber(PlatformRegistryKey* key, const char* name, uint32
     if (!AllowDiskChange(kDiskRegistry)) return 0;
     std::string content;
     if (!RewriteRegistryText(key, name, number, &content)) return 0;
-    if (!ReplaceFileAtomically(key->filePath, content)) return 0;
+    if (!ReplaceNativeFile(key->filePath, content)) return 0;
     key->lines = SplitLines(content);
     return 1;
 }

@@ -8,6 +8,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <new>
 #include <string>
@@ -120,6 +121,20 @@ PlatformReplacement* BeginNativeReplacement(const std::string& target) {
     if (stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) fchmod(descriptor, old.st_mode & 07777);
     replacement->file.descriptor = descriptor;
     return replacement;
+}
+
+int ReplaceNativeFile(const std::string& native, const std::string& content) {
+    PlatformReplacement* replacement = BeginNativeReplacement(native);
+    if (replacement == nullptr) return 0;
+    for (size_t written = 0; written < content.size();) {
+        const uint32_t piece = static_cast<uint32_t>(std::min<size_t>(content.size() - written, size_t{1} << 20));
+        if (!OsWriteFile(&replacement->file, content.data() + written, piece)) {
+            OsAbandonReplacement(replacement);
+            return 0;
+        }
+        written += piece;
+    }
+    return OsCommitReplacement(replacement);
 }
 
 PlatformFile* OsReplacementFile(PlatformReplacement* replacement) {

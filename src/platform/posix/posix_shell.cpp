@@ -16,6 +16,7 @@
 #include "common/sjis_text.h"
 #include "platform/disk_change_hook.h"
 #include "platform/platform.h"
+#include "platform/posix/posix_files.h"
 #include "platform/posix/posix_text.h"
 
 namespace {
@@ -132,11 +133,6 @@ int OsWriteShellLink(const char* linkPath, const ShellLinkProperties& link) {
     std::string text;
     if (!DesktopEntryText(BaseNameOf(linkPath), link, &text)) return 0;
     // Like every file the update writes, a link replaces the old one whole.
-    PlatformReplacement* replacement = OsBeginReplacement(linkPath);
-    if (replacement == nullptr) return 0;
-    if (!OsWriteFile(OsReplacementFile(replacement), text.data(), static_cast<uint32_t>(text.size()))) {
-        OsAbandonReplacement(replacement);
-        return 0;
-    }
-    return OsCommitReplacement(replacement);
+    std::string native;
+    return ToNativePath(linkPath, &native) && ReplaceNativeFile(native, text);
 }
