@@ -139,17 +139,8 @@ uint32_t MemberSize(const PackageMember* member) {
 
 int ReadMember(PackageMember* member, void* buffer) {
     if (member == nullptr) return 0;
-    member->bytesRequested = member->size;
-    member->bytesRead = 0;
     uint32_t delivered = 0;
-    if (!OsReadFile(member->file, buffer, member->size, &delivered)) return 0;
-    member->bytesRead = delivered;
-    return WaitMember(member);
-}
-
-int WaitMember(const PackageMember* member) {
-    if (member == nullptr) return 0;
-    return member->bytesRead >= member->bytesRequested ? 1 : 0;
+    return OsReadFile(member->file, buffer, member->size, &delivered) && delivered == member->size;
 }
 
 void CloseMember(PackageMember* member) {

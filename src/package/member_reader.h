@@ -19,8 +19,6 @@ struct PackageMember {
     PlatformFile* file;       // open for reading; a packed member's file is the package
     uint32_t dataOffset;      // absolute position of the first byte: 0 when loose
     uint32_t size;            // length in bytes
-    uint32_t bytesRequested;  // what the last ReadMember asked for; 0 after opening
-    uint32_t bytesRead;       // what that read delivered; 0 after opening
 };
 
 // Opens name loose (relative to the current directory), else its base name
@@ -46,10 +44,6 @@ int MemberLiesInsideFile(const PackageMember* member);
 // bytes). Returns 1 when every byte was delivered; 0 when the read failed,
 // delivered fewer bytes than the size, or member is nullptr.
 int ReadMember(PackageMember* member, void* buffer);
-
-// Returns 1 when the last read delivered every byte it asked for; 0 when it
-// fell short or member is nullptr. Reads are synchronous: it never waits.
-int WaitMember(const PackageMember* member);
 
 // Closes the member's file and releases the record.
 void CloseMember(PackageMember* member);

@@ -28,11 +28,6 @@ struct PlatformFile;
 // opened, or is no plain file (a folder, a device, a pipe).
 PlatformFile* OsOpenForReading(const char* path);
 
-// Creates the file, or empties it when it exists, and opens it for writing.
-// No folder is created. While it is open, others may write but not read it.
-// nullptr when it cannot be created or opened.
-PlatformFile* OsCreateForWriting(const char* path);
-
 // Opens an existing file for writing, never creating it and never emptying
 // it. While it is open, others may write but not read it. nullptr when it
 // cannot be opened (missing, refused) or is no plain file.

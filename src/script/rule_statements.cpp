@@ -245,10 +245,6 @@ const RuleStatement* RuleStatementOfKind(uint32_t kind) {
     return nullptr;
 }
 
-int ParseRuleLine(const char* position) {
-    return ReadRuleStatement(position, nullptr);
-}
-
 int ReadRuleStatement(const char* position, StatementReading* reading) {
     const char* start = SkipBlanks(position);
     if (start == nullptr) return 0;

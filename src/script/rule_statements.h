@@ -48,10 +48,8 @@ const RuleStatement* RuleStatementOfKind(uint32_t kind);
 // receives or is searched for must fit a save's graph name field: the new
 // name of FILENAME and the anchor of INSERTGRAPH hold at most 31 bytes, the
 // name that ADDGRAPH or INSERTGRAPH adds after its added mark at most 30.
-int ParseRuleLine(const char* position);
-
-// ParseRuleLine, noting in reading (which may be nullptr) each field read
-// and why the statement failed.
+// reading, when not nullptr, notes each field read and why the statement
+// failed.
 int ReadRuleStatement(const char* position, StatementReading* reading);
 
 // Reads the pair first, second as two hexadecimal digits (0-9, A-F, a-f),

@@ -28,7 +28,7 @@ protected:
 
     // Stores the statement after ConvertFile, held as a script holds it.
     static void Statement(const std::string& statement) {
-        ASSERT_EQ(ParseRuleLine((statement + std::string(16, '\0')).c_str()), 1) << statement;
+        ASSERT_EQ(ReadRuleStatement((statement + std::string(16, '\0')).c_str(), nullptr), 1) << statement;
     }
 
     // The content of a file below the install folder, or "<missing>".

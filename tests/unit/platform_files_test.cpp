@@ -45,7 +45,7 @@ TEST_F(PlatformFilesTest, WhatCannotBeOpened) {
     ASSERT_TRUE(MakeTestFolder("folder"));
     EXPECT_EQ(OsOpenForReading("missing.txt"), nullptr);
     EXPECT_EQ(OsOpenForReading("folder"), nullptr) << "a folder is no file to read";
-    EXPECT_EQ(OsCreateForWriting("no-such-folder\\f.txt"), nullptr) << "folders are never created";
+    EXPECT_EQ(OsOpenExistingForWriting("no-such-folder\\f.txt"), nullptr) << "nothing is created";
     EXPECT_EQ(OsOpenForReading("\x81"), nullptr) << "a broken Shift_JIS name";
 #ifndef _WIN32
     // A pipe named like a save or a patched file must not hang the update.

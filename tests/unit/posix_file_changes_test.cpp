@@ -39,7 +39,8 @@ TEST_F(PosixFileChangesTest, ChunkedCopyCopiesExactlyTheRange) {
 TEST_F(PosixFileChangesTest, RangeCopyLeavesTheDestinationAfterItsBytes) {
     ASSERT_TRUE(WriteTestFile("source.bin", "0123456789"));
     PlatformFile* source = OsOpenForReading("source.bin");
-    PlatformFile* destination = OsCreateForWriting("out.bin");
+    ASSERT_TRUE(WriteTestFile("out.bin", ""));
+    PlatformFile* destination = OsOpenExistingForWriting("out.bin");
     ASSERT_TRUE(source != nullptr && destination != nullptr);
     EXPECT_EQ(OsCopyFileRange(source, 2, 5, destination), 1);
     EXPECT_EQ(OsWriteFile(destination, "|", 1), 1);

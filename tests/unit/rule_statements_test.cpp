@@ -22,7 +22,7 @@ protected:
     // zero bytes.
     static int Parse(const std::string& statement) {
         const std::string text = statement + std::string(16, '\0');
-        return ParseRuleLine(text.c_str());
+        return ReadRuleStatement(text.c_str(), nullptr);
     }
 
     static const FilePatch& Patch(uint32_t index) { return g_filePatchTable.records[index]; }

@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include <filesystem>
+#include <fstream>
 #include <random>
 
 #include "package/package_format.h"
@@ -33,11 +34,10 @@ void TempFolderTest::TearDown() {
 }
 
 bool WriteTestFile(const char* path, const std::string& bytes) {
-    PlatformFile* file = OsCreateForWriting(path);
-    if (file == nullptr) return false;
-    const bool written = OsWriteFile(file, bytes.data(), static_cast<uint32_t>(bytes.size())) == 1;
-    OsCloseFile(file);
-    return written;
+    std::ofstream file(NativeTestPath(path), std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    file.close();
+    return !file.fail();
 }
 
 bool ReadTestFile(const char* path, std::string* bytes) {

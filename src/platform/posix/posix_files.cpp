@@ -51,12 +51,6 @@ PlatformFile* OsOpenForReading(const char* path) {
     return WrapDescriptor(descriptor);
 }
 
-PlatformFile* OsCreateForWriting(const char* path) {
-    std::string native;
-    if (!ToNativePath(path, &native) || !AllowDiskChange(kDiskCreate)) return nullptr;
-    return WrapDescriptor(open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-}
-
 PlatformFile* OsOpenExistingForWriting(const char* path) {
     std::string native;
     if (!ToNativePath(path, &native)) return nullptr;

@@ -37,11 +37,6 @@ PlatformFile* OsOpenForReading(const char* path) {
                               FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL);
 }
 
-PlatformFile* OsCreateForWriting(const char* path) {
-    if (!AllowDiskChange(kDiskCreate)) return nullptr;
-    return OpenWithCreateFile(path, GENERIC_WRITE, FILE_SHARE_WRITE, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL);
-}
-
 PlatformFile* OsOpenExistingForWriting(const char* path) {
     return OpenWithCreateFile(path, GENERIC_WRITE, FILE_SHARE_WRITE, OPEN_EXISTING,
                               FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL);
