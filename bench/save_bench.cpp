@@ -16,17 +16,18 @@
 
 #include "common/little_endian.h"
 #include "convert/save_conversion.h"
+#include "convert/save_format.h"
 #include "convert/save_folder.h"
 #include "platform/platform.h"
 
 namespace {
 
 constexpr uint32_t kEntryCount = 40;
-constexpr uint32_t kEntrySize = 2400;
-constexpr uint32_t kGraphNameOffset = 116;
+constexpr uint32_t kEntrySize = kGraphEntrySize;
+constexpr uint32_t kGraphNameOffset = kEntryNameOffset;
 constexpr uint32_t kMiddleLength = 80000;
 constexpr uint32_t kStateLength = 24000;
-constexpr uint32_t kMessageWordOffset = 16804;
+constexpr uint32_t kMessageWordOffset = kMessageOffset;
 
 // A save at message word message with graph entries bg00 to bg39.
 std::vector<unsigned char> MakeSave(uint32_t message) {

@@ -8,6 +8,7 @@
 
 #include "script/rule_tables.h"
 #include "convert/save_conversion.h"
+#include "convert/save_format.h"
 #include "platform/platform.h"
 #include "test_support.h"
 
@@ -15,8 +16,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr size_t kStateSectionLength = 17956;
-constexpr size_t kMessageWordOffset = 8 + 4 + 16804;  // header, empty graph section, state offset
+constexpr size_t kStateSectionLength = kMinStateLength;
+// The header, an empty graph section, then the message word in the state.
+constexpr size_t kMessageWordOffset = kSaveHeaderSize + kEntryCountSize + kMessageOffset;
 
 // The smallest well-formed save: no graph entries, no middle section, and a
 // state section whose message word is message.
