@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "common/fixed_table.h"
+#include "script/script_lexer.h"
 
 constexpr uint32_t kRuleTableCapacity = 256;
 constexpr size_t kRuleNameSize = 64;       // a rule or patch name holds at most 63 bytes
@@ -29,18 +30,25 @@ struct FilePatch {
 };
 static_assert(sizeof(FilePatch) == 328);
 
+// A save rule's kind is its keyword's place among the save rule keywords,
+// counted from 1: FILENAME is 1, ADDSE 10.
+constexpr uint32_t RuleKindOf(int keyword) {
+    return static_cast<uint32_t>(keyword - kKeywordAscii);
+}
+
 enum ConvertRuleKind : uint32_t {
-    kRuleFilename = 1,
-    kRuleMessage = 2,
-    kRuleBgmNo = 3,
-    kRuleLoopSeNo = 4,
-    kRuleGraphStatus = 5,
-    kRuleChangeParam = 6,
-    kRuleAddGraph = 7,
-    kRuleInsertGraph = 8,
-    kRuleChangeSe = 9,
-    kRuleAddSe = 10,
+    kRuleFilename = RuleKindOf(kKeywordFilename),
+    kRuleMessage = RuleKindOf(kKeywordMessage),
+    kRuleBgmNo = RuleKindOf(kKeywordBgmNo),
+    kRuleLoopSeNo = RuleKindOf(kKeywordLoopSeNo),
+    kRuleGraphStatus = RuleKindOf(kKeywordGraphStatus),
+    kRuleChangeParam = RuleKindOf(kKeywordChangeParam),
+    kRuleAddGraph = RuleKindOf(kKeywordAddGraph),
+    kRuleInsertGraph = RuleKindOf(kKeywordInsertGraph),
+    kRuleChangeSe = RuleKindOf(kKeywordChangeSe),
+    kRuleAddSe = RuleKindOf(kKeywordAddSe),
 };
+static_assert(kRuleFilename == 1 && kRuleAddSe == 10, "the kinds a save rule record stores");
 
 // Payload layouts, one per kind. Words are 32-bit; message-range bounds and
 // words compared with a save are compared unsigned.

@@ -41,37 +41,52 @@ bool StartsHexPrefix(const char* position) {
 
 // Keyword and constant tables --------------------------------------------------
 
-// Entry 0 is "REM": held in the table, never returned by the lookup.
-constexpr const char* kKeywords[] = {
-    "REM",
-    "Label",            // Label anything
-    "AppTitle",         // AppTitle = My Game
-    "BrandMenuFolder",  // BrandMenuFolder = Brand
-    "GameMenuFolder",   // GameMenuFolder = My Game
-    "NewVersion",       // NewVersion = 1020, 1021
-    "Registory",        // Registory = Software\Brand\Game
-    "SupportVersion",   // SupportVersion = 1000, 1000
-    "SaveVersion",      // SaveVersion = 1010, 1010
-    "CopyFile",         // CopyFile = std\a.dat, add\a.dat, data\a.dat
-    "Shortcut",         // Shortcut = Game.lnk, Play, game.exe, -w, game.ico, bin
-    "DeleteFile",       // DeleteFile = old.dat
-    "RenameFile",       // RenameFile = a.tmp, a.dat
-    "ConvertFile",      // ConvertFile BINARY = game.exe, 0x100, 0A1B
-    "ConvertSave",      // ConvertSave BGMNO = 100, 200, 5
-    "BINARY",
-    "ASCII",
-    "FILENAME",
-    "MESSAGE",
-    "BGMNO",
-    "LOOPSENO",
-    "GRAPHSTATUS",
-    "CHANGEPARAM",
-    "ADDGRAPH",
-    "INSERTGRAPH",
-    "CHANGESE",
-    "ADDSE",
+// Each keyword's text beside its id. Entry 0 is "REM": held in the table,
+// never returned by the lookup.
+struct KeywordRow {
+    int id;
+    const char* text;
 };
-static_assert(sizeof kKeywords / sizeof kKeywords[0] == kLastRuleKeyword + 1);
+
+constexpr KeywordRow kKeywords[] = {
+    {kNoKeyword, "REM"},
+    {kKeywordLabel, "Label"},                      // Label anything
+    {kKeywordAppTitle, "AppTitle"},                // AppTitle = My Game
+    {kKeywordBrandMenuFolder, "BrandMenuFolder"},  // BrandMenuFolder = Brand
+    {kKeywordGameMenuFolder, "GameMenuFolder"},    // GameMenuFolder = My Game
+    {kKeywordNewVersion, "NewVersion"},            // NewVersion = 1020, 1021
+    {kKeywordRegistory, "Registory"},              // Registory = Software\Brand\Game
+    {kKeywordSupportVersion, "SupportVersion"},    // SupportVersion = 1000, 1000
+    {kKeywordSaveVersion, "SaveVersion"},          // SaveVersion = 1010, 1010
+    {kKeywordCopyFile, "CopyFile"},                // CopyFile = std\a.dat, add\a.dat, data\a.dat
+    {kKeywordShortcut, "Shortcut"},                // Shortcut = Game.lnk, Play, game.exe, -w, game.ico, bin
+    {kKeywordDeleteFile, "DeleteFile"},            // DeleteFile = old.dat
+    {kKeywordRenameFile, "RenameFile"},            // RenameFile = a.tmp, a.dat
+    {kKeywordConvertFile, "ConvertFile"},          // ConvertFile BINARY = game.exe, 0x100, 0A1B
+    {kKeywordConvertSave, "ConvertSave"},          // ConvertSave BGMNO = 100, 200, 5
+    {kKeywordBinary, "BINARY"},
+    {kKeywordAscii, "ASCII"},
+    {kKeywordFilename, "FILENAME"},
+    {kKeywordMessage, "MESSAGE"},
+    {kKeywordBgmNo, "BGMNO"},
+    {kKeywordLoopSeNo, "LOOPSENO"},
+    {kKeywordGraphStatus, "GRAPHSTATUS"},
+    {kKeywordChangeParam, "CHANGEPARAM"},
+    {kKeywordAddGraph, "ADDGRAPH"},
+    {kKeywordInsertGraph, "INSERTGRAPH"},
+    {kKeywordChangeSe, "CHANGESE"},
+    {kKeywordAddSe, "ADDSE"},
+};
+
+// Row i holds keyword i, so that the table is read by id.
+constexpr bool KeywordRowsInIdOrder() {
+    int expected = 0;
+    for (const KeywordRow& row : kKeywords) {
+        if (row.id != expected++) return false;
+    }
+    return expected == kLastRuleKeyword + 1;
+}
+static_assert(KeywordRowsInIdOrder(), "one row per keyword id, in id order");
 
 struct NamedConstant {
     const char* name;  // lower case
@@ -188,7 +203,7 @@ const char* FindSeparator(const char* position, char separator) {
 int KeywordId(const char* token) {
     if (token == nullptr || token[0] == '\0') return kNoKeyword;
     for (int id = kFirstDirectiveKeyword; id <= kLastRuleKeyword; ++id) {
-        const char* keyword = kKeywords[id];
+        const char* keyword = kKeywords[id].text;
         if (std::strncmp(token, keyword, std::strlen(keyword)) == 0) return id;
     }
     return kNoKeyword;
@@ -196,7 +211,7 @@ int KeywordId(const char* token) {
 
 const char* KeywordText(int id) {
     if (id < kFirstDirectiveKeyword || id > kLastRuleKeyword) return nullptr;
-    return kKeywords[id];
+    return kKeywords[id].text;
 }
 
 // Fields ---------------------------------------------------------------------------
