@@ -12,10 +12,11 @@
 #include <cstring>
 #include <exception>
 
-#include "script/rule_statements.h"
-#include "script/rule_tables.h"
+#include "common/ascii.h"
 #include "platform/platform.h"
 #include "script/directive_table.h"
+#include "script/rule_statements.h"
+#include "script/rule_tables.h"
 #include "script/script_lexer.h"
 #include "script/update_plan.h"
 
@@ -100,11 +101,7 @@ Json FilePatchesJson() {
         object["length"] = patch.length;
         const int32_t length = std::clamp<int32_t>(patch.length, 0, static_cast<int32_t>(kPatchDataSize));
         std::string hex;
-        for (int32_t b = 0; b < length; ++b) {
-            char digits[3];
-            std::snprintf(digits, sizeof digits, "%02x", patch.data[b]);
-            hex += digits;
-        }
+        for (int32_t b = 0; b < length; ++b) AppendHexByte(&hex, patch.data[b]);
         object[statement.tailFields[0].name] = hex;
         patches.push_back(object);
     }

@@ -6,6 +6,8 @@
 // apart).
 #pragma once
 
+#include <string>
+
 // c with an upper-case ASCII letter turned into lower case; any other byte
 // as it is.
 inline char LowerAscii(char c) {
@@ -18,4 +20,11 @@ inline int HexDigitValue(char c) {
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
+}
+
+// Appends byte to text as two lower-case hexadecimal digits.
+inline void AppendHexByte(std::string* text, unsigned char byte) {
+    constexpr char kDigits[] = "0123456789abcdef";
+    text->push_back(kDigits[byte >> 4]);
+    text->push_back(kDigits[byte & 0xF]);
 }

@@ -210,14 +210,12 @@ PlatformRegistryKey* OpenRegistryKeyInText(const std::string& filePath, const st
 }
 
 int RewriteRegistryText(const PlatformRegistryKey* key, const char* name, uint32_t number, std::string* content) {
-    static const char kHexDigits[] = "0123456789abcdef";
     std::string line = RegistryQuoted(name) + "=hex:";
     std::string expected;
     for (int i = 0; i < 4; ++i) {
-        const unsigned byte = (number >> (8 * i)) & 0xFF;
+        const unsigned char byte = static_cast<unsigned char>(number >> (8 * i));
         if (i > 0) line.push_back(',');
-        line.push_back(kHexDigits[byte >> 4]);
-        line.push_back(kHexDigits[byte & 0xF]);
+        AppendHexByte(&line, byte);
         expected.push_back(static_cast<char>(byte));
     }
     const std::vector<std::string> lines = LinesWithValue(*key, name, line);
