@@ -1,12 +1,15 @@
 // updpack's entry point: the arguments, as the platform gives them in UTF-8,
 // become the Shift_JIS texts that the command works on.
+#include <new>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
 #include "updpack.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int RunWithArguments(int argc, char** argv) {
     std::vector<std::string> arguments;
     if (!OsProgramArguments(argc, argv, &arguments)) {
         OsWriteUtf8Error("updpack: the command line cannot be read\n");
@@ -24,4 +27,16 @@ int main(int argc, char** argv) {
         pointers[i + 1] = texts[i + 1].data();
     }
     return RunUpdpack(static_cast<int>(arguments.size() + 1), pointers.data());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Memory running out anywhere ends the command here.
+    try {
+        return RunWithArguments(argc, argv);
+    } catch (const std::bad_alloc&) {
+        OsWriteUtf8Error("updpack: not enough memory\n");
+        return kUpdpackFailed;
+    }
 }

@@ -19,6 +19,7 @@ enum ExitStatus : int {
     kExitWriteFailed = 7,
     kExitNotRecorded = 8,
     kExitDialogNotShown = 9,
+    kExitNoMemory = 10,
     // updater --check.
     kCheckPassed = 0,
     kCheckFailed = 2,
@@ -47,6 +48,7 @@ inline constexpr ExitStatusRow kUpdaterExitStatuses[] = {
      "a file of the update could not be written; the next run finishes the update"},
     {kExitNotRecorded, "version not recorded", "applied, but the new version could not be recorded"},
     {kExitDialogNotShown, "dialog not shown", "the confirmation dialog could not be shown"},
+    {kExitNoMemory, "not enough memory", "not enough memory: the run stopped, and the next run finishes the update"},
 };
 
 inline constexpr ExitStatusRow kCheckExitStatuses[] = {

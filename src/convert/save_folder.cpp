@@ -78,19 +78,14 @@ int ListNumberedSaves(const char* folder, std::vector<SaveName>* saves) {
     if (listing == nullptr) return 0;
     char name[kPathFieldSize];
     int isFolder = 0;
-    int listed = 1;
-    while (listed && OsNextFolderEntry(listing, name, sizeof name, &isFolder)) {
+    while (OsNextFolderEntry(listing, name, sizeof name, &isFolder)) {
         if (isFolder || !IsNumberedSaveName(name)) continue;
         SaveName save{};
         CopyText(save.text, name);
-        try {
-            saves->push_back(save);
-        } catch (const std::bad_alloc&) {
-            listed = 0;
-        }
+        saves->push_back(save);
     }
     OsCloseFolderListing(listing);
-    return listed;
+    return 1;
 }
 
 // Converts the save at path and, when it changed, writes the result to a new

@@ -134,18 +134,14 @@ int FindFirstOfEachName(const PackageDirectory* directory, uint32_t* firstOf) {
     const uint32_t count = directory->count;
     std::unique_ptr<char[]> folded(new (std::nothrow) char[size_t{count} * kMemberNameSize + 1]);
     if (!folded) return 0;
-    try {
-        std::unordered_map<std::string_view, uint32_t> first;
-        first.reserve(count);
-        for (uint32_t i = 0; i < count; ++i) {
-            char* name = folded.get() + size_t{i} * kMemberNameSize;
-            const size_t length = std::strlen(directory->entries[i].name);
-            std::memcpy(name, directory->entries[i].name, length);
-            FoldAsciiCase(name, length);
-            firstOf[i] = first.try_emplace(std::string_view(name, length), i).first->second;
-        }
-    } catch (const std::bad_alloc&) {
-        return 0;
+    std::unordered_map<std::string_view, uint32_t> first;
+    first.reserve(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        char* name = folded.get() + size_t{i} * kMemberNameSize;
+        const size_t length = std::strlen(directory->entries[i].name);
+        std::memcpy(name, directory->entries[i].name, length);
+        FoldAsciiCase(name, length);
+        firstOf[i] = first.try_emplace(std::string_view(name, length), i).first->second;
     }
     return 1;
 }

@@ -1,5 +1,6 @@
 #include "shell/command_line.h"
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,9 @@
 #include "common/exit_status.h"
 #include "common/run_log.h"
 #include "platform/platform.h"
+#include "script/script_loader.h"
+#include "shell/install_state.h"
+#include "shell/shell_texts.h"
 #include "shell/updater_main.h"
 
 namespace {
@@ -49,9 +53,8 @@ int CheckFolder(const std::vector<std::string>& arguments) {
     return CheckScriptOf(arguments.size() == 2 ? "." : nullptr);
 }
 
-}  // namespace
-
-int RunUpdaterProgram(PlatformModule* module, int argc, char** argv) {
+// The program with its command line. Returns an ExitStatus.
+int RunWithArguments(PlatformModule* module, int argc, char** argv) {
     std::vector<std::string> arguments;
     if (!OsProgramArguments(argc, argv, &arguments)) return UsageError("the command line cannot be read", "");
     if (!arguments.empty() && arguments[0] == "--check") return CheckFolder(arguments);
@@ -80,4 +83,20 @@ int RunUpdaterProgram(PlatformModule* module, int argc, char** argv) {
     const int status = RunUpdater(module);
     OsCloseRunLog();
     return status;
+}
+
+}  // namespace
+
+int RunUpdaterProgram(PlatformModule* module, int argc, char** argv) {
+    // Memory running out anywhere ends the run here, with the one message for
+    // it; the journal keeps what was done for the next run.
+    try {
+        return RunWithArguments(module, argc, argv);
+    } catch (const std::bad_alloc&) {
+        LogDiagnostic("not enough memory");
+        OsShowMessage(nullptr, g_installState.caption[0] != '\0' ? g_installState.caption : kUpdaterCaption,
+                      kScriptNoMemoryMessage);
+        OsCloseRunLog();
+        return kExitNoMemory;
+    }
 }

@@ -294,7 +294,7 @@ command-line)
     grep -q '^Usage: updater' <<<"$output" || fail "no usage: $output"
     # The README's table of statuses is the one the program lists.
     diff <(sed -n '/^| status | meaning |$/,/^$/p' "$examples/../README.md" | grep '^| [0-9]') \
-        <(sed -n '/^Exit status:$/,/^With --check:$/p' <<<"$output" | sed -n 's/^  \([0-9]\)  \(.*\)$/| \1 | \2 |/p') >&2 ||
+        <(sed -n '/^Exit status:$/,/^With --check:$/p' <<<"$output" | sed -n 's/^  \([0-9]*\)  \(.*\)$/| \1 | \2 |/p') >&2 ||
         fail "the README's exit statuses differ from --help's"
     run_updater --version
     expect_status 0

@@ -26,11 +26,7 @@ void WriteLogLine(const char* line) {
 }  // namespace
 
 int OsProgramArguments(int argc, char** argv, std::vector<std::string>* arguments) {
-    try {
-        arguments->assign(argv + (argc > 0 ? 1 : 0), argv + argc);
-    } catch (const std::bad_alloc&) {
-        return 0;
-    }
+    arguments->assign(argv + (argc > 0 ? 1 : 0), argv + argc);
     return 1;
 }
 

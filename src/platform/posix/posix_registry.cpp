@@ -197,8 +197,7 @@ std::vector<std::string> LinesWithValue(const PlatformRegistryKey& key, const ch
 
 PlatformRegistryKey* OpenRegistryKeyInText(const std::string& filePath, const std::string& content,
                                            const char* subkey) {
-    PlatformRegistryKey* key = new (std::nothrow) PlatformRegistryKey;
-    if (key == nullptr) return nullptr;
+    PlatformRegistryKey* key = new PlatformRegistryKey;
     key->filePath = filePath;
     key->subkey = subkey;
     key->lines = SplitLines(content);

@@ -79,15 +79,8 @@ int AddVolume(PlatformFlushGroup* group, int descriptor) {
             return 1;
         }
     }
-    try {
-        group->volumes.push_back(descriptor);
-        group->devices.push_back(info.st_dev);
-    } catch (const std::bad_alloc&) {
-        if (group->volumes.size() > group->devices.size()) group->volumes.pop_back();
-        close(descriptor);
-        errno = ENOMEM;
-        return 0;
-    }
+    group->volumes.push_back(descriptor);
+    group->devices.push_back(info.st_dev);
     return 1;
 }
 
@@ -106,9 +99,7 @@ PlatformReplacement* OsBeginReplacement(const char* path) {
 
 PlatformReplacement* BeginNativeReplacement(const std::string& target) {
     if (!AllowDiskChange(kDiskCreate)) return nullptr;
-    PlatformReplacement* replacement = new (std::nothrow) PlatformReplacement{{-1}, target, target};
-    if (replacement == nullptr) return nullptr;
-    replacement->temporary += kReplacementSuffix;
+    PlatformReplacement* replacement = new PlatformReplacement{{-1}, target, target + kReplacementSuffix};
     const int descriptor =
         open(replacement->temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (descriptor < 0) {
@@ -175,8 +166,7 @@ void OsRemoveReplacementLeftover(const char* path) {
 PlatformFlushGroup* OsBeginFlushGroup(const char* folder) {
     std::string native;
     if (!ToNativePath(folder, &native)) return nullptr;
-    PlatformFlushGroup* group = new (std::nothrow) PlatformFlushGroup;
-    if (group == nullptr) return nullptr;
+    PlatformFlushGroup* group = new PlatformFlushGroup;
     const int descriptor = open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (descriptor < 0 || !AddVolume(group, descriptor)) {
         OsEndFlushGroup(group);

@@ -38,11 +38,7 @@ int OsProgramArguments(int, char**, std::vector<std::string>* arguments) {
     for (int i = 1; i < count && read; ++i) {
         std::string utf8;
         read = WideToUtf8(wide[i], &utf8);
-        try {
-            if (read) arguments->push_back(std::move(utf8));
-        } catch (const std::bad_alloc&) {
-            read = 0;
-        }
+        if (read) arguments->push_back(std::move(utf8));
     }
     ::LocalFree(wide);
     return read;

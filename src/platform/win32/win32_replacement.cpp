@@ -113,12 +113,7 @@ namespace {
 
 // Adds the file at the wide path to group. Returns 1, or 0.
 int AddWideToFlushGroup(PlatformFlushGroup* group, const std::wstring& path) {
-    try {
-        group->files.push_back(path);
-    } catch (const std::bad_alloc&) {
-        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return 0;
-    }
+    group->files.push_back(path);
     return 1;
 }
 
@@ -139,9 +134,7 @@ int FlushFileAt(const std::wstring& path) {
 }  // namespace
 
 PlatformFlushGroup* OsBeginFlushGroup(const char*) {
-    PlatformFlushGroup* group = new (std::nothrow) PlatformFlushGroup;
-    if (group == nullptr) ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return group;
+    return new PlatformFlushGroup;
 }
 
 int OsAddToFlushGroup(PlatformFlushGroup* group, const char* path) {
