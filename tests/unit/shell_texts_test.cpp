@@ -77,7 +77,6 @@ TEST(TitledTexts, LongTitleIsCutAtCharacterBoundary) {
         title.resize(row.longestTitle - row.longestTitle % 2);
         title += "ソ";
         row.format(text, title.c_str());
-        EXPECT_LE(std::strlen(text), kMessageSize - 1) << row.name;
         EXPECT_TRUE(EndsOnCharacter(text)) << row.name;
     }
 }

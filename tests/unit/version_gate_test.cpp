@@ -40,10 +40,3 @@ TEST(DecideVersionGate, AsksWhenAppliedAndRefusesBelowSupport) {
         EXPECT_EQ(DecideVersionGate(row.installed, versions, row.answer), row.outcome) << row.name;
     }
 }
-
-TEST(KeepsSaveData, OnlyFromSaveVersionOn) {
-    EXPECT_EQ(KeepsSaveData(1000, 1010), 0);
-    EXPECT_EQ(KeepsSaveData(1010, 1010), 1);
-    EXPECT_EQ(KeepsSaveData(1020, 1010), 1);
-    EXPECT_EQ(KeepsSaveData(0x80000000u, 1010), 1);
-}
