@@ -42,21 +42,18 @@ int OsFileLength(PlatformFile* file, uint64_t* length);
 // read). Returns 0 when reading failed.
 int OsReadFile(PlatformFile* file, void* buffer, uint32_t count, uint32_t* delivered);
 
-// Writes count bytes at the current position. Returns 1 when all of them were
-// written, 0 otherwise.
+// Writes count bytes at the current position. Returns 1 when all were written.
 int OsWriteFile(PlatformFile* file, const void* buffer, uint32_t count);
 
-// Writes count bytes at offset bytes from the start of the file; an offset
-// beyond the end extends the file, the gap reading as zeros. Returns 1 when
-// all of them were written, 0 otherwise.
+// Writes count bytes at offset from the start; beyond the end the file grows,
+// the gap reading as zeros. Returns 1 when all were written.
 int OsWriteFileAt(PlatformFile* file, uint64_t offset, const void* buffer, uint32_t count);
 
 // Moves the position forward by count bytes from the current position.
 // Returns 1, or 0 when the position cannot be set.
 int OsSkipForward(PlatformFile* file, uint32_t count);
 
-// Flushes what was written to file to the disk, data and length. Returns 1,
-// or 0 when the system reports that it could not be written.
+// Flushes file's data and length to the disk. Returns 1, or 0.
 int OsFlushFile(PlatformFile* file);
 
 // Makes file empty and moves its position to the start. Returns 1, or 0.
@@ -77,13 +74,11 @@ int OsDeleteFile(const char* path);
 int OsRenameNoReplace(const char* oldPath, const char* newPath);
 
 // Creates the one folder path names; its parent must exist. Returns 1, or 0
-// when nothing was created: the name exists already, or the folder cannot be
-// made.
+// when nothing was created (the name exists, or it cannot be made).
 int OsCreateFolder(const char* path);
 
-// Returns 1 when path names the very file that is open as file (the same
-// file, also through another name or link), 0 otherwise or when path does
-// not exist.
+// Returns 1 when path names the very file open as file (also through
+// another name or link), 0 otherwise or when path does not exist.
 int OsIsSameFile(PlatformFile* file, const char* path);
 
 // Copies count bytes of source, starting at byte offset, to destination at
@@ -112,14 +107,12 @@ PlatformReplacement* OsBeginReplacement(const char* path);
 // The new file, open for writing; OsCommitReplacement closes it.
 PlatformFile* OsReplacementFile(PlatformReplacement* replacement);
 
-// Flushes the new file to disk, then puts it in place of path, replacing any
-// file there, and flushes that too (Windows: MoveFileExW with replace and
-// write-through; POSIX: rename, then the folder synced). A file at path that
-// another program holds open without sharing its deletion makes the swap
-// fail. Returns 1 when path now has the new content, flushed; 0 otherwise,
-// after removing the new file, with path as it was, or, when only the flush
-// of its folder failed, with the new content in place but perhaps not yet on
-// disk. Releases replacement.
+// Flushes the new file, puts it in place of path and flushes that too
+// (Windows: MoveFileExW with replace and write-through; POSIX: rename, then
+// the folder synced). A file at path held open without delete sharing makes
+// the swap fail. Returns 1 when path has the new content, flushed; 0 after
+// removing the new file, with path as it was, or, when only the folder's
+// flush failed, with the new content in place. Releases replacement.
 int OsCommitReplacement(PlatformReplacement* replacement);
 
 // Closes and removes the new file and releases replacement; path is left as
@@ -132,31 +125,26 @@ void OsRemoveReplacementLeftover(const char* path);
 
 // Staged files -----------------------------------------------------------------
 
-// Many files replaced as one: each new file is written and kept beside its
-// destination (OsKeepReplacement), all of them are flushed together
-// (OsFlushGroup), and only then swapped in (OsSwapInReplacement), after which
-// each folder involved is flushed once (OsFlushFolder). Durability then costs
-// a few flushes, not one per file.
+// Many files replaced as one: each new file is kept beside its destination
+// (OsKeepReplacement), all are flushed together (OsFlushGroup), then swapped
+// in (OsSwapInReplacement), and each folder is flushed once (OsFlushFolder).
 struct PlatformFlushGroup;
 
-// Begins a group of writes to be flushed together, on the volume of folder.
-// Open it before the writes: on POSIX a flush reports only the failures that
-// happen after the group began. nullptr when folder cannot be opened.
+// Begins a group of writes to flush together, on folder's volume, before the
+// writes: a POSIX flush reports only failures after it began. nullptr when
+// folder cannot be opened.
 PlatformFlushGroup* OsBeginFlushGroup(const char* folder);
 
-// Adds the file at path, written since the group began, to the group.
-// Returns 1, or 0 when it cannot be added.
+// Adds the file at path, written since the group began. Returns 1, or 0.
 int OsAddToFlushGroup(PlatformFlushGroup* group, const char* path);
 
-// Closes the new file of replacement and keeps it in place beside its
-// destination, for OsSwapInReplacement; adds it to group. Returns 1, or 0
-// after removing the new file when closing reported a failure. Releases
-// replacement either way.
+// Closes replacement's new file, keeps it beside its destination and adds it
+// to group. Returns 1, or 0 after removing the new file when closing failed.
+// Releases replacement.
 int OsKeepReplacement(PlatformReplacement* replacement, PlatformFlushGroup* group);
 
-// Flushes every file of the group to the disk (POSIX: its volumes, once
-// each; Windows: each file after all were written). Returns 1, or 0 when
-// the system reports that something could not be written.
+// Flushes the group's files (POSIX: each volume once; Windows: each file).
+// Returns 1, or 0 when something could not be written.
 int OsFlushGroup(PlatformFlushGroup* group);
 
 // Releases group. group may be nullptr.
@@ -169,34 +157,30 @@ enum SwapResult : int {
     kNothingStaged = 2, // no new file waits beside path (already swapped in, or never made)
 };
 
-// Puts the new file kept beside path in place of path, replacing any file
-// there, without flushing (Windows: the move is written through). Returns a
-// SwapResult.
+// Puts the new file kept beside path in place of path, without a flush
+// (Windows: written through). Returns a SwapResult.
 int OsSwapInReplacement(const char* path);
 
-// Flushes folder itself, so that the names swapped or created in it survive
-// a power cut. Returns 1, or 0 when the system reports a failure. File
-// systems that keep no folder to flush count as flushed.
+// Flushes folder, so that names swapped in it survive a power cut. Returns
+// 1, or 0; a file system without folders to flush counts as flushed.
 int OsFlushFolder(const char* folder);
 
-// The bytes that this user may still write to the volume of folder. Returns
-// 1, or 0 when it cannot be told.
+// The bytes this user may still write to folder's volume. Returns 1, or 0.
 int OsFreeSpace(const char* folder, uint64_t* bytes);
 
 // Folder journal -----------------------------------------------------------------
 
 // What OsOpenFolderJournal found.
 enum FolderJournalResult : int {
-    kJournalOpened = 0,   // *file is the journal, locked for this process
+    kJournalOpened = 0,      // *file is the journal, locked for this process
     kJournalHeld = 1,        // another process holds it: another updater works on the folder
     kJournalNotCreated = 2,  // the folder takes no file: missing, no rights, full or read-only
     kJournalUnusable = 3,    // it cannot be locked, the lock cannot be checked, or it is no plain file
 };
 
-// Opens the journal file of folder, creating it empty when missing, and locks
-// it for this process alone until it is closed: it is also the folder's lock.
-// Its name holds a character Shift_JIS lacks, so no name of a script can be
-// its. The position is at its start. Returns a FolderJournalResult.
+// Opens folder's journal, created empty when missing, locked for this process
+// until closed: it is also the folder's lock. Its name holds a character
+// Shift_JIS lacks, as no script's can. Returns a FolderJournalResult.
 int OsOpenFolderJournal(const char* folder, PlatformFile** file);
 
 // Deletes the journal of folder while still holding it, then closes file.
@@ -229,15 +213,13 @@ void OsCloseFolderListing(PlatformFolderListing* listing);
 // after the failure, before any other operation.
 void OsDescribeLastError(char* text, size_t capacity);
 
-// What kind of failure the last failed operation of this thread left.
+// The kind of the last failure; call it right after the failure.
 enum LastErrorKind : int {
     kErrorAbsent = 0,   // the file or a folder of its path does not exist
     kErrorExists = 1,   // something exists already at the name
     kErrorRefused = 2,  // no right to it, a folder where a file is meant, a file another program holds
     kErrorIo = 3,       // anything else: the disk failed, is full or read-only
 };
-
-// The kind of the last failure; call it right after the failure.
 int OsLastErrorKind();
 
 // The running program's module, handed on to the dialog; nullptr where the
@@ -270,45 +252,38 @@ int OsEnterFolder(const char* folder);
 
 // Program ---------------------------------------------------------------------
 
-// The program's arguments after its name, as UTF-8 texts. argc and argv are
-// main's; the Windows entry point, which has none, passes 0 and nullptr and
-// the program's own command line is read. Returns 1, or 0 when the command
-// line cannot be read.
+// The program's arguments after its name, as UTF-8 texts, from main's argc
+// and argv (Windows passes 0 and nullptr: its command line is read). Returns
+// 1, or 0 when the command line cannot be read.
 int OsProgramArguments(int argc, char** argv, std::vector<std::string>* arguments);
 
 // The program's name as its usage text gives it ("updater", "updater.exe").
 const char* OsProgramName();
 
-// What the usage text adds on this platform (where the registry and the
-// shortcuts are, what --yes does to windows), Shift_JIS, ending in a line
-// end.
+// What the usage text adds on this platform, Shift_JIS, ending in a line end.
 const char* OsUsageNotes();
 
-// Readies the process to run an update: how questions are answered
-// (unattended: every one OK, and on Windows no window is shown) and where the
-// diagnostic lines and the progress go.
+// Readies the process for an update: questions answered (unattended: OK, no
+// window), where diagnostics and progress go.
 void OsPrepareUpdate(int unattended);
 
-// Opens the file that the argument path (UTF-8) names, creating it when
-// missing, to append the run's log to, and makes it the log's sink. Returns
-// 1, or 0 when it cannot be opened.
+// Opens the argument path (UTF-8) to append the run's log to, creating it,
+// and makes it the log's sink. Returns 1, or 0.
 int OsOpenRunLog(const char* path);
 
 // Closes the run's log, if one is open.
 void OsCloseRunLog();
 
-// Makes the folder that the argument path (UTF-8) names the current
-// directory, whatever characters its name has. Returns 1, or 0.
+// Enters the folder the argument path (UTF-8) names. Returns 1, or 0.
 int OsEnterArgumentFolder(const char* path);
 
-// The argument utf8 (UTF-8) as a Shift_JIS text. Returns 0 when it holds a
-// character Shift_JIS lacks.
+// The argument utf8 (UTF-8) as Shift_JIS. Returns 0 when Shift_JIS lacks one
+// of its characters.
 int OsArgumentAsText(const char* utf8, std::string* text);
 
-// The name (Shift_JIS) as the file system compares file names: two names
-// give one key exactly when they name one file (POSIX: its native bytes;
-// Windows: its UTF-16 text in upper case, as UTF-8). Returns 0 when name has
-// no file name form.
+// name (Shift_JIS) as the file system compares names: one key exactly for
+// one file (POSIX: native bytes; Windows: UTF-16 in upper case, as UTF-8).
+// Returns 0 when name has no file name form.
 int OsFileNameKey(const char* name, std::string* key);
 
 // Registry --------------------------------------------------------------------
@@ -321,8 +296,8 @@ struct PlatformRegistryKey;
 PlatformRegistryKey* OsOpenRegistryKey(const char* subkey);
 
 // Reads value name as text into text (capacity bytes), whatever its type.
-// Returns 1 and a terminated text, or 0, leaving text as it was, when the
-// value is missing or does not fit capacity with a terminating zero.
+// Returns 1, or 0 with text as it was when the value is missing or does not
+// fit capacity with its zero.
 int OsQueryRegistryText(PlatformRegistryKey* key, const char* name, char* text, size_t capacity);
 
 // What OsQueryRegistryFolder found.
@@ -332,11 +307,10 @@ enum RegistryFolderResult : int {
     kRegistryFolderUnusable = 2,  // a path Shift_JIS cannot hold, which has no short form either
 };
 
-// Reads value name as the path of a folder. A path with characters Shift_JIS
-// lacks is stored in its short (8.3) form, which holds none, where the volume
-// gives one. Returns a RegistryFolderResult; for kRegistryFolderUnusable,
-// folder holds the path with '?' for each character Shift_JIS lacks, for a
-// message that names it.
+// Reads value name as a folder's path, in its short (8.3) form when the path
+// has characters Shift_JIS lacks and the volume gives one. Returns a
+// RegistryFolderResult; for kRegistryFolderUnusable, folder holds the path
+// with '?' for each character Shift_JIS lacks, for a message.
 int OsQueryRegistryFolder(PlatformRegistryKey* key, const char* name, char* folder, size_t capacity);
 
 // Reads value name as a 4-byte little-endian number, whatever its type.
@@ -344,8 +318,7 @@ int OsQueryRegistryFolder(PlatformRegistryKey* key, const char* name, char* fold
 int OsQueryRegistryNumber(PlatformRegistryKey* key, const char* name, uint32_t* value);
 
 // Sets value name to number as 4 little-endian bytes of the binary type,
-// replacing any value of that name and type. Returns 1, or 0 when the value
-// could not be stored.
+// replacing any value of that name. Returns 1, or 0.
 int OsSetRegistryBinaryNumber(PlatformRegistryKey* key, const char* name, uint32_t number);
 
 // Closes the key. key may be nullptr.
@@ -364,8 +337,8 @@ void OsShowMessage(PlatformWindow* owner, const char* caption, const char* text)
 // for OK, 0 for Cancel (or when nobody can answer).
 int OsAskOkCancel(const char* caption, const char* text);
 
-// The number of run-time texts of the confirmation dialog: installed version,
-// install folder, update sentence, save-data note (controls 1000 to 1003).
+// The confirmation dialog's run-time texts: installed version, install
+// folder, update sentence, save-data note (controls 1000 to 1003).
 constexpr int kDialogTextCount = 4;
 
 // What the confirmation dialog came to.
@@ -377,10 +350,9 @@ enum DialogResult : int {
 };
 
 // Shows the modal confirmation dialog with caption and controlTexts. Its
-// apply button calls apply with the dialog as the owner of any message, and
-// the dialog ends with apply's result (kDialogApplied or kDialogApplyFailed);
-// its end button and its close command end it with kDialogEnded. Returns a
-// DialogResult.
+// apply button calls apply (the dialog owns its messages) and the dialog ends
+// with apply's result; its end button and close command end it with
+// kDialogEnded. Returns a DialogResult.
 int OsRunUpdateDialog(PlatformModule* module, const char* caption,
                       const char* const controlTexts[kDialogTextCount],
                       int (*apply)(PlatformWindow* dialog));
@@ -393,13 +365,10 @@ int OsRunUpdateDialog(PlatformModule* module, const char* caption,
 void OsWriteOutput(const char* text);
 void OsWriteError(const char* text);
 
-// Writes utf8, a text that is UTF-8 already (the plan's JSON), to standard
-// output: as it is into a pipe or a file, as its characters onto a Windows
-// console.
+// Write utf8, a text that is UTF-8 already (the plan's JSON, an argument), to
+// standard output or standard error: as it is into a pipe or a file, as its
+// characters onto a Windows console.
 void OsWriteUtf8Output(const char* utf8);
-
-// Writes utf8, a UTF-8 text (such as an argument), to standard error, as
-// OsWriteUtf8Output writes to standard output.
 void OsWriteUtf8Error(const char* utf8);
 
 // text converted from Shift_JIS to UTF-8 whole. Returns 0 when it holds a
@@ -413,11 +382,10 @@ std::string OsTextAsUtf8(const char* text);
 
 // Shell -----------------------------------------------------------------------
 
-// The current user's Programs folder of the Start menu (on POSIX the
-// applications folder of the desktop entries, created with its parents when
-// missing). Returns 1 with the path in path, or 0 with path empty when the
-// folder cannot be found or its name does not fit capacity bytes or has
-// characters Shift_JIS lacks.
+// The current user's Programs folder of the Start menu (on POSIX the desktop
+// entries' applications folder, created with its parents when missing).
+// Returns 1 with its path, or 0 with path empty when it cannot be found, its
+// name does not fit capacity bytes or has characters Shift_JIS lacks.
 int OsGetProgramsFolder(char* path, size_t capacity);
 
 // The properties of a shell link. Texts and paths are Shift_JIS.
@@ -431,8 +399,7 @@ struct ShellLinkProperties {
     int showCommand;            // window of the started program; 1: a normal one
 };
 
-// Writes the link file linkPath (its whole name as given: no extension is
-// added) with link's properties, replacing a file of that name. On Windows a
-// shell link; on POSIX a desktop entry, which has no icon index or show
-// command. Returns 1 when the link was written, 0 otherwise.
+// Writes the link file linkPath (its whole name: no extension is added),
+// replacing a file of that name: on Windows a shell link, on POSIX a desktop
+// entry (no icon index or show command). Returns 1, or 0.
 int OsWriteShellLink(const char* linkPath, const ShellLinkProperties& link);
