@@ -37,9 +37,8 @@ PlatformFile* OsOpenExistingForWriting(const char* path);
 int OsFileLength(PlatformFile* file, uint64_t* length);
 
 // Reads up to count bytes from the current position into buffer. Returns 1
-// when reading succeeded and stores the number of bytes delivered in
-// *delivered, which is below count only at the end of the file (a short
-// read). Returns 0 when reading failed.
+// with the bytes delivered in *delivered (below count only at the end of the
+// file: a short read), or 0 when reading failed.
 int OsReadFile(PlatformFile* file, void* buffer, uint32_t count, uint32_t* delivered);
 
 // Writes count bytes at the current position. Returns 1 when all were written.
@@ -81,10 +80,9 @@ int OsCreateFolder(const char* path);
 // another name or link), 0 otherwise or when path does not exist.
 int OsIsSameFile(PlatformFile* file, const char* path);
 
-// Copies count bytes of source, starting at byte offset, to destination at
-// its current position, which then stands after them. Memory use is bounded
-// whatever count is. The source's position is unspecified afterwards.
-// Returns 1 when every byte was copied; 0 when reading or writing failed or
+// Copies count bytes of source from offset to destination's position, which
+// then stands after them, in bounded memory; the source's position is
+// unspecified afterwards. Returns 1, or 0 when reading or writing failed or
 // the source ended before offset + count.
 int OsCopyFileRange(PlatformFile* source, uint64_t offset, uint64_t count, PlatformFile* destination);
 
@@ -96,12 +94,11 @@ int OsCopyFileRange(PlatformFile* source, uint64_t offset, uint64_t count, Platf
 // OsCommitReplacement or OsAbandonReplacement.
 struct PlatformReplacement;
 
-// Begins replacing the file at path (which need not exist yet): creates the
-// new file in the same folder, empty and open for writing, under path's name
-// with a suffix that holds a character Shift_JIS lacks, so that no name of a
-// script can ever be the new file's. A leftover of an interrupted replacement
-// of path is emptied and reused. nullptr when the new file cannot be created
-// (a missing folder, no rights, a path whose native form does not fit).
+// Begins replacing the file at path (which need not exist): creates the new
+// file beside it, empty, open for writing, named path with a suffix holding a
+// character Shift_JIS lacks, as no script's name can. A leftover of an
+// interrupted replacement is emptied and reused. nullptr when it cannot be
+// created (a missing folder, no rights, a native path that does not fit).
 PlatformReplacement* OsBeginReplacement(const char* path);
 
 // The new file, open for writing; OsCommitReplacement closes it.
