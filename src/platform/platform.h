@@ -112,12 +112,10 @@ PlatformFile* OsReplacementFile(PlatformReplacement* replacement);
 // flush failed, with the new content in place. Releases replacement.
 int OsCommitReplacement(PlatformReplacement* replacement);
 
-// Closes and removes the new file and releases replacement; path is left as
-// it was. replacement may be nullptr.
+// Removes the new file and releases replacement (may be nullptr).
 void OsAbandonReplacement(PlatformReplacement* replacement);
 
-// Removes the new file that an interrupted replacement of path left behind,
-// if there is one.
+// Removes a new file an interrupted replacement of path left, if any.
 void OsRemoveReplacementLeftover(const char* path);
 
 // Staged files -----------------------------------------------------------------
