@@ -10,32 +10,33 @@ namespace {
 
 constexpr size_t kTextSize = 1024;
 
-// The formatted text and the reason, the reason told first so that nothing
-// meanwhile changes the last error.
-__attribute__((format(printf, 3, 0))) void Describe(char (&text)[kTextSize], char (&reason)[kTextSize],
-                                                    const char* format, va_list args) {
+// Formats the text, ": " and the reason for the last failure, the reason
+// told first so that nothing meanwhile changes the last error; then hands the
+// line to the log as a diagnostic or as an event.
+__attribute__((format(printf, 2, 0))) void Report(bool diagnostic, const char* format, va_list args) {
+    char reason[kTextSize];
+    char text[kTextSize];
     OsDescribeLastError(reason, sizeof reason);
     std::vsnprintf(text, sizeof text, format, args);
+    if (diagnostic) {
+        LogDiagnostic("%s: %s", text, reason);
+    } else {
+        LogEvent("%s: %s", text, reason);
+    }
 }
 
 }  // namespace
 
 void DiagnoseLastError(const char* format, ...) {
-    char text[kTextSize];
-    char reason[kTextSize];
     va_list args;
     va_start(args, format);
-    Describe(text, reason, format, args);
+    Report(true, format, args);
     va_end(args);
-    LogDiagnostic("%s: %s", text, reason);
 }
 
 void LogLastError(const char* format, ...) {
-    char text[kTextSize];
-    char reason[kTextSize];
     va_list args;
     va_start(args, format);
-    Describe(text, reason, format, args);
+    Report(false, format, args);
     va_end(args);
-    LogEvent("%s: %s", text, reason);
 }
