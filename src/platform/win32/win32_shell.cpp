@@ -99,11 +99,20 @@ int OsWriteShellLink(const char* linkPath, const ShellLinkProperties& link) {
         return 0;
     // Also S_FALSE, COM already initialised on this thread, is balanced by
     // one CoUninitialize.
-    if (FAILED(::CoInitialize(nullptr))) return 0;
+    const HRESULT initialized = ::CoInitialize(nullptr);
+    if (FAILED(initialized)) {
+        ::SetLastError(static_cast<DWORD>(initialized));
+        return 0;
+    }
     const HRESULT saved = WriteShellLink(path.c_str(), target.c_str(), description.c_str(), arguments.c_str(),
                                          link.workingFolder != nullptr ? workingFolder.c_str() : nullptr,
                                          link.iconPath != nullptr ? icon.c_str() : nullptr, link.iconIndex,
                                          link.showCommand);
     ::CoUninitialize();
-    return SUCCEEDED(saved) ? 1 : 0;
+    if (SUCCEEDED(saved)) return 1;
+    // The shell tells its failure in what it returns: the diagnostic reads it
+    // as the last error, a system error code where the result wraps one.
+    ::SetLastError(HRESULT_FACILITY(saved) == FACILITY_WIN32 ? static_cast<DWORD>(HRESULT_CODE(saved))
+                                                             : static_cast<DWORD>(saved));
+    return 0;
 }
