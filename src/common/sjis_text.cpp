@@ -75,6 +75,26 @@ const char* BaseNameOf(const char* path) {
     return BaseNameAfter(path, path, "\\");
 }
 
+bool StaysInsideFolder(const char* name) {
+    if (name[0] == '\\' || name[0] == '/') return false;
+    if (name[0] != '\0' && name[1] == ':') return false;
+    size_t dots = 0;
+    bool onlyDots = true;
+    for (size_t i = 0;; i += SjisCharacterWidth(name + i)) {
+        const char c = name[i];
+        if (c == '\0' || c == '\\' || c == '/') {
+            if (onlyDots && dots >= 2) return false;
+            if (c == '\0') return true;
+            dots = 0;
+            onlyDots = true;
+        } else if (c == '.') {
+            ++dots;
+        } else if (c != ' ') {
+            onlyDots = false;
+        }
+    }
+}
+
 const char* ArgumentBaseNameOf(const char* path) {
     const bool drive = ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) && path[1] == ':';
     return BaseNameAfter(path, drive ? path + 2 : path, "\\/");

@@ -63,6 +63,12 @@ const char* BaseNameOf(const char* path);
 // or '/', or after a drive such as "C:".
 const char* ArgumentBaseNameOf(const char* path);
 
+// Whether name, joined below a folder, stays inside it: it does not begin
+// with a separator ('\' or '/', so no root or network path), names no drive
+// ("C:"), and has no part of dots alone beyond one ("..", and "..." that
+// Windows reads as ".."). Double-byte characters are kept whole.
+bool StaysInsideFolder(const char* name);
+
 // Compares two texts without regard to the case of single-byte ASCII letters;
 // double-byte characters compare exactly. Returns 1 when equal.
 int EqualsNoCase(const char* a, const char* b);

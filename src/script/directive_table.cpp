@@ -14,6 +14,13 @@ constexpr StatementField Setting(const char* name, size_t offset) {
 constexpr StatementField Name(const char* name, size_t offset) {
     return {name, kTextField, offset, kNameFieldSize};
 }
+// A name of a file or folder below the install, program or menu folder.
+constexpr StatementField PathName(const char* name, size_t offset) {
+    return {name, kTextField, offset, kNameFieldSize, true};
+}
+constexpr StatementField PathSetting(const char* name, size_t offset) {
+    return {name, kTextField, offset, kSettingFieldSize, true};
+}
 constexpr StatementField Version(const char* name, size_t pairOffset, size_t memberOffset) {
     return {name, kUnsignedField, pairOffset + memberOffset, 0};
 }
@@ -25,9 +32,9 @@ constexpr Directive kDirectives[] = {
     // AppTitle = My Game
     {kKeywordAppTitle, kTextSetting, 1, {Setting("value", offsetof(UpdateSettings, appTitle))}},
     // BrandMenuFolder = Brand
-    {kKeywordBrandMenuFolder, kTextSetting, 1, {Setting("value", offsetof(UpdateSettings, brandMenuFolder))}},
+    {kKeywordBrandMenuFolder, kTextSetting, 1, {PathSetting("value", offsetof(UpdateSettings, brandMenuFolder))}},
     // GameMenuFolder = My Game
-    {kKeywordGameMenuFolder, kTextSetting, 1, {Setting("value", offsetof(UpdateSettings, gameMenuFolder))}},
+    {kKeywordGameMenuFolder, kTextSetting, 1, {PathSetting("value", offsetof(UpdateSettings, gameMenuFolder))}},
     // NewVersion = 1020, 1021
     {kKeywordNewVersion, kVersionSetting, 2,
      {Version("standard", offsetof(UpdateSettings, newVersion), kStandard),
@@ -44,19 +51,21 @@ constexpr Directive kDirectives[] = {
       Version("addContents", offsetof(UpdateSettings, saveVersion), kAddContents)}},
     // CopyFile = std\a.dat, add\a.dat, data\a.dat
     {kKeywordCopyFile, kCopyTable, 3,
-     {Name("standardSource", offsetof(CopyEntry, standardSource)),
-      Name("addContentsSource", offsetof(CopyEntry, addContentsSource)),
-      Name("destination", offsetof(CopyEntry, destination))}},
+     {PathName("standardSource", offsetof(CopyEntry, standardSource)),
+      PathName("addContentsSource", offsetof(CopyEntry, addContentsSource)),
+      PathName("destination", offsetof(CopyEntry, destination))}},
     // Shortcut = Game.lnk, Play the game, game.exe, -window, game.ico, bin
     {kKeywordShortcut, kShortcutTable, 6,
-     {Name("linkName", offsetof(ShortcutEntry, linkName)), Name("description", offsetof(ShortcutEntry, description)),
-      Name("target", offsetof(ShortcutEntry, target)), Name("arguments", offsetof(ShortcutEntry, arguments)),
-      Name("iconFile", offsetof(ShortcutEntry, iconFile)), Name("subfolder", offsetof(ShortcutEntry, subfolder))}},
+     {PathName("linkName", offsetof(ShortcutEntry, linkName)),
+      Name("description", offsetof(ShortcutEntry, description)),
+      PathName("target", offsetof(ShortcutEntry, target)), Name("arguments", offsetof(ShortcutEntry, arguments)),
+      PathName("iconFile", offsetof(ShortcutEntry, iconFile)),
+      PathName("subfolder", offsetof(ShortcutEntry, subfolder))}},
     // DeleteFile = old.dat
-    {kKeywordDeleteFile, kDeleteTable, 1, {Name("fileName", offsetof(DeleteEntry, fileName))}},
+    {kKeywordDeleteFile, kDeleteTable, 1, {PathName("fileName", offsetof(DeleteEntry, fileName))}},
     // RenameFile = a.tmp, a.dat
     {kKeywordRenameFile, kRenameTable, 2,
-     {Name("oldName", offsetof(RenameEntry, oldName)), Name("newName", offsetof(RenameEntry, newName))}},
+     {PathName("oldName", offsetof(RenameEntry, oldName)), PathName("newName", offsetof(RenameEntry, newName))}},
 };
 
 }  // namespace

@@ -35,7 +35,7 @@ constexpr StatementField AddedGraphName(const char* name, size_t offset) {
     return {name, kTextField, offset, kGraphNameFieldSize - 1};
 }
 
-constexpr StatementField kPatchFileName = Text("fileName", offsetof(FilePatch, fileName));
+constexpr StatementField kPatchFileName{"fileName", kTextField, offsetof(FilePatch, fileName), kRuleNameSize, true};
 constexpr StatementField kPatchOffset = Signed("offset", offsetof(FilePatch, offset));
 // BINARY data: two hexadecimal digits per byte.
 constexpr StatementField kHexData{"data", kTextField, offsetof(FilePatch, data), 2 * kPatchDataSize + 1};

@@ -54,6 +54,12 @@ std::string FaultReason(const ScriptStatementNote& note) {
         return statement + ": " + fieldName + " holds at most 10 names";
     case kFaultTableFull:
         return statement + ": its table already holds 256 records";
+    case kFaultLeavesFolder: {
+        char name[1024] = {};
+        ReadField(name, sizeof name, field->start);
+        return statement + ": " + fieldName + " " + Quoted(name) +
+               " would leave its folder: a name may not be absolute, name a drive or hold \"..\"";
+    }
     case kFaultNone:
         break;
     }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/sjis_text.h"
 #include "script/script_lexer.h"
 
 void NoteField(StatementReading* reading, const StatementField& field, const char* position) {
@@ -34,8 +35,10 @@ int ReadFields(const StatementField* fields, int count, const char* first, void*
         const char* separator = nullptr;
         if (place.type == kTextField) {
             int fits = 0;
-            separator = NextField(reinterpret_cast<char*>(bytes + place.offset), place.capacity, field, &fits);
+            char* text = reinterpret_cast<char*>(bytes + place.offset);
+            separator = NextField(text, place.capacity, field, &fits);
             if (!fits) return NoteFault(reading, kFaultTooLong, true);
+            if (place.staysInside && !StaysInsideFolder(text)) return NoteFault(reading, kFaultLeavesFolder, true);
         } else {
             uint32_t word = 0;
             if (place.type == kRealField) {

@@ -19,6 +19,7 @@ struct StatementField {
     FieldType type;
     size_t offset;     // of its value in the record it is read into
     size_t capacity;   // a text: bytes of its field with the terminator; a longer text fails
+    bool staysInside = false;  // a text naming a file below a folder: it may not leave it
 };
 
 // Why a statement is malformed.
@@ -30,6 +31,7 @@ enum StatementFault : int {
     kFaultNoHexByte,     // a BINARY data pair is no hexadecimal byte
     kFaultTooManyItems,  // FILENAME: an eleventh A or C item
     kFaultTableFull,     // its rule or byte-patch table already holds 256 records
+    kFaultLeavesFolder,  // a name that would leave its folder (StaysInsideFolder)
 };
 
 struct FieldReading {

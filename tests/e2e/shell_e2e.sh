@@ -81,6 +81,20 @@ script-malformed)
     expect_diagnostic "Update.ini(7): AppTitle needs '=' before its fields"
     expect_output '[アップデータ]' '設定ファイルにエラーがありました。処理を中断します。'
     expect_registry_untouched
+    # Names that would leave the install folder make the script malformed:
+    # nothing outside is read, written or deleted.
+    printf 'outside\n' >"$work/outside.txt"
+    mkdir -p "$game"
+    for line in 'DeleteFile = ..\outside.txt' "DeleteFile = $work/outside.txt" \
+        'CopyFile = readme.txt, readme.txt, ..\outside.txt' 'CopyFile = ..\outside.txt, a, a.txt' \
+        'RenameFile = ..\outside.txt, moved.txt' 'ConvertFile ASCII = ..\outside.txt, 0, X'; do
+        standard_update "$line"
+        run_updater --yes
+        expect_status 4
+        expect_diagnostic 'would leave its folder'
+        [ "$(cat "$work/outside.txt")" = outside ] || fail "$line touched the file outside"
+        [ -z "$(ls -A "$game")" ] || fail "$line wrote into the game: $(ls -A "$game")"
+    done
     ;;
 not-installed)
     standard_update

@@ -72,6 +72,16 @@ TEST(LoadScriptText, MalformedStatementsFailWithResultFour) {
         {"RenameFile old name of 64 bytes", "RenameFile = " + std::string(64, 'o') + ", b\n"},
         {"Shortcut subfolder of 64 bytes", "Shortcut = a, b, c, d, e, " + std::string(64, 'f') + "\n"},
         {"zero byte inside the text", std::string("AppTitle = A\n\0DeleteFile = x\n", 29)},
+        // Names that would leave their folder.
+        {"CopyFile destination above the install", "CopyFile = a, a, ..\\a\n"},
+        {"CopyFile source from a drive", "CopyFile = C:\\Windows\\a, a, a\n"},
+        {"DeleteFile of a root path", "DeleteFile = \\Windows\\win.ini\n"},
+        {"DeleteFile of a Linux path", "DeleteFile = /etc/hostname\n"},
+        {"RenameFile to a folder above", "RenameFile = a, data\\..\\..\\a\n"},
+        {"Shortcut link above the menu", "Shortcut = ..\\a.lnk, b, c, , , \"\"\n"},
+        {"Shortcut subfolder of three dots", "Shortcut = a.lnk, b, c, , , ...\n"},
+        {"menu folder above the Programs folder", "BrandMenuFolder = ..\n"},
+        {"patch of a file above", "ConvertFile BINARY = ..\\a.dat, 0, 00\n"},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(Load(row.script), kScriptMalformed) << row.name;

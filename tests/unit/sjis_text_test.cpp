@@ -26,6 +26,17 @@ TEST(BaseNameOf, SplitsAtLastSeparatorOnly) {
     }
 }
 
+TEST(StaysInsideFolder, RefusesRootsDrivesAndDotParts) {
+    struct Row { const char* name; bool inside; } rows[] = {
+        {"a.dat", true}, {"data\\bgm\\a.ogg", true}, {".\\a.dat", true}, {"a..b\\..c", true}, {"", true},
+        {"ソ..", true},  // 0x83 0x5C: a trail byte, no separator
+        {"..", false}, {"..\\a", false}, {"data\\..\\..\\a", false}, {"data/../a", false},
+        {"...\\a", false}, {".. \\a", false}, {"\\a", false}, {"/etc/hostname", false},
+        {"\\\\server\\share\\a", false}, {"C:\\a", false}, {"c:a", false},
+    };
+    for (const Row& row : rows) EXPECT_EQ(StaysInsideFolder(row.name), row.inside) << row.name;
+}
+
 TEST(EqualsNoCase, FoldsAsciiLettersOnly) {
     EXPECT_TRUE(EqualsNoCase("TITLE.OGG", "Title.ogg"));
     EXPECT_FALSE(EqualsNoCase("Title.ogg", "Title.og"));

@@ -33,6 +33,20 @@ installed() {
 question=$'既にこのパッチは適用済みです。\n更に上書きで適用しますか？'
 
 case $scenario in
+escaping-names)
+    # A name that would leave the install folder makes the script malformed:
+    # the file outside stays as it is.
+    printf 'outside\r\n' >"$base/outside.txt"
+    installed
+    remember_registry
+    for line in 'CopyFile = readme.txt, readme.txt, ..\outside.txt' "DeleteFile = C:\\${base##*/drive_c/}\\outside.txt" \
+        'DeleteFile = ..\outside.txt'; do
+        standard_update "$line"
+        drive exit 4 message 'アップデータ' '設定ファイルにエラーがありました。処理を中断します。' ok
+        [ "$(cat "$base/outside.txt")" = $'outside\r' ] || fail "$line touched the file outside"
+    done
+    expect_registry_untouched
+    ;;
 script-missing)
     mkdir -p "$work/pack"
     printf 'x' >"$work/pack/other.txt"
