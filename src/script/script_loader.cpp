@@ -54,12 +54,10 @@ void Tell(ScriptScan& scan, ScriptStatementOutcome outcome, int keyword, const c
     scan.observer->noteStatement(scan.observer->context, note);
 }
 
-ScriptStatementOutcome OutcomeOfAdd(int added) {
-    switch (added) {
-    case kPlanRecordAdded: return kStatementDone;
-    case kPlanRecordDropped: return kStatementDropped;
-    default: return kStatementFailed;
-    }
+// Appends record, read whole, to table; a full table drops it.
+template <typename Record>
+ScriptStatementOutcome AppendOrDrop(FixedTable<Record, kPlanTableCapacity>& table, const Record& record) {
+    return AddRecord(table, record) ? kStatementDone : kStatementDropped;
 }
 
 // Directive handlers -------------------------------------------------------------
@@ -101,25 +99,24 @@ ScriptStatementOutcome AddPlanRecord(const Directive& directive, const char* fir
                                      StatementReading* reading) {
     switch (directive.target) {
     case kCopyTable: {
-        CopyEntry e;
+        CopyEntry e{};
         if (!ReadRecord(directive, first, &e, lastField, reading)) return kStatementFailed;
-        return OutcomeOfAdd(AddCopyEntry(e.standardSource, e.addContentsSource, e.destination));
+        return AppendOrDrop(g_copyTable, e);
     }
     case kShortcutTable: {
-        ShortcutEntry e;
+        ShortcutEntry e{};
         if (!ReadRecord(directive, first, &e, lastField, reading)) return kStatementFailed;
-        return OutcomeOfAdd(
-            AddShortcutEntry(e.linkName, e.target, e.arguments, e.description, e.iconFile, e.subfolder));
+        return AppendOrDrop(g_shortcutTable, e);
     }
     case kDeleteTable: {
-        DeleteEntry e;
+        DeleteEntry e{};
         if (!ReadRecord(directive, first, &e, lastField, reading)) return kStatementFailed;
-        return OutcomeOfAdd(AddDeleteEntry(e.fileName));
+        return AppendOrDrop(g_deleteTable, e);
     }
     case kRenameTable: {
-        RenameEntry e;
+        RenameEntry e{};
         if (!ReadRecord(directive, first, &e, lastField, reading)) return kStatementFailed;
-        return OutcomeOfAdd(AddRenameEntry(e.oldName, e.newName));
+        return AppendOrDrop(g_renameTable, e);
     }
     default:
         return kStatementFailed;

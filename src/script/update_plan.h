@@ -55,20 +55,5 @@ inline FixedTable<ShortcutEntry, kPlanTableCapacity> g_shortcutTable;
 // The digest of the script's bytes, which tells this update from another.
 inline uint64_t g_scriptDigest;
 
-// Results of the Add operations below.
-enum PlanAddResult : int {
-    kPlanRecordDropped = 0,  // the table already holds 256 records: nothing added
-    kPlanRecordAdded = 1,
-    kPlanTextTooLong = 2,    // a text does not fit its 64-byte field: nothing added
-};
-
-// Append one record of texts to its table; see PlanAddResult. A text that
-// does not fit is refused rather than cut, so no update runs on a cut name.
-int AddCopyEntry(const char* standardSource, const char* addContentsSource, const char* destination);
-int AddDeleteEntry(const char* fileName);
-int AddRenameEntry(const char* oldName, const char* newName);
-int AddShortcutEntry(const char* linkName, const char* target, const char* arguments,
-                     const char* description, const char* iconFile, const char* subfolder);
-
 // Zero-fills the copy, shortcut, delete and rename tables and their counts.
 void ClearPlanTables();

@@ -5,7 +5,9 @@
 #include <random>
 
 #include "package/package_format.h"
+#include "common/sjis_text.h"
 #include "platform/platform.h"
+#include "script/update_plan.h"
 
 namespace fs = std::filesystem;
 
@@ -103,3 +105,28 @@ size_t TakeLargestAllocation() {
     return 0;
 }
 #endif
+
+bool AddCopyEntry(const char* standardSource, const char* addContentsSource, const char* destination) {
+    CopyEntry entry{};
+    return CopyText(entry.standardSource, standardSource) && CopyText(entry.addContentsSource, addContentsSource) &&
+           CopyText(entry.destination, destination) && AddRecord(g_copyTable, entry);
+}
+
+bool AddDeleteEntry(const char* fileName) {
+    DeleteEntry entry{};
+    return CopyText(entry.fileName, fileName) && AddRecord(g_deleteTable, entry);
+}
+
+bool AddRenameEntry(const char* oldName, const char* newName) {
+    RenameEntry entry{};
+    return CopyText(entry.oldName, oldName) && CopyText(entry.newName, newName) && AddRecord(g_renameTable, entry);
+}
+
+bool AddShortcutEntry(const char* linkName, const char* target, const char* arguments, const char* description,
+                      const char* iconFile, const char* subfolder) {
+    ShortcutEntry entry{};
+    return CopyText(entry.linkName, linkName) && CopyText(entry.target, target) &&
+           CopyText(entry.arguments, arguments) && CopyText(entry.description, description) &&
+           CopyText(entry.iconFile, iconFile) && CopyText(entry.subfolder, subfolder) &&
+           AddRecord(g_shortcutTable, entry);
+}

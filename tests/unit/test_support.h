@@ -77,3 +77,11 @@ private:
     std::optional<std::string> old_;
 };
 #endif
+
+// Appends one record of texts to its plan table, as a script line would.
+// Returns true when every text fits its field and the table had room.
+bool AddCopyEntry(const char* standardSource, const char* addContentsSource, const char* destination);
+bool AddDeleteEntry(const char* fileName);
+bool AddRenameEntry(const char* oldName, const char* newName);
+bool AddShortcutEntry(const char* linkName, const char* target, const char* arguments, const char* description,
+                      const char* iconFile, const char* subfolder);
