@@ -63,7 +63,6 @@ TEST(LoadScriptText, MalformedStatementsFailWithResultFour) {
         {"version pair without second value", "NewVersion = 1020\n"},
         {"version pair with a word for a value", "NewVersion = 1020, next\n"},
         {"CopyFile without =", "CopyFile a.dat, b.dat, c.dat\n"},
-        {"rule statement without =", "ConvertFile BGMNO 100,200,5\n"},
         {"malformed rule statement", "ConvertSave BGMNO = 100, x, 5\n"},
         {"setting of 260 bytes", "AppTitle = " + std::string(260, 't') + "\n"},
         {"CopyFile destination of 64 bytes", "CopyFile = a, b, " + std::string(64, 'd') + "\n"},
