@@ -4,7 +4,7 @@
 //   updpack create [--short-names] PACKAGE FILE...
 //   updpack list PACKAGE
 //   updpack extract PACKAGE [-C DIR] [NAME...]
-//   updpack check [FOLDER]
+//   updpack check [--strict] [FOLDER]
 #include "updpack.h"
 
 #include <cstdio>
@@ -27,7 +27,7 @@ constexpr char kSynopsis[] =
     "Usage: updpack create [--short-names] PACKAGE FILE...\n"
     "       updpack list PACKAGE\n"
     "       updpack extract PACKAGE [-C DIR] [NAME...]\n"
-    "       updpack check [FOLDER]\n"
+    "       updpack check [--strict] [FOLDER]\n"
     "       updpack --help | --version\n";
 
 constexpr char kUsage[] =
@@ -55,6 +55,7 @@ constexpr char kUsage[] =
     "            prints the plan as JSON; checks that the package is whole and\n"
     "            holds every CopyFile source of both editions. Warnings and\n"
     "            errors go to standard error, naming the line of Update.ini.\n"
+    "            With --strict every warning fails the check too.\n"
     "\n"
     "Options are the ones shown; any other argument beginning with '-' is\n"
     "refused (write a file named so as ./-name).\n"
@@ -330,6 +331,8 @@ int RunUpdpack(int argc, char** argv) {
     if (std::strcmp(command, "create") == 0) return Create(argc - 2, argv + 2);
     if (std::strcmp(command, "list") == 0) return List(argc - 2, argv + 2);
     if (std::strcmp(command, "extract") == 0) return Extract(argc - 2, argv + 2);
-    if (argc > 3) return UsageError("check takes at most one folder");
-    return CheckUpdate(argc == 3 ? argv[2] : nullptr);
+    const int strict = argc > 2 && std::strcmp(argv[2], "--strict") == 0;
+    const int first = strict ? 3 : 2;
+    if (argc > first + 1) return UsageError("check takes at most one folder");
+    return CheckUpdate(argc == first + 1 ? argv[first] : nullptr, strict);
 }

@@ -23,4 +23,4 @@ const char* UnknownOption(const char* command, int count, char** arguments);
 // updpack check [FOLDER]: the script check of folder, or of the current
 // folder when folder is nullptr. Returns kUpdpackDone when the update
 // passed, kUpdpackFailed otherwise.
-int CheckUpdate(const char* folder);
+int CheckUpdate(const char* folder, int strict);

@@ -5,8 +5,8 @@
 #include "check/check_command.h"
 #include "updpack.h"
 
-int CheckUpdate(const char* folder) {
-    return CheckScriptOf(folder != nullptr ? folder : ".") == kCheckPassed ? kUpdpackDone : kUpdpackFailed;
+int CheckUpdate(const char* folder, int strict) {
+    return CheckScriptOf(folder != nullptr ? folder : ".", strict) == kCheckPassed ? kUpdpackDone : kUpdpackFailed;
 }
 
 bool IsCommand(const char* command) {
@@ -18,6 +18,7 @@ bool IsCommand(const char* command) {
 
 const char* UnknownOption(const char* command, int count, char** arguments) {
     const bool create = std::strcmp(command, "create") == 0;
+    const bool check = std::strcmp(command, "check") == 0;
     const bool extract = std::strcmp(command, "extract") == 0;
     for (int i = 0; i < count; ++i) {
         const char* argument = arguments[i];
@@ -25,6 +26,7 @@ const char* UnknownOption(const char* command, int count, char** arguments) {
         // create takes --short-names before the package; extract takes
         // -C DIR after it, DIR being any folder.
         if (create && i == 0 && std::strcmp(argument, "--short-names") == 0) continue;
+        if (check && i == 0 && std::strcmp(argument, "--strict") == 0) continue;
         if (extract && i > 0 && std::strcmp(argument, "-C") == 0) {
             ++i;
             continue;

@@ -7,7 +7,7 @@
 #include "platform/platform.h"
 #include "check/script_check.h"
 
-int CheckScriptOf(const char* folder) {
+int CheckScriptOf(const char* folder, int strict) {
     if (folder == nullptr) {
         char programFolder[kPathFieldSize];
         if (!OsEnterProgramFolder(programFolder, sizeof programFolder)) {
@@ -18,5 +18,5 @@ int CheckScriptOf(const char* folder) {
         OsWriteError((std::string(folder) + ": the folder cannot be entered\n").c_str());
         return kCheckFailed;
     }
-    return RunScriptCheck();
+    return RunScriptCheck(strict);
 }

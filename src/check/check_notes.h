@@ -6,11 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "script/script_lexer.h"
+
 struct CheckNotes {
     std::string warnings;             // one line each
     std::string failure;              // why the statement that failed did, and the statement
     uint32_t failureLine = 0;         // its line
     std::vector<uint32_t> copyLines;  // line of each stored CopyFile, in table order
+    uint32_t settingLines[kLastDirectiveKeyword + 1] = {};  // last line of each setting directive
 };
 
 // "Update.ini(line): ".

@@ -9,6 +9,7 @@
 #include "check/check_notes.h"
 #include "check/field_warnings.h"
 #include "check/keyword_hints.h"
+#include "check/plan_errors.h"
 #include "check/plan_json.h"
 #include "check/source_check.h"
 #include "common/sjis_text.h"
@@ -56,6 +57,8 @@ void NoteStatement(void* context, const ScriptStatementNote& note) {
     switch (note.outcome) {
     case kStatementDone:
         if (note.keyword == kKeywordCopyFile) notes.copyLines.push_back(note.line);
+        if (note.keyword >= kFirstDirectiveKeyword && note.keyword <= kLastDirectiveKeyword)
+            notes.settingLines[note.keyword] = note.line;
         return;
     case kStatementDropped:
         Warn(notes, note.line,
@@ -102,18 +105,25 @@ void CheckScript(ScriptCheckReport* report) {
         report->errors += where + "error " + std::to_string(result) + ": " + why + errors;
         return;
     }
+    WarnAboutPlan(notes);
+    report->errors = notes.warnings;
+    const int settingsSound = CheckPlanSettings(notes, &errors);
     const int sourcesSound = CheckCopySources(notes, &errors);
     report->errors += errors;
     if (!PlanAsJson(&report->output)) {
         report->errors += std::string(kScriptFileName) + ": error: not enough memory for the plan\n";
         return;
     }
-    if (packageSound && sourcesSound) report->status = kCheckPassed;
+    if (packageSound && settingsSound && sourcesSound) report->status = kCheckPassed;
 }
 
-int RunScriptCheck() {
+int RunScriptCheck(int strict) {
     ScriptCheckReport report;
     CheckScript(&report);
+    if (strict && report.errors.find(": warning: ") != std::string::npos) {
+        report.errors += std::string(kScriptFileName) + ": error: --strict: the warnings above fail the check\n";
+        report.status = kCheckFailed;
+    }
     if (!report.errors.empty()) OsWriteError(report.errors.c_str());
     if (!report.output.empty()) OsWriteUtf8Output(report.output.c_str());
     return report.status;

@@ -33,6 +33,6 @@ struct ScriptCheckReport {
 void CheckScript(ScriptCheckReport* report);
 
 // Checks the script of the current folder, which the caller has entered, and
-// writes the report to standard error and standard output. Returns
-// kCheckPassed or kCheckFailed.
-int RunScriptCheck();
+// writes the report to standard error and standard output. strict non-zero
+// fails the check on any warning too. Returns kCheckPassed or kCheckFailed.
+int RunScriptCheck(int strict);

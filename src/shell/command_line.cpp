@@ -24,14 +24,14 @@ constexpr char kUsageBody[] =
     "  --log FILE  append a timestamped record of the run to FILE\n"
     "  --check     load the script of FOLDER (default: this program's folder) as\n"
     "              the update would, print the plan as JSON, verify the package\n"
-    "              and change nothing\n"
+    "              and change nothing; --strict fails it on any warning too\n"
     "  --help      show this text\n"
     "  --version   show the program's version\n"
     "\n";
 
 std::string Usage() {
     const std::string name = OsProgramName();
-    return "Usage: " + name + " [--yes] [--log FILE]\n       " + name + " --check [FOLDER]\n       " + name +
+    return "Usage: " + name + " [--yes] [--log FILE]\n       " + name + " --check [--strict] [FOLDER]\n       " + name +
            " --help | --version\n\n" + kUsageBody + OsUsageNotes() + "\n" +
            ExitStatusLines("Exit status:", kUpdaterExitStatuses) + ExitStatusLines("With --check:", kCheckExitStatuses);
 }
@@ -43,14 +43,19 @@ int UsageError(const std::string& problem, const std::string& argument) {
     return kExitUsage;
 }
 
-// --check [FOLDER]: the folder entered whatever characters its name has.
+// --check [--strict] [FOLDER]: the folder entered whatever characters its
+// name has.
 int CheckFolder(const std::vector<std::string>& arguments) {
-    if (arguments.size() > 2) return UsageError("unknown argument", arguments[2]);
-    if (arguments.size() == 2 && !OsEnterArgumentFolder(arguments[1].c_str())) {
-        OsWriteUtf8Error((arguments[1] + ": the folder cannot be entered\n").c_str());
+    size_t next = 1;
+    const int strict = next < arguments.size() && arguments[next] == "--strict";
+    if (strict) ++next;
+    if (arguments.size() > next + 1) return UsageError("unknown argument", arguments[next + 1]);
+    const bool folderGiven = next < arguments.size();
+    if (folderGiven && !OsEnterArgumentFolder(arguments[next].c_str())) {
+        OsWriteUtf8Error((arguments[next] + ": the folder cannot be entered\n").c_str());
         return kCheckFailed;
     }
-    return CheckScriptOf(arguments.size() == 2 ? "." : nullptr);
+    return CheckScriptOf(folderGiven ? "." : nullptr, strict);
 }
 
 // The program with its command line. Returns an ExitStatus.

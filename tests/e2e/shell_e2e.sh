@@ -243,6 +243,13 @@ check)
     grep -qF '"AppTitle": "テストゲーム"' <<<"$output" || fail "no title in the plan: $output"
     grep -qF '"destination": "readme.txt"' <<<"$output" || fail "no copy entry in the plan: $output"
     expect_registry_untouched
+    # A warning alone passes, but not with --strict.
+    standard_update 'Registry = Software\Other'
+    run_updater --check
+    expect_status 0
+    run_updater --check --strict
+    expect_status 2
+    expect_diagnostic 'error: --strict: the warnings above fail the check'
     standard_update 'AppTitle'
     run_updater --check "$dist"
     expect_status 2

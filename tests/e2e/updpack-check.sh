@@ -67,12 +67,16 @@ expect_error 'Update.ini(2): error 4: NewVersion: addContents must be a number o
 
 # Warnings only: the check passes.
 mkdir warned
-printf 'AppTitle = 白銀の庭\r\nNewVersion = 99999999999999999999, 1020\r\n' >warned/Update.ini
+printf 'AppTitle = 白銀の庭\r\nNewVersion = 99999999999999999999, 1020\r\nRegistory = Software\\X\r\nCopyFile = a.txt, a.txt, a.txt\r\n' >warned/Update.ini
+printf 'a' >warned/a.txt
 run check warned
 expect_status 0 "warnings only"
 expect_error 'Update.ini(1): warning: the script is UTF-8 text' "a script saved as UTF-8"
 expect_error 'Update.ini(2): warning: NewVersion: standard 99999999999999999999 is too large for its 32 bits: it reads as 1661992959' \
     "a number beyond 32 bits"
+run check --strict warned
+expect_status 1 "warnings with --strict"
+expect_error 'error: --strict: the warnings above fail the check' "warnings with --strict"
 
 # Unknown options are refused with the usage, and nothing is written.
 printf 'x' >a.txt

@@ -22,7 +22,22 @@ protected:
         CheckScript(&report);
         return report;
     }
+
+    // The warning lines of report, for the tests of warnings alone.
+    static std::string WarningsOf(const ScriptCheckReport& report) {
+        std::string warnings;
+        for (size_t start = 0; start < report.errors.size();) {
+            const size_t end = report.errors.find('\n', start);
+            const std::string line = report.errors.substr(start, end - start + 1);
+            if (line.find(": warning: ") != std::string::npos) warnings += line;
+            start = end == std::string::npos ? report.errors.size() : end + 1;
+        }
+        return warnings;
+    }
 };
+
+// What every update needs, for the tests of something else.
+const std::string kSoundSettings = "AppTitle = T\nRegistory = Software\\T\nNewVersion = 1020, 1020\n";
 
 TEST_F(ScriptCheckTest, PrintsTheWholePlan) {
     ASSERT_TRUE(WriteTestFile("UpdateData.dat", RawPackage('2', {{"a.dat", 0, 1}}, "A")));
@@ -212,8 +227,7 @@ TEST_F(ScriptCheckTest, WarnsAboutLikelyMistakes) {
         "CopyFile = loose.dat, , a\n";                           // 8: no add-contents source
     for (int i = 0; i < 257; ++i) script += "RenameFile = a, b\n";  // 9 to 265
     const ScriptCheckReport report = Check(script);
-    EXPECT_EQ(report.status, kCheckPassed);
-    EXPECT_EQ(report.errors,
+    EXPECT_EQ(WarningsOf(report),
               "Update.ini(1): warning: the script is UTF-8 text; it must be saved as Shift_JIS (code page 932), "
               "or the updater reads its Japanese texts as other characters\n"
               "Update.ini(1): warning: line ignored: the script starts with a UTF-8 byte order mark; it "
@@ -270,18 +284,15 @@ TEST_F(ScriptCheckTest, WarnsAboutTextsAndNumbersThatDoNotReadAsWritten) {
         {"missing fields at the end of the text are empty", "Shortcut = a.lnk, b, c.exe", ""},
         {"optional values left out", "ConvertSave GRAPHSTATUS = 0, 9, c, clip, 1, 2\nDeleteFile = x\n", ""},
     };
-    for (const Row& row : rows) {
-        const ScriptCheckReport report = Check(row.script);
-        EXPECT_EQ(report.status, kCheckPassed) << row.name;
-        EXPECT_EQ(report.errors, row.warnings) << row.name;
-    }
+    for (const Row& row : rows) EXPECT_EQ(WarningsOf(Check(row.script)), row.warnings) << row.name;
 }
 
 TEST_F(ScriptCheckTest, PackageAndSourcesMustHoldWhatTheUpdateCopies) {
     const std::string script =
         "CopyFile = a.dat, b.dat, a.dat\n"  // 1
         "CopyFile = c.dat, , c.dat\n"       // 2: nothing to copy for add-contents
-        "CopyFile = , loose.dat, l.dat\n";  // 3: nothing to copy for the standard edition
+        "CopyFile = , loose.dat, l.dat\n"  // 3: nothing to copy for the standard edition
+        + kSoundSettings;
     ASSERT_TRUE(WriteTestFile("loose.dat", "L"));
     const std::string whole =
         RawPackage('2', {{"a.dat", 0, 2}, {"b.dat", 2, 2}, {"c.dat", 4, 2}, {"Update.ini", 6, 0}}, "AABBCC");
@@ -311,10 +322,43 @@ TEST_F(ScriptCheckTest, PackageAndSourcesMustHoldWhatTheUpdateCopies) {
     }
 
     ASSERT_TRUE(WriteTestFile("UpdateData.dat", whole));
-    const ScriptCheckReport report = Check("CopyFile = a.dat\n");
+    const ScriptCheckReport report = Check("CopyFile = a.dat, a.dat, \"\"\n" + kSoundSettings);
     EXPECT_EQ(report.status, kCheckFailed);
     EXPECT_EQ(report.errors,
               "Update.ini(1): error: CopyFile needs three fields: the destination is empty\n");
+}
+
+TEST_F(ScriptCheckTest, UpdatesSureToFailAreErrors) {
+    ASSERT_TRUE(WriteTestFile("UpdateData.dat", RawPackage('2', {{"a.dat", 0, 1}}, "A")));
+    const std::string copy = "CopyFile = a.dat, a.dat, a.dat\n";
+    struct Row { const char* name; std::string script; std::string errors; } rows[] = {
+        {"sound", kSoundSettings + copy, ""},
+        {"Registory misspelt", "AppTitle = T\nRegistry = Software\\T\nNewVersion = 1020, 1020\n" + copy,
+         "Update.ini(2): warning: line ignored: \"Registry\" is no directive; did you mean Registory?\n"
+         "Update.ini: error: Registory is missing or empty: every player would be told the game is not "
+         "installed\n"},
+        {"no AppTitle", "Registory = Software\\T\nNewVersion = 1020, 1020\n" + copy,
+         "Update.ini: error: AppTitle is missing or empty: the messages would name no game\n"},
+        {"no NewVersion", "AppTitle = T\nRegistory = Software\\T\n" + copy,
+         "Update.ini: error: NewVersion is missing or 0: the update would record no version\n"},
+        {"no CopyFile", kSoundSettings,
+         "Update.ini: error: no CopyFile copies anything for the standard edition: its update always fails with "
+         "the write-failure message\n"
+         "Update.ini: error: no CopyFile copies anything for the add-contents edition: its update always fails "
+         "with the write-failure message\n"},
+        {"NewVersion below SupportVersion", kSoundSettings + "SupportVersion = 1000, 1030\n" + copy,
+         "Update.ini(3): error: NewVersion 1020 of the add-contents edition is below its SupportVersion 1030: no "
+         "player can apply it without being refused\n"},
+        {"one destination twice", kSoundSettings + copy + copy,
+         "Update.ini(4): warning: CopyFile: the destination \"a.dat\" is written again by line 5, whose content "
+         "stays\n"},
+    };
+    for (const Row& row : rows) {
+        const ScriptCheckReport report = Check(row.script);
+        EXPECT_EQ(report.errors, row.errors) << row.name;
+        EXPECT_EQ(report.status, row.errors.find("error:") == std::string::npos ? kCheckPassed : kCheckFailed)
+            << row.name;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,79 @@
+#include "check/plan_errors.h"
+
+#include <cstdint>
+
+#include "common/sjis_text.h"
+#include "common/version.h"
+#include "script/script_lexer.h"
+#include "script/script_loader.h"
+#include "script/update_plan.h"
+
+namespace {
+
+struct EditionColumn {
+    const char* name;    // as messages name the edition
+    uint32_t addContents;
+};
+
+constexpr EditionColumn kEditions[] = {{"standard", 0}, {"add-contents", 1}};
+
+// Where a message about directive keyword points: its last line, or the
+// script as a whole when it has none.
+std::string Where(const CheckNotes& notes, int keyword) {
+    const uint32_t line = notes.settingLines[keyword];
+    return line != 0 ? LinePrefix(line) : std::string(kScriptFileName) + ": ";
+}
+
+// An error when the text setting of keyword is empty. Returns 1 when it is not.
+int RequireText(const CheckNotes& notes, int keyword, const char* text, const char* consequence, std::string* errors) {
+    if (text[0] != '\0') return 1;
+    *errors += Where(notes, keyword) + "error: " + KeywordText(keyword) + " is missing or empty: " + consequence + "\n";
+    return 0;
+}
+
+}  // namespace
+
+int CheckPlanSettings(const CheckNotes& notes, std::string* errors) {
+    int sound = RequireText(notes, kKeywordRegistory, g_settings.registrySubkey,
+                            "every player would be told the game is not installed", errors);
+    sound &= RequireText(notes, kKeywordAppTitle, g_settings.appTitle, "the messages would name no game", errors);
+    if (g_settings.newVersion.standard == 0 && g_settings.newVersion.addContents == 0) {
+        *errors += Where(notes, kKeywordNewVersion) +
+                   "error: NewVersion is missing or 0: the update would record no version\n";
+        sound = 0;
+    }
+    for (const EditionColumn& edition : kEditions) {
+        uint32_t copies = 0;
+        for (uint32_t i = 0; i < g_copyTable.count; ++i) {
+            const CopyEntry& entry = g_copyTable.records[i];
+            if ((edition.addContents != 0 ? entry.addContentsSource : entry.standardSource)[0] != '\0') ++copies;
+        }
+        if (copies == 0) {
+            *errors += std::string(kScriptFileName) + ": error: no CopyFile copies anything for the " + edition.name +
+                       " edition: its update always fails with the write-failure message\n";
+            sound = 0;
+        }
+        const VersionNumber newVersion = ForEdition(g_settings.newVersion, edition.addContents);
+        const VersionNumber supportVersion = ForEdition(g_settings.supportVersion, edition.addContents);
+        if (newVersion < supportVersion) {
+            *errors += Where(notes, kKeywordNewVersion) + "error: NewVersion " + std::to_string(newVersion) +
+                       " of the " + edition.name + " edition is below its SupportVersion " +
+                       std::to_string(supportVersion) + ": no player can apply it without being refused\n";
+            sound = 0;
+        }
+    }
+    return sound;
+}
+
+void WarnAboutPlan(CheckNotes& notes) {
+    for (uint32_t i = 0; i < g_copyTable.count && i < notes.copyLines.size(); ++i) {
+        for (uint32_t j = i + 1; j < g_copyTable.count && j < notes.copyLines.size(); ++j) {
+            if (!EqualsNoCase(g_copyTable.records[i].destination, g_copyTable.records[j].destination)) continue;
+            Warn(notes, notes.copyLines[i],
+                 std::string("CopyFile: the destination \"") + g_copyTable.records[i].destination +
+                     "\" is written again by line " + std::to_string(notes.copyLines[j]) +
+                     ", whose content stays");
+            break;
+        }
+    }
+}

@@ -1,0 +1,16 @@
+// Errors for a plan that loads but whose update is sure to fail for every
+// player, and warnings for what is likely a mistake in it.
+#pragma once
+
+#include <string>
+
+#include "check/check_notes.h"
+
+// Errors: Registory, AppTitle or NewVersion missing or empty; an edition
+// with nothing to copy; an edition whose NewVersion lies below its
+// SupportVersion. Returns 1 when none is found.
+int CheckPlanSettings(const CheckNotes& notes, std::string* errors);
+
+// Warnings: two CopyFile lines with one destination (the later content
+// stays).
+void WarnAboutPlan(CheckNotes& notes);
