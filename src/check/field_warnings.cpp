@@ -28,6 +28,43 @@ void CheckNumberField(CheckNotes& notes, const ScriptStatementNote& note, const 
     Warn(notes, line, where + " is too large for its 32 bits: it reads as " + reads);
 }
 
+// A warning when a version is written as a decimal fraction (1.10 reads as
+// 1) or holds a comma (1,100 reads as 1, and 100 as the next number).
+void CheckVersionFields(CheckNotes& notes, const ScriptStatementNote& note) {
+    const StatementReading& reading = *note.reading;
+    for (int i = 0; i < reading.count; ++i) {
+        const std::string token = TokenAt(reading.fields[i].start);
+        const size_t point = token.find('.');
+        if (point == std::string::npos) continue;
+        Warn(notes, note.line,
+             StatementName(note) + ": " + reading.fields[i].field->name + " " + token + " reads as " +
+                 token.substr(0, point) + ": a version is written in thousandths, without a point (1100 for 1.10)");
+    }
+    if (reading.count == 0) return;
+    const char* last = reading.fields[reading.count - 1].start;
+    const char* end = LineEnd(last);
+    for (const char* c = TokenEnd(last); c < end; ++c) {
+        if (*c != ',') continue;
+        Warn(notes, note.line,
+             StatementName(note) + ": more numbers than its two: a version holds no comma (1100, not 1,100)");
+        return;
+    }
+}
+
+// A warning when BINARY data has an odd number of hexadecimal digits: the
+// last one is dropped.
+void CheckHexData(CheckNotes& notes, const ScriptStatementNote& note) {
+    const StatementReading& reading = *note.reading;
+    for (int i = 0; i < reading.count; ++i) {
+        if (std::string(reading.fields[i].field->name) != "data") continue;
+        const std::string data = TokenAt(reading.fields[i].start);
+        if (data.size() % 2 == 0) continue;
+        Warn(notes, note.line,
+             StatementName(note) + ": data " + Quoted(data) + " has an odd number of hexadecimal digits: its last, " +
+                 data.back() + ", is dropped");
+    }
+}
+
 }  // namespace
 
 void CheckFields(CheckNotes& notes, const ScriptStatementNote& note) {
@@ -39,11 +76,20 @@ void CheckFields(CheckNotes& notes, const ScriptStatementNote& note) {
         if (*field.start == '\0') continue;
         const uint32_t line = note.line + CountLineBreaks(note.statement, field.start);
         if (line != note.line) {
+            // A directive goes on after the line of its last field; a rule
+            // statement after its own line, so the later line runs too.
+            const bool rule = note.keyword == kKeywordConvertFile || note.keyword == kKeywordConvertSave;
             Warn(notes, note.line,
                  StatementName(note) + ": " + field.field->name + " is taken from line " + std::to_string(line) +
-                     ", because this line ends before it; that line does not run as a statement of its own");
+                     ", because this line ends before it; that line " +
+                     (rule ? "runs as a statement of its own as well" : "does not run as a statement of its own"));
         }
         if (field.field->type != kTextField && i != reading.faultField) CheckNumberField(notes, note, field, line);
     }
+    if (reading.fault != kFaultNone) return;
+    if (note.keyword == kKeywordNewVersion || note.keyword == kKeywordSupportVersion ||
+        note.keyword == kKeywordSaveVersion)
+        CheckVersionFields(notes, note);
+    if (note.keyword == kKeywordConvertFile && RuleWordOf(note) == "BINARY") CheckHexData(notes, note);
 }
 

@@ -106,10 +106,9 @@ void CheckScript(ScriptCheckReport* report) {
         return;
     }
     WarnAboutPlan(notes);
-    report->errors = notes.warnings;
     const int settingsSound = CheckPlanSettings(notes, &errors);
     const int sourcesSound = CheckCopySources(notes, &errors);
-    report->errors += errors;
+    report->errors = notes.warnings + errors;
     if (!PlanAsJson(&report->output)) {
         report->errors += std::string(kScriptFileName) + ": error: not enough memory for the plan\n";
         return;

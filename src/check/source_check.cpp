@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/sjis_text.h"
 #include "install/file_operations.h"
 #include "package/member_reader.h"
 #include "package/package_directory.h"
@@ -12,15 +13,33 @@
 
 namespace {
 
-// An error when source, which editions copy, cannot be copied. Returns 1 when
-// it can.
-int CheckSource(const char* source, const char* editions, const std::string& prefix, std::string* errors) {
+// Whether the package holds a member of name's base name.
+bool PackageHolds(const char* name) {
+    PackageDirectory directory;
+    char message[kPackageMessageSize];
+    if (!ReadPackageDirectory(kPackageFileName, &directory, message, sizeof message)) return false;
+    const bool holds = FindPackageEntry(&directory, BaseNameOf(name)) >= 0;
+    ReleasePackageDirectory(&directory);
+    return holds;
+}
+
+// An error when source, which editions copy, cannot be copied; a warning
+// when it is found only loose, so that it must be shipped beside the
+// updater. Returns 1 when it can be copied.
+int CheckSource(const char* source, const char* editions, const std::string& prefix, std::string* warnings,
+                std::string* errors) {
     PackageMember* member = nullptr;
     const int state = OpenCopySource(source, &member);
+    const bool looseOnly = member != nullptr && member->kind == kMemberLoose && !PackageHolds(source);
     if (member != nullptr) CloseMember(member);
     const std::string what = prefix + "error: CopyFile source " + Quoted(source) + " (" + editions + ") ";
     switch (state) {
     case kSourceReady:
+        if (looseOnly) {
+            *warnings += prefix + "warning: CopyFile source " + Quoted(source) + " (" + editions +
+                         ") is found only loose, not in " + kPackageFileName +
+                         ": it must be shipped beside the updater\n";
+        }
         return 1;
     case kSourceNotFound:
         *errors += what + "is found neither loose nor in " + kPackageFileName + "\n";
@@ -51,7 +70,7 @@ int CheckPackage(std::string* errors) {
     return 0;
 }
 
-int CheckCopySources(const CheckNotes& notes, std::string* errors) {
+int CheckCopySources(CheckNotes& notes, std::string* errors) {
     int sound = 1;
     for (uint32_t i = 0; i < g_copyTable.count; ++i) {
         const CopyEntry& entry = g_copyTable.records[i];
@@ -64,11 +83,12 @@ int CheckCopySources(const CheckNotes& notes, std::string* errors) {
             sound = 0;
         }
         if (std::strcmp(standard, addContents) == 0) {
-            sound &= CheckSource(standard, "both editions", prefix, errors);
+            sound &= CheckSource(standard, "both editions", prefix, &notes.warnings, errors);
             continue;
         }
-        if (standard[0] != '\0') sound &= CheckSource(standard, "standard edition", prefix, errors);
-        if (addContents[0] != '\0') sound &= CheckSource(addContents, "add-contents edition", prefix, errors);
+        if (standard[0] != '\0') sound &= CheckSource(standard, "standard edition", prefix, &notes.warnings, errors);
+        if (addContents[0] != '\0')
+            sound &= CheckSource(addContents, "add-contents edition", prefix, &notes.warnings, errors);
     }
     return sound;
 }

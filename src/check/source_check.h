@@ -13,5 +13,6 @@ int CheckPackage(std::string* errors);
 
 // Errors for the copy entries that would make the copy step fail: a source
 // of either edition that is not there whole, a destination that is empty.
-// An empty source copies nothing for its edition. Returns 1 when none fails.
-int CheckCopySources(const CheckNotes& notes, std::string* errors);
+// An empty source copies nothing for its edition. Warns in notes of a source
+// found only loose. Returns 1 when none fails.
+int CheckCopySources(CheckNotes& notes, std::string* errors);
