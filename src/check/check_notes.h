@@ -14,6 +14,8 @@ struct CheckNotes {
     uint32_t failureLine = 0;         // its line
     std::vector<uint32_t> copyLines;  // line of each stored CopyFile, in table order
     uint32_t settingLines[kLastDirectiveKeyword + 1] = {};  // last line of each setting directive
+    std::string planErrors;           // errors about statements that load, one a line
+    bool utf8Text = false;            // the script is UTF-8 text
 };
 
 // "Update.ini(line): ".

@@ -10,6 +10,8 @@
 
 namespace {
 
+constexpr size_t kWordSize = 64;
+
 // A warning when the number at field does not read as written.
 void CheckNumberField(CheckNotes& notes, const ScriptStatementNote& note, const FieldReading& field, uint32_t line) {
     const FieldType type = field.field->type;
@@ -79,6 +81,15 @@ void CheckFields(CheckNotes& notes, const ScriptStatementNote& note) {
             // A directive goes on after the line of its last field; a rule
             // statement after its own line, so the later line runs too.
             const bool rule = note.keyword == kKeywordConvertFile || note.keyword == kKeywordConvertSave;
+            char word[kWordSize] = {};
+            ReadField(word, sizeof word, field.start);
+            if (!rule && KeywordId(word) != kNoKeyword) {
+                notes.planErrors += LinePrefix(note.line) + "error: " + StatementName(note) + ": " +
+                                    field.field->name + " is taken from line " + std::to_string(line) +
+                                    ", because this line ends before it; the " + word +
+                                    " statement there then never runs\n";
+                continue;
+            }
             Warn(notes, note.line,
                  StatementName(note) + ": " + field.field->name + " is taken from line " + std::to_string(line) +
                      ", because this line ends before it; that line " +

@@ -36,6 +36,7 @@ void NoteText(void* context, const char* text, uint32_t length) {
     CheckNotes& notes = *static_cast<CheckNotes*>(context);
     const size_t utf8 = FindUtf8Text(text, length);
     if (utf8 < length) {
+        notes.utf8Text = true;
         Warn(notes, 1 + CountLineBreaks(text, text + utf8),
              "the script is UTF-8 text; it must be saved as Shift_JIS (code page 932), or the updater reads "
              "its Japanese texts as other characters");
@@ -103,17 +104,19 @@ void CheckScript(ScriptCheckReport* report) {
             notes.failureLine != 0 ? LinePrefix(notes.failureLine) : std::string(kScriptFileName) + ": ";
         const std::string why = !notes.failure.empty() ? notes.failure : std::string(ScriptLoadMessage(result)) + "\n";
         report->errors += where + "error " + std::to_string(result) + ": " + why + errors;
+        report->utf8Text = notes.utf8Text;
         return;
     }
     WarnAboutPlan(notes);
     const int settingsSound = CheckPlanSettings(notes, &errors);
     const int sourcesSound = CheckCopySources(notes, &errors);
-    report->errors = notes.warnings + errors;
+    report->errors = notes.warnings + notes.planErrors + errors;
+    report->utf8Text = notes.utf8Text;
     if (!PlanAsJson(&report->output)) {
         report->errors += std::string(kScriptFileName) + ": error: not enough memory for the plan\n";
         return;
     }
-    if (packageSound && settingsSound && sourcesSound) report->status = kCheckPassed;
+    if (packageSound && settingsSound && sourcesSound && notes.planErrors.empty()) report->status = kCheckPassed;
 }
 
 int RunScriptCheck(int strict) {
@@ -123,7 +126,8 @@ int RunScriptCheck(int strict) {
         report.errors += std::string(kScriptFileName) + ": error: --strict: the warnings above fail the check\n";
         report.status = kCheckFailed;
     }
-    if (!report.errors.empty()) OsWriteError(report.errors.c_str());
+    // Texts of a UTF-8 script stand in the messages as they are.
+    if (!report.errors.empty()) report.utf8Text ? OsWriteUtf8Error(report.errors.c_str()) : OsWriteError(report.errors.c_str());
     if (!report.output.empty()) OsWriteUtf8Output(report.output.c_str());
     return report.status;
 }

@@ -81,7 +81,11 @@ int RunWithArguments(PlatformModule* module, int argc, char** argv) {
         }
     }
     if (logPath != nullptr) {
-        if (!OsOpenRunLog(logPath)) return UsageError("the log file cannot be opened", logPath);
+        if (!OsOpenRunLog(logPath)) {
+            // The command line is right; the file is not: no usage text.
+            OsWriteUtf8Error((std::string(OsProgramName()) + ": the log file cannot be opened: " + logPath + "\n").c_str());
+            return kExitUsage;
+        }
         LogEvent("%s %s started", OsProgramName(), UPDATER_VERSION);
     }
     OsPrepareUpdate(unattended);

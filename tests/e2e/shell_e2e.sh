@@ -111,6 +111,10 @@ not-installed)
     expect_status 5
     expect_diagnostic "registry.reg: No such file or directory"
     [ ! -e "$UPDATER_REGISTRY" ] || fail "a registry file was made"
+    # A registry file saved as UTF-8 is told so.
+    printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\%s]\n"InstallFolder"="%s/ゲーム"\n' "$subkey" "$work" >"$UPDATER_REGISTRY"
+    run_updater --yes
+    expect_diagnostic "is UTF-8 text; it must be saved as Shift_JIS (code page 932)"
     ;;
 too-old)
     standard_update 'NewVersion = 1020, 1020' 'SupportVersion = 1015, 1015' 'SaveVersion = 1000, 1000'
@@ -324,6 +328,8 @@ command-line)
     expect_status 2
     run_updater --yes --log "$work/no-such-folder/run.log"
     expect_status 2
+    expect_diagnostic 'the log file cannot be opened'
+    [[ $errors != *Usage:* ]] || fail "the usage follows a log file that cannot be opened: $errors"
     run_updater --frobnicate
     expect_status 2
     run_updater --check a b

@@ -74,6 +74,13 @@ expect_status 0 "warnings only"
 expect_error 'Update.ini(1): warning: the script is UTF-8 text' "a script saved as UTF-8"
 expect_error 'Update.ini(2): warning: NewVersion: standard 99999999999999999999 is too large for its 32 bits: it reads as 1661992959' \
     "a number beyond 32 bits"
+# A UTF-8 script: the texts its errors quote read as they were written.
+mkdir utf8
+printf 'AppTitle = 白銀の庭\r\nRegistory = Software\\X\r\nNewVersion = 1020, 1020\r\nCopyFile = 新着情報.txt, 新着情報.txt, a.txt\r\n' >utf8/Update.ini
+run check utf8
+expect_status 1 "a UTF-8 script with a missing source"
+expect_error 'CopyFile source "新着情報.txt" (both editions) is found neither loose nor in UpdateData.dat' \
+    "a UTF-8 script's text"
 run check --strict warned
 expect_status 1 "warnings with --strict"
 expect_error 'error: --strict: the warnings above fail the check' "warnings with --strict"

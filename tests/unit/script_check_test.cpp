@@ -276,12 +276,9 @@ TEST_F(ScriptCheckTest, WarnsAboutTextsAndNumbersThatDoNotReadAsWritten) {
          "ConvertSave GRAPHSTATUS = 0, 9, c, scale, 1" + std::string(40, '0') + ", 1\n",
          "Update.ini(1): warning: ConvertSave GRAPHSTATUS: values 1" + std::string(40, '0') +
              " is too large for a 32-bit real: it reads as infinity\n"},
-        {"a field from the next line", "CopyFile = a.dat, a.dat\r\nDeleteFile = x\r\n",
+        {"a field from the next line", "CopyFile = a.dat, a.dat\r\nb.dat\r\n",
          "Update.ini(1): warning: CopyFile: destination is taken from line 2, because this line ends before it; "
          "that line does not run as a statement of its own\n"},
-        {"a value from the next line", "AppTitle =\nBrandMenuFolder = X\n",
-         "Update.ini(1): warning: AppTitle: value is taken from line 2, because this line ends before it; that "
-         "line does not run as a statement of its own\n"},
         {"a rule field from the next line", "ConvertSave BGMNO = 1, 2,\n\n 3\n",
          "Update.ini(1): warning: ConvertSave BGMNO: bgmNumber is taken from line 3, because this line ends "
          "before it; that line runs as a statement of its own as well\n"},
@@ -362,6 +359,14 @@ TEST_F(ScriptCheckTest, UpdatesSureToFailAreErrors) {
         {"NewVersion below SupportVersion", kSoundSettings + "SupportVersion = 1000, 1030\n" + copy,
          "Update.ini(3): error: NewVersion 1020 of the add-contents edition is below its SupportVersion 1030: no "
          "player can apply it without being refused\n"},
+        {"a statement taken as fields", kSoundSettings + copy + "Shortcut = a.lnk, Play, a.exe\nDeleteFile = x\n",
+         "Update.ini(5): error: Shortcut: arguments is taken from line 6, because this line ends before it; the "
+         "DeleteFile statement there then never runs\n"},
+        {"a setting taken as a value", "AppTitle =\nRegistory = Software\\T\nNewVersion = 1020, 1020\n" + copy,
+         "Update.ini(1): error: AppTitle: value is taken from line 2, because this line ends before it; the "
+         "Registory statement there then never runs\n"
+         "Update.ini: error: Registory is missing or empty: every player would be told the game is not "
+         "installed\n"},
         {"one destination twice", kSoundSettings + copy + copy,
          "Update.ini(4): warning: CopyFile: the destination \"a.dat\" is written again by line 5, whose content "
          "stays\n"},

@@ -24,6 +24,7 @@
 #include "common/ascii.h"
 #include "common/run_log.h"
 #include "common/sjis_text.h"
+#include "common/utf8_text.h"
 #include "platform/disk_change_hook.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_files.h"
@@ -266,6 +267,12 @@ PlatformRegistryKey* OsOpenRegistryKey(const char* subkey) {
         LogDiagnostic("registry file %s: %s", ForDiagnostic(path).c_str(), std::strerror(error));
         errno = error;
         return nullptr;
+    }
+    // An editor's natural choice on Linux, but the values would read as other
+    // characters: the folder of the game would not be found.
+    if (FindUtf8Text(content.data(), content.size()) < content.size()) {
+        LogDiagnostic("registry file %s is UTF-8 text; it must be saved as Shift_JIS (code page 932)",
+                      ForDiagnostic(path).c_str());
     }
     PlatformRegistryKey* key = OpenRegistryKeyInText(path, content, subkey);
     if (key == nullptr) {
