@@ -4,6 +4,7 @@
 
 #include "common/sjis_text.h"
 #include "common/version.h"
+#include "script/rule_tables.h"
 #include "script/script_lexer.h"
 #include "script/script_loader.h"
 #include "script/update_plan.h"
@@ -76,4 +77,17 @@ void WarnAboutPlan(CheckNotes& notes) {
             break;
         }
     }
+}
+
+std::string SavesSummary() {
+    std::string summary;
+    const std::string rules = std::to_string(g_convertRuleTable.count) + " rule" + (g_convertRuleTable.count == 1 ? "" : "s");
+    for (const EditionColumn& edition : kEditions) {
+        const VersionNumber saveVersion = ForEdition(g_settings.saveVersion, edition.addContents);
+        summary += std::string(kScriptFileName) + ": note: saves of the " + edition.name + " edition: ";
+        if (saveVersion != 0) summary += "installed below " + std::to_string(saveVersion) + " they are deleted; from it on ";
+        summary += g_convertRuleTable.count != 0 ? "they are converted by " + rules : "they stay as they are";
+        summary += "\n";
+    }
+    return summary;
 }

@@ -14,3 +14,7 @@ int CheckPlanSettings(const CheckNotes& notes, std::string* errors);
 // Warnings: two CopyFile lines with one destination (the later content
 // stays).
 void WarnAboutPlan(CheckNotes& notes);
+
+// What happens to the saves, a note line per edition: which installed
+// versions lose them, and which have them converted, by how many rules.
+std::string SavesSummary();

@@ -96,6 +96,7 @@ void CheckScript(ScriptCheckReport* report) {
     const int result = LoadUpdateScriptFrom(scriptPath, &observer);
     report->status = kCheckFailed;
     report->output.clear();
+    report->notes.clear();
     report->errors = notes.warnings;
     std::string errors;
     const int packageSound = CheckPackage(&errors);
@@ -111,6 +112,7 @@ void CheckScript(ScriptCheckReport* report) {
     const int settingsSound = CheckPlanSettings(notes, &errors);
     const int sourcesSound = CheckCopySources(notes, &errors);
     report->errors = notes.warnings + notes.planErrors + errors;
+    report->notes = SavesSummary() + SourcesSummary();
     report->utf8Text = notes.utf8Text;
     if (!PlanAsJson(&report->output)) {
         report->errors += std::string(kScriptFileName) + ": error: not enough memory for the plan\n";
@@ -127,7 +129,8 @@ int RunScriptCheck(int strict) {
         report.status = kCheckFailed;
     }
     // Texts of a UTF-8 script stand in the messages as they are.
-    if (!report.errors.empty()) report.utf8Text ? OsWriteUtf8Error(report.errors.c_str()) : OsWriteError(report.errors.c_str());
+    const std::string lines = report.errors + report.notes;
+    if (!lines.empty()) report.utf8Text ? OsWriteUtf8Error(lines.c_str()) : OsWriteError(lines.c_str());
     if (!report.output.empty()) OsWriteUtf8Output(report.output.c_str());
     return report.status;
 }

@@ -14,6 +14,7 @@ struct ScriptCheckReport {
     std::string output;  // for standard output: the plan as JSON (UTF-8), whenever it loads
     std::string errors;  // for standard error: warnings and errors, one a line
     bool utf8Text = false;  // the script is UTF-8 text, and so are its texts quoted in errors
+    std::string notes;      // for standard error after the errors: the saves and the sources, a line each
 };
 
 // Loads Update.ini from the current folder, loose or from UpdateData.dat

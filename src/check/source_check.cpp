@@ -93,3 +93,24 @@ int CheckCopySources(CheckNotes& notes, std::string* errors) {
     return sound;
 }
 
+
+std::string SourcesSummary() {
+    std::string packed;
+    std::string loose;
+    for (uint32_t i = 0; i < g_copyTable.count; ++i) {
+        const CopyEntry& entry = g_copyTable.records[i];
+        for (const char* source : {entry.standardSource, entry.addContentsSource}) {
+            if (source[0] == '\0' || (source == entry.addContentsSource && std::strcmp(source, entry.standardSource) == 0))
+                continue;
+            PackageMember* member = nullptr;
+            if (OpenCopySource(source, &member) != kSourceReady) continue;
+            std::string& list = member->kind == kMemberLoose ? loose : packed;
+            list += (list.empty() ? "" : ", ") + std::string(source);
+            CloseMember(member);
+        }
+    }
+    std::string summary;
+    if (!packed.empty()) summary += std::string(kScriptFileName) + ": note: sources in " + kPackageFileName + ": " + packed + "\n";
+    if (!loose.empty()) summary += std::string(kScriptFileName) + ": note: sources loose beside the updater: " + loose + "\n";
+    return summary;
+}

@@ -16,3 +16,7 @@ int CheckPackage(std::string* errors);
 // An empty source copies nothing for its edition. Warns in notes of a source
 // found only loose. Returns 1 when none fails.
 int CheckCopySources(CheckNotes& notes, std::string* errors);
+
+// Which sources the update takes from the package and which lie loose
+// beside the updater (and must be shipped there), a note line each.
+std::string SourcesSummary();

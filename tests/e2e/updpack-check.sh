@@ -31,7 +31,11 @@ cp "$root/examples/update/"* files/
     script.dat script_ac.dat) >/dev/null || fail "cannot pack the example"
 run check example
 expect_status 0 "the reference example"
-[ ! -s err.txt ] || fail "the reference example warns: $(cat err.txt)"
+! grep -q -e ': warning: ' -e ': error' err.txt || fail "the reference example warns: $(cat err.txt)"
+# What becomes of the saves, and where the sources are.
+expect_error 'Update.ini: note: saves of the standard edition: installed below 1000 they are deleted; from it on they are converted by' \
+    "the saves of the reference example"
+expect_error 'Update.ini: note: sources in UpdateData.dat: script.dat, script_ac.dat' "the sources of the reference example"
 diff -u "$root/examples/update-plan.json" out.txt >&2 || fail "the reference example's plan differs"
 diff -u <(docs_block 'example: Update.ini') <(iconv -f CP932 -t UTF-8 "$root/examples/update/Update.ini" | tr -d '\r') \
     >&2 || fail "docs/script.md shows another Update.ini than examples/update/Update.ini"
