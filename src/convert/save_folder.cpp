@@ -10,6 +10,7 @@
 #include "common/run_log.h"
 #include "script/rule_tables.h"
 #include "convert/save_conversion.h"
+#include "convert/save_format.h"
 #include "package/member_reader.h"
 #include "platform/last_error.h"
 #include "platform/platform.h"
@@ -94,7 +95,8 @@ int ListNumberedSaves(const char* folder, std::vector<SaveName>* saves) {
 int StageSaveConversion(const char* path, PlatformFlushGroup* group) {
     SaveImage image{};
     if (!LoadWholeFile(path, &image)) {
-        LogEvent("save %s skipped: it cannot be read whole", path);
+        LogEvent("save %s skipped: it cannot be read whole, or is larger than %llu bytes", path,
+                 static_cast<unsigned long long>(kLargestSaveSize));
         return 1;
     }
     if (!ConvertSaveFile(&image)) {
@@ -127,6 +129,13 @@ int ListSavesToSweep(const char* saveFolder, std::vector<SaveName>* saves) {
     return 1;
 }
 
+// Removes the new files that a killed run left beside the numbered saves of
+// saveFolder, whatever this run does with the saves.
+void RemoveLeftoversBesideSaves(const char* saveFolder) {
+    std::vector<SaveName> saves;
+    if (saveFolder[0] != '\0' && ListNumberedSaves(saveFolder, &saves)) RemoveSaveLeftovers(saveFolder, saves);
+}
+
 }  // namespace
 
 void LocateSaveFolder(const char* installFolder, char (&saveFolder)[kPathFieldSize]) {
@@ -143,6 +152,7 @@ void LocateSaveFolder(const char* installFolder, char (&saveFolder)[kPathFieldSi
 void ResetSaveData(const char* saveFolder) {
     if (saveFolder[0] == '\0') return;
     LogEvent("save data of %s removed", saveFolder);
+    RemoveLeftoversBesideSaves(saveFolder);
     for (const char* name : kSystemSaveNames) DeleteInFolder(saveFolder, name);
     for (unsigned number = 0; number < kNumberedSaveCount; ++number) {
         char name[kSaveNameSize];
@@ -154,6 +164,10 @@ void ResetSaveData(const char* saveFolder) {
 }
 
 int SweepSaveFolder(const char* saveFolder) {
+    if (g_convertRuleTable.count == 0) {
+        RemoveLeftoversBesideSaves(saveFolder);
+        return 1;
+    }
     std::vector<SaveName> saves;
     ListSavesToSweep(saveFolder, &saves);
     if (saves.empty()) return 1;
@@ -169,7 +183,11 @@ int SweepSaveFolder(const char* saveFolder) {
     for (size_t i = 0; i < saves.size() && staged; ++i) {
         ReportProgress(saves[i].text, i, saves.size());
         char path[kPathFieldSize];
-        if (JoinPath(path, sizeof path, saveFolder, saves[i].text)) staged = StageSaveConversion(path, group);
+        if (JoinPath(path, sizeof path, saveFolder, saves[i].text)) {
+            staged = StageSaveConversion(path, group);
+        } else {
+            LogEvent("save %s skipped: its path in %s would pass 259 bytes", saves[i].text, saveFolder);
+        }
     }
     if (staged && !OsFlushGroup(group)) {
         DiagnoseLastError("cannot flush the converted saves in %s", saveFolder);
@@ -210,7 +228,7 @@ int LoadWholeFile(const char* path, SaveImage* image) {
     if (file == nullptr) return 0;
     uint64_t length = 0;
     int loaded = 0;
-    if (OsFileLength(file, &length) && length <= UINT32_MAX) {
+    if (OsFileLength(file, &length) && length <= kLargestSaveSize) {
         // One byte at least, so that an empty file still has a buffer.
         std::unique_ptr<unsigned char[]> bytes(new (std::nothrow) unsigned char[length + 1]());
         uint32_t delivered = 0;

@@ -46,8 +46,8 @@ int SweepSaveFolder(const char* saveFolder);
 int CommitSweptSaves(const char* saveFolder);
 
 // Reads the whole file at path into image. Returns 1, or 0 when it cannot be
-// opened, its length does not fit 32 bits, there is no memory for it, or the
-// read delivers less than the whole file.
+// opened, is larger than a save can be (kLargestSaveSize: it is not read),
+// there is no memory for it, or the read delivers less than the whole file.
 int LoadWholeFile(const char* path, SaveImage* image);
 
 // Writes length bytes to a new file beside the file at path, to become its

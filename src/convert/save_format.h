@@ -10,6 +10,11 @@
 
 #include "script/rule_tables.h"
 
+// No save the game writes comes near this: 64 graph entries, a middle
+// section and a state section of a few tens of KiB. A larger file named like
+// a save is none, and is not read.
+inline constexpr uint64_t kLargestSaveSize = uint64_t{64} << 20;
+
 inline constexpr uint32_t kGraphLengthOffset = 0;   // G, 4 bytes
 inline constexpr uint32_t kMiddleLengthOffset = 4;  // M, 4 bytes
 inline constexpr uint32_t kSaveHeaderSize = 8;

@@ -35,6 +35,15 @@ void AddMessageRule(uint32_t from, uint32_t to) {
     ASSERT_EQ(AddRule(kRuleMessage, payload), 1);
 }
 
+// Leaves a new file beside path, as a run killed while writing it does.
+void LeaveNewFileBeside(const char* path) {
+    PlatformFlushGroup* group = OsBeginFlushGroup(".");
+    ASSERT_NE(group, nullptr);
+    const unsigned char byte = 'n';
+    EXPECT_EQ(StoreWholeFile(path, &byte, 1, group), 1);
+    OsEndFlushGroup(group);
+}
+
 // The whole sweep: converted, then swapped in.
 int Sweep(const char* folder) {
     return SweepSaveFolder(folder) && CommitSweptSaves(folder);
@@ -116,6 +125,7 @@ TEST_F(SaveFolderTest, ResetDeletesTheSaveDataAndNothingElse) {
                              "thumb000.gra", "thumb999.gra", "save1000.sav", "config.dat", "save01.sav"}) {
         ASSERT_TRUE(WriteTestFile((std::string("game\\save\\") + name).c_str(), "x"));
     }
+    LeaveNewFileBeside("game\\save\\save000.sav");
     ResetSaveData("game\\save");
     EXPECT_EQ(Entries("game\\save"), (std::set<std::string>{"save1000.sav", "config.dat", "save01.sav"}));
 
@@ -165,8 +175,10 @@ TEST_F(SaveFolderTest, SweepConvertsEachSaveOnceAndOnlyWithRules) {
     ASSERT_TRUE(MakeTestFolder("s"));
     ASSERT_TRUE(WriteTestFile("s\\save001.sav", SaveWithMessage(100)));
     ASSERT_TRUE(WriteTestFile("s\\save002.sav", SaveWithMessage(200)));
+    LeaveNewFileBeside("s\\save002.sav");
     EXPECT_EQ(Sweep("s"), 1);
     EXPECT_EQ(MessageOf("s\\save001.sav"), 100) << "no rules, no change";
+    EXPECT_EQ(Entries("s"), (std::set<std::string>{"save001.sav", "save002.sav"})) << "a killed run's new file goes";
 
     AddMessageRule(200, 300);
     AddMessageRule(100, 200);
@@ -205,6 +217,10 @@ TEST_F(SaveFolderTest, WholeFilesLoadAndStore) {
     EXPECT_EQ(image.length, 0u);
     EXPECT_EQ(LoadWholeFile("missing.sav", &image), 0);
     EXPECT_EQ(LoadWholeFile("game", &image), 0);
+    // Larger than a save can be: not read (sparse, so the test stays small).
+    ASSERT_TRUE(WriteTestFile("huge.sav", ""));
+    fs::resize_file(NativeTestPath("huge.sav"), kLargestSaveSize + 1);
+    EXPECT_EQ(LoadWholeFile("huge.sav", &image), 0);
 
     const unsigned char bytes[] = {'n', 'e', 'w', 0, '!'};
     PlatformFlushGroup* group = OsBeginFlushGroup(".");
