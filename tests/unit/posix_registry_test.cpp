@@ -146,6 +146,15 @@ TEST_F(PosixRegistryTest, OpensOnlyAnExistingKeyOfTheCurrentUser) {
         EXPECT_EQ(key != nullptr, row.opens) << row.subkey;
         OsCloseRegistryKey(key);
     }
+    // No file of the registry's: a pipe nobody writes is not waited for, a
+    // huge file is not read.
+    fs::remove(path_);
+    ASSERT_EQ(mkfifo(path_.c_str(), 0600), 0);
+    EXPECT_EQ(OsOpenRegistryKey("Software\\Other"), nullptr) << "a pipe";
+    fs::remove(path_);
+    WriteFile(path_, "REGEDIT4\n[HKEY_CURRENT_USER\\Software\\Other]\n");
+    fs::resize_file(path_, (std::uintmax_t{16} << 20) + 1);
+    EXPECT_EQ(OsOpenRegistryKey("Software\\Other"), nullptr) << "a file of more than 16 MiB";
 }
 
 TEST_F(PosixRegistryTest, WriteChangesOnlyTheValueLine) {
@@ -173,6 +182,8 @@ TEST_F(PosixRegistryTest, WriteChangesOnlyTheValueLine) {
          kGame + "\n\"Data\"=hex:01\\\n\n" + version + "\n"},
         {"CR LF line ends kept", "REGEDIT4\r\n\r\n" + kGame + "\r\n\"Version\"=dword:000003e8\r\n",
          "REGEDIT4\r\n\r\n" + kGame + "\r\n" + version + "\r\n"},
+        {"CR line ends read and kept", "REGEDIT4\r\r" + kGame + "\r\"Version\"=dword:000003e8\r",
+         "REGEDIT4\r\r" + kGame + "\r" + version + "\r"},
     };
     for (const Row& row : rows) {
         WriteFile(path_, row.before);

@@ -41,9 +41,29 @@ namespace {
 
 // The file -------------------------------------------------------------------
 
+// A registry file is a few KiB; one past this is no registry file.
+constexpr off_t kLargestRegistryFile = off_t{16} << 20;
+
+// What ReadWholeFile found.
+enum RegistryFileRead : int {
+    kRegistryFileFailed = 0,    // errno tells why
+    kRegistryFileRead = 1,
+    kRegistryFileNotPlain = 2,  // a folder, a pipe or a device: not read, never waited for
+    kRegistryFileTooLarge = 3,
+};
+
 int ReadWholeFile(const std::string& path, std::string* content) {
-    const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0) return 0;
+    const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (descriptor < 0) return kRegistryFileFailed;
+    struct stat info;
+    const int kind = fstat(descriptor, &info) != 0 ? kRegistryFileFailed
+                     : !S_ISREG(info.st_mode)       ? kRegistryFileNotPlain
+                     : info.st_size > kLargestRegistryFile ? kRegistryFileTooLarge
+                                                           : kRegistryFileRead;
+    if (kind != kRegistryFileRead) {
+        close(descriptor);
+        return kind;
+    }
     content->clear();
     char buffer[4096];
     for (;;) {
@@ -51,7 +71,7 @@ int ReadWholeFile(const std::string& path, std::string* content) {
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) {
             close(descriptor);
-            return got == 0;
+            return got == 0 ? kRegistryFileRead : kRegistryFileFailed;
         }
         content->append(buffer, static_cast<size_t>(got));
     }
@@ -112,7 +132,7 @@ namespace {
 // The line end of line: CR LF, LF, or none for a last line without one.
 std::string LineEndOf(const std::string& line) {
     if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0) return "\r\n";
-    if (!line.empty() && line.back() == '\n') return "\n";
+    if (!line.empty() && (line.back() == '\n' || line.back() == '\r')) return std::string(1, line.back());
     return "";
 }
 
@@ -262,11 +282,24 @@ PlatformRegistryKey* OsOpenRegistryKey(const char* subkey) {
     char resolved[PATH_MAX];
     if (realpath(path.c_str(), resolved) != nullptr) path = resolved;
     std::string content;
-    if (!ReadWholeFile(path, &content)) {
+    switch (ReadWholeFile(path, &content)) {
+    case kRegistryFileRead:
+        break;
+    case kRegistryFileNotPlain:
+        LogDiagnostic("registry file %s is no plain file (a folder, a pipe or a device)", ForDiagnostic(path).c_str());
+        errno = EINVAL;
+        return nullptr;
+    case kRegistryFileTooLarge:
+        LogDiagnostic("registry file %s is larger than %lld bytes: no registry file", ForDiagnostic(path).c_str(),
+                      static_cast<long long>(kLargestRegistryFile));
+        errno = EFBIG;
+        return nullptr;
+    default: {
         const int error = errno;
         LogDiagnostic("registry file %s: %s", ForDiagnostic(path).c_str(), std::strerror(error));
         errno = error;
         return nullptr;
+    }
     }
     // An editor's natural choice on Linux, but the values would read as other
     // characters: the folder of the game would not be found.

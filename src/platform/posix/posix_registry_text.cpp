@@ -154,7 +154,7 @@ static int EndsInContinuationMark(std::string_view physical) {
 // 1 when the next physical line after line would be read as part of it: a
 // hex value whose last physical line ends in '\'.
 int ContinuesOnNextLine(std::string_view line) {
-    const size_t lastBreak = WithoutLineEnd(line).rfind('\n');
+    const size_t lastBreak = WithoutLineEnd(line).find_last_of("\r\n");
     const std::string_view last = lastBreak == std::string_view::npos ? line : line.substr(lastBreak + 1);
     return EndsInContinuationMark(last) && IsHexValueLine(line);
 }
@@ -168,8 +168,14 @@ std::vector<std::string> SplitLines(const std::string& content) {
     bool continuing = false;
     size_t start = 0;
     while (start < content.size()) {
-        size_t end = content.find('\n', start);
-        end = end == std::string::npos ? content.size() : end + 1;
+        // CR LF, LF and a CR alone each end a line.
+        size_t end = content.find_first_of("\r\n", start);
+        if (end == std::string::npos) {
+            end = content.size();
+        } else {
+            const bool crLf = content[end] == '\r' && end + 1 < content.size() && content[end + 1] == '\n';
+            end += crLf ? 2 : 1;
+        }
         const std::string_view physical = std::string_view(content).substr(start, end - start);
         if (continuing) {
             lines.back().append(physical);
