@@ -394,7 +394,7 @@ struct ShellLinkProperties {
     int showCommand;            // window of the started program; 1: a normal one
 };
 
-// Writes the link file linkPath (its whole name: no extension is added),
-// replacing a file of that name: on Windows a shell link, on POSIX a desktop
-// entry (no icon index or show command). Returns 1, or 0.
+// Writes the link linkPath (on Windows a shell link of that whole name; on
+// POSIX a desktop entry, .desktop in place of .lnk), replacing one of that
+// name. Returns 1, or 0.
 int OsWriteShellLink(const char* linkPath, const ShellLinkProperties& link);

@@ -69,9 +69,9 @@ example | example-add-contents)
     expect_game "data/script.dat=$script" config.txt=config.txt ソフト情報.txt=ソフト情報.txt \
         bgm/title.dat=title2.dat "data/system.dat=$work/system.dat" "save/save000.sav=$game/save/save000.sav" \
         "save/save001.sav=$game/save/save001.sav"
-    [ "$(menu_files)" = 白銀ソフト/白銀の庭/ソフト情報.lnk ] || fail "the menu holds: $(menu_files)"
-    expect_entry 白銀ソフト/白銀の庭/ソフト情報.lnk '[Desktop Entry]' Type=Application Name=ソフト情報.lnk \
-        Comment=白銀の庭の更新内容 "Exec=\"$game/ソフト情報.txt\""
+    [ "$(menu_files)" = 白銀ソフト/白銀の庭/ソフト情報.desktop ] || fail "the menu holds: $(menu_files)"
+    expect_entry 白銀ソフト/白銀の庭/ソフト情報.desktop '[Desktop Entry]' Type=Application Name=ソフト情報 \
+        Comment=白銀の庭の更新内容 "Exec=xdg-open \"$game/ソフト情報.txt\""
     grep -qxF '"Version"=hex:fc,03,00,00' "$UPDATER_REGISTRY" || fail "no new version: $(cat "$UPDATER_REGISTRY")"
     ;;
 no-copy-lines)
@@ -94,12 +94,16 @@ shortcuts)
     run_updater --yes
     expect_status 0
     expect_message "[$caption]" "$completed"
-    [ "$(menu_files)" = "$(printf '%s\n' ソフト表/白銀の庭/白銀の庭.lnk ソフト表/白銀の庭/表示設定.lnk | sort)" ] ||
+    [ "$(menu_files)" = "$(printf '%s\n' ソフト表/白銀の庭/白銀の庭.desktop ソフト表/白銀の庭/表示設定.desktop | sort)" ] ||
         fail "the menu holds: $(menu_files)"
-    expect_entry ソフト表/白銀の庭/白銀の庭.lnk '[Desktop Entry]' Type=Application Name=白銀の庭.lnk \
-        Comment=白銀の庭を始めます "Exec=\"$game/bin/niwa.exe\" -window" "Path=$game/bin" "Icon=$game/niwa.ico"
-    expect_entry ソフト表/白銀の庭/表示設定.lnk '[Desktop Entry]' Type=Application Name=表示設定.lnk \
-        Comment=画面の設定 "Exec=\"$game/表示.exe\""
+    # Windows programs are no Linux programs: they are opened, not run.
+    expect_entry ソフト表/白銀の庭/白銀の庭.desktop '[Desktop Entry]' Type=Application Name=白銀の庭 \
+        Comment=白銀の庭を始めます "Exec=xdg-open \"$game/bin/niwa.exe\"" "Path=$game/bin" "Icon=$game/niwa.ico"
+    expect_entry ソフト表/白銀の庭/表示設定.desktop '[Desktop Entry]' Type=Application Name=表示設定 \
+        Comment=画面の設定 "Exec=xdg-open \"$game/表示.exe\""
+    for entry in "$XDG_DATA_HOME"/applications/ソフト表/白銀の庭/*.desktop; do
+        desktop-file-validate "$entry" >&2 || fail "$entry is no valid desktop entry"
+    done
     ;;
 *)
     fail "unknown scenario $scenario"

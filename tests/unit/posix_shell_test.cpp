@@ -58,12 +58,21 @@ TEST_F(PosixShellTest, DesktopEntryQuotesExecAndEscapesValues) {
     ShellLinkProperties link{target.c_str(), " 表示 100%", "-w %1", working.c_str(), icon.c_str(), 0, 1};
     ASSERT_EQ(OsWriteShellLink("表示.lnk", link), 1);
     std::string text;
-    ASSERT_TRUE(ReadTestFile("表示.lnk", &text));
+    ASSERT_TRUE(ReadTestFile("表示.desktop", &text));
     const std::string native = folder_ + "/a \"b\" `$c` 50%";
     const std::string quoted = folder_ + "/a \\\\\"b\\\\\" \\\\`\\\\$c\\\\` 50%%";
-    EXPECT_EQ(text, Utf8(u8"[Desktop Entry]\nType=Application\nName=表示.lnk\nComment=\\s表示 100%\nExec=\"") +
-                        quoted + Utf8(u8"/表示.exe\" -w %%1\nPath=") + native + Utf8(u8"/ソフト\nIcon=") + native +
+    EXPECT_EQ(text, Utf8(u8"[Desktop Entry]\nType=Application\nName=表示\nComment=\\s表示 100%\nExec=xdg-open \"") +
+                        quoted + Utf8(u8"/表示.exe\"\nPath=") + native + Utf8(u8"/ソフト\nIcon=") + native +
                         Utf8(u8"/表.ico\n"));
+
+    // A target that runs is started itself, with its arguments.
+    ASSERT_TRUE(MakeTestFolder(game.c_str()));
+    ASSERT_TRUE(WriteTestFile(target.c_str(), "#!/bin/sh\n"));
+    std::filesystem::permissions(NativeTestPath(target.c_str()), std::filesystem::perms::owner_exec,
+                                 std::filesystem::perm_options::add);
+    ASSERT_EQ(OsWriteShellLink("表示.lnk", link), 1);
+    ASSERT_TRUE(ReadTestFile("表示.desktop", &text));
+    EXPECT_NE(text.find("\nExec=\"" + quoted + Utf8(u8"/表示.exe\" -w %%1\n")), std::string::npos) << text;
 }
 
 }  // namespace

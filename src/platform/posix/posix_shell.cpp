@@ -9,8 +9,10 @@
 //
 // Divisions: the Programs folder, desktop entries.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "common/sjis_text.h"
@@ -91,8 +93,24 @@ std::string ExecArguments(const std::string& arguments) {
     return doubled;
 }
 
-// The text of the desktop entry for the link named name (Shift_JIS). Returns
-// 0 when a text is not valid Shift_JIS.
+constexpr char kLinkSuffix[] = ".lnk";
+constexpr char kDesktopSuffix[] = ".desktop";
+
+// Whether text ends in suffix, ASCII letters in any case.
+bool EndsWithNoCase(const std::string& text, const char* suffix) {
+    const size_t length = std::strlen(suffix);
+    return text.size() >= length && EqualsNoCase(text.c_str() + text.size() - length, suffix);
+}
+
+// The link's name without its ".lnk", as menus show it.
+std::string ShownName(std::string name) {
+    if (EndsWithNoCase(name, kLinkSuffix)) name.resize(name.size() - std::strlen(kLinkSuffix));
+    return name;
+}
+
+// The text of the desktop entry for the link named name (Shift_JIS). A
+// target that can be run is run; any other (a document) is opened with
+// xdg-open. Returns 0 when a text is not valid Shift_JIS.
 int DesktopEntryText(const char* name, const ShellLinkProperties& link, std::string* text) {
     std::string utf8Name, description, target, arguments, workingFolder, icon;
     if (!Cp932ToUtf8(name, &utf8Name) || !Cp932ToUtf8(link.description, &description) ||
@@ -100,10 +118,12 @@ int DesktopEntryText(const char* name, const ShellLinkProperties& link, std::str
         (link.workingFolder != nullptr && !ToNativePath(link.workingFolder, &workingFolder)) ||
         (link.iconPath != nullptr && !ToNativePath(link.iconPath, &icon)))
         return 0;
-    std::string exec = QuoteExecArgument(target);
-    if (!arguments.empty()) exec += " " + ExecArguments(arguments);
+    struct stat info;
+    const bool runnable = stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(target.c_str(), X_OK) == 0;
+    std::string exec = runnable ? QuoteExecArgument(target) : "xdg-open " + QuoteExecArgument(target);
+    if (runnable && !arguments.empty()) exec += " " + ExecArguments(arguments);
     *text = "[Desktop Entry]\nType=Application\n";
-    *text += "Name=" + EscapeValue(utf8Name) + "\n";
+    *text += "Name=" + EscapeValue(ShownName(utf8Name)) + "\n";
     *text += "Comment=" + EscapeValue(description) + "\n";
     *text += "Exec=" + EscapeValue(exec) + "\n";
     if (link.workingFolder != nullptr) *text += "Path=" + EscapeValue(workingFolder) + "\n";
@@ -132,7 +152,10 @@ int OsWriteShellLink(const char* linkPath, const ShellLinkProperties& link) {
     if (!AllowDiskChange(kDiskLink)) return 0;
     std::string text;
     if (!DesktopEntryText(BaseNameOf(linkPath), link, &text)) return 0;
-    // Like every file the update writes, a link replaces the old one whole.
+    // Menus list desktop entries by their suffix. Like every file the update
+    // writes, an entry replaces the old one whole.
     std::string native;
-    return ToNativePath(linkPath, &native) && ReplaceNativeFile(native, text);
+    if (!ToNativePath(linkPath, &native)) return 0;
+    if (EndsWithNoCase(native, kLinkSuffix)) native.resize(native.size() - std::strlen(kLinkSuffix));
+    return ReplaceNativeFile(native + kDesktopSuffix, text);
 }
