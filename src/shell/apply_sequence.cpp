@@ -98,6 +98,8 @@ int RunApplySequence(PlatformWindow* dialog) {
         if (IsStepDone(state.journal, step.step)) continue;
         if (!step.run(dialog, state) || !MarkStepDone(&state.journal, step.step)) return FailApply(dialog, state);
     }
+    // The bar stands full behind the last message, which its line repeats.
+    ReportProgress(kUpdateCompletedMessage, 1, 1);
     OsShowMessage(dialog, state.caption, kUpdateCompletedMessage);
     return kDialogApplied;
 }
