@@ -71,3 +71,27 @@ TEST_F(PosixFileChangesTest, FallbackRenameNeverReplaces) {
 }
 
 }  // namespace
+
+// Run as root, what the program replaces keeps its owner, and what it makes
+// goes to the owner of its folder, so that the game can still write it.
+TEST_F(PosixFileChangesTest, FilesAndFoldersKeepTheirOwners) {
+    if (geteuid() != 0) GTEST_SKIP() << "only root can give files away";
+    ASSERT_TRUE(MakeTestFolder("game"));
+    ASSERT_TRUE(WriteTestFile("game\\old.dat", "old"));
+    ASSERT_EQ(chown((folder_ + "/game").c_str(), 1234, 1234), 0);
+    ASSERT_EQ(chown((folder_ + "/game/old.dat").c_str(), 4321, 4321), 0);
+    for (const char* name : {"game\\old.dat", "game\\new.dat"}) {
+        PlatformReplacement* replacement = OsBeginReplacement(name);
+        ASSERT_NE(replacement, nullptr);
+        ASSERT_EQ(OsCommitReplacement(replacement), 1);
+    }
+    ASSERT_EQ(OsCreateFolder("game\\menu"), 1);
+    struct Row { const char* path; uid_t owner; } rows[] = {
+        {"/game/old.dat", 4321}, {"/game/new.dat", 1234}, {"/game/menu", 1234},
+    };
+    for (const Row& row : rows) {
+        struct stat info;
+        ASSERT_EQ(stat((folder_ + row.path).c_str(), &info), 0) << row.path;
+        EXPECT_EQ(info.st_uid, row.owner) << row.path;
+    }
+}

@@ -106,7 +106,14 @@ int OsRenameNoReplace(const char* oldPath, const char* newPath) {
 int OsCreateFolder(const char* path) {
     std::string native;
     if (!ToNativePath(path, &native) || !AllowDiskChange(kDiskFolder)) return 0;
-    return mkdir(native.c_str(), 0755) == 0;
+    if (mkdir(native.c_str(), 0755) != 0) return 0;
+    const int folder = open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder >= 0) {
+        const size_t slash = native.rfind('/');
+        GiveToFolderOwner(folder, slash == std::string::npos ? "." : slash == 0 ? "/" : native.substr(0, slash));
+        close(folder);
+    }
+    return 1;
 }
 
 int OsIsSameFile(PlatformFile* file, const char* path) {

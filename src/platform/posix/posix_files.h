@@ -14,6 +14,11 @@ struct PlatformReplacement;
 // (the registry file's path comes from the environment).
 PlatformReplacement* BeginNativeReplacement(const std::string& target);
 
+// Run as root (a package manager's hook, sudo), the program gives a file it
+// creates (open as descriptor) to the owner of the folder it lies in, so that
+// the game, which runs as that user, can still write it. Nothing otherwise.
+void GiveToFolderOwner(int descriptor, const std::string& folder);
+
 // Replaces the file at the native path with content: written whole to a new
 // file beside it, synced, swapped in. Returns 1, or 0 with the file as it
 // was.

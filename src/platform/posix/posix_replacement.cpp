@@ -107,9 +107,17 @@ PlatformReplacement* BeginNativeReplacement(const std::string& target) {
         return nullptr;
     }
     // The new file keeps the permissions of the one it replaces, such as an
-    // executable's.
+    // executable's, and its owner.
     struct stat old;
-    if (stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) fchmod(descriptor, old.st_mode & 07777);
+    if (stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        if (geteuid() == 0) {
+            // Failing, the file stays root's, as it would have been anyway.
+            [[maybe_unused]] const int given = fchown(descriptor, old.st_uid, old.st_gid);
+        }
+        fchmod(descriptor, old.st_mode & 07777);
+    } else {
+        GiveToFolderOwner(descriptor, FolderOf(target));
+    }
     replacement->file.descriptor = descriptor;
     return replacement;
 }
