@@ -29,6 +29,17 @@ std::string StatementName(const ScriptStatementNote& note) {
     return name;
 }
 
+namespace {
+
+// The text of the field at position, as the lexer reads it.
+std::string FieldText(const char* position) {
+    char text[1024] = {};
+    ReadField(text, sizeof text, position);
+    return text;
+}
+
+}  // namespace
+
 std::string FaultReason(const ScriptStatementNote& note) {
     const StatementReading& reading = *note.reading;
     const std::string statement = StatementName(note);
@@ -44,22 +55,16 @@ std::string FaultReason(const ScriptStatementNote& note) {
     case kFaultTooLong:
         return statement + ": " + fieldName + " is longer than " + std::to_string(field->field->capacity - 1) +
                " bytes";
-    case kFaultNoHexByte: {
-        char hex[1024] = {};
-        ReadField(hex, sizeof hex, field->start);
-        return statement + ": " + fieldName + " " + Quoted(hex) +
+    case kFaultNoHexByte:
+        return statement + ": " + fieldName + " " + Quoted(FieldText(field->start)) +
                " must be hexadecimal digits (0-9, A-F), two for each byte";
-    }
     case kFaultTooManyItems:
         return statement + ": " + fieldName + " holds at most 10 names";
     case kFaultTableFull:
         return statement + ": its table already holds 256 records";
-    case kFaultLeavesFolder: {
-        char name[1024] = {};
-        ReadField(name, sizeof name, field->start);
-        return statement + ": " + fieldName + " " + Quoted(name) +
+    case kFaultLeavesFolder:
+        return statement + ": " + fieldName + " " + Quoted(FieldText(field->start)) +
                " would leave its folder: a name may not be absolute, name a drive or hold \"..\"";
-    }
     case kFaultNone:
         break;
     }
