@@ -283,11 +283,11 @@ log)
     log=$(sed 's/^[0-9]\{4\}-[0-9][0-9]-[0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9] //' "$work/run.log")
     [ "$(grep -c '^updater [0-9.]* started$' <<<"$log")" = 2 ] || fail "the log holds not two runs: $log"
     [ "$(wc -l <"$work/run.log")" = "$(grep -c '^[0-9]\{4\}-' "$work/run.log")" ] || fail "a line has no time: $log"
-    # Paths appear as the program holds them: '\' after every folder.
-    for line in "program folder: ${dist//\//\\}\\" \
+    # Paths appear as Linux writes them.
+    for line in "program folder: $dist/" \
         "registry: InstallFolder \"$game\", Version 1010, AddContents 0" \
         'edition: standard; installed 1010, NewVersion 1020, SupportVersion 1000, SaveVersion 1010' \
-        "written $game\\readme.txt (12 bytes from readme.txt in UpdateData.dat)" \
+        "written $game/readme.txt (12 bytes from readme.txt in UpdateData.dat)" \
         'registry: Version 1020 recorded' 'outcome: applied, exit status 0' \
         'updater: source missing.txt is found neither beside the updater nor in UpdateData.dat' \
         'outcome: a file could not be written, exit status 7'; do

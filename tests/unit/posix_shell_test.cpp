@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/posix/posix_text.h"
 #include "test_support.h"
 
 namespace {
@@ -76,3 +77,16 @@ TEST_F(PosixShellTest, DesktopEntryQuotesExecAndEscapesValues) {
 }
 
 }  // namespace
+
+// The log and the diagnostics show paths as Linux writes them; a registry
+// key's path keeps its backslashes, and a trail byte 0x5C is no separator.
+TEST(LinuxSeparators, TurnPathSeparatorsButNotRegistryKeys) {
+    struct Row { const char* line; const char* shown; } rows[] = {
+        {"written /home/p/game\\bin\\x.exe", "written /home/p/game/bin/x.exe"},
+        {"program folder: \\home\\p\\patch\\", "program folder: /home/p/patch/"},
+        {"key HKEY_CURRENT_USER\\Software\\X is missing", "key HKEY_CURRENT_USER\\Software\\X is missing"},
+        {"no key [HKEY_CURRENT_USER\\S] in /r\\a", "no key [HKEY_CURRENT_USER\\S] in /r/a"},
+        {"saved /g\\ソフト\\表.dat", "saved /g/ソフト/表.dat"},
+    };
+    for (const Row& row : rows) EXPECT_EQ(WithLinuxSeparators(row.line), row.shown) << row.line;
+}

@@ -18,7 +18,7 @@ namespace {
 std::FILE* g_log = nullptr;
 
 void WriteLogLine(const char* line) {
-    const std::string utf8 = OsTextAsUtf8(line) + "\n";
+    const std::string utf8 = OsTextAsUtf8(WithLinuxSeparators(line).c_str()) + "\n";
     std::fwrite(utf8.data(), 1, utf8.size(), g_log);
     std::fflush(g_log);
 }

@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/sjis_text.h"
+
 namespace {
 
 // True when text is plain ASCII, which reads the same in CP932 and UTF-8.
@@ -52,4 +54,18 @@ int ToNativePath(const char* path, std::string* native) {
         if (c == '\\') c = '/';
     }
     return 1;
+}
+
+std::string WithLinuxSeparators(const char* line) {
+    std::string shown = line;
+    size_t wordStart = 0;
+    for (size_t i = 0; i < shown.size(); i += SjisCharacterWidth(shown.c_str() + i)) {
+        const char c = shown[i];
+        if (c == ' ' || c == '"' || c == '[' || c == '(') {
+            wordStart = i + 1;
+        } else if (c == '\\' && shown.compare(wordStart, 5, "HKEY_") != 0) {
+            shown[i] = '/';
+        }
+    }
+    return shown;
 }

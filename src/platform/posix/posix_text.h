@@ -14,3 +14,9 @@ int Utf8ToCp932(const char* text, std::string* cp932);
 // into '/'. The separators are turned after conversion because the second
 // byte of a double-byte character can be 0x5C. Returns 0 on a bad text.
 int ToNativePath(const char* path, std::string* native);
+
+// A line of the log or a diagnostic (Shift_JIS) with the paths in it shown as
+// Linux shows them: every '\' a '/', but in a registry key's path
+// (HKEY_CURRENT_USER\...), which is written so on every system. Double-byte
+// characters are kept whole.
+std::string WithLinuxSeparators(const char* line);

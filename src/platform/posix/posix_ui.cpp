@@ -14,6 +14,7 @@
 #include "common/plain_dialog.h"
 #include "common/sjis_text.h"
 #include "platform/platform.h"
+#include "platform/posix/posix_text.h"
 
 static_assert(kPlainDialogTextCount == kDialogTextCount);
 
@@ -63,7 +64,7 @@ void ShowProgressOnTerminal(const char* name, uint64_t done, uint64_t total) {
 
 void PrintDiagnosticLine(const char* line) {
     EndProgressLine();
-    OsWriteError((std::string(line) + "\n").c_str());
+    OsWriteError((WithLinuxSeparators(line) + "\n").c_str());
 }
 
 void OsShowMessage(PlatformWindow*, const char* caption, const char* text) {
