@@ -3,6 +3,9 @@
 
 #include <cstring>
 
+FixedTable<FilePatch, kRuleTableCapacity> g_filePatchTable;
+FixedTable<ConvertRule, kRuleTableCapacity> g_convertRuleTable;
+
 namespace {
 
 // Payload words each kind fills, by kind (index 0 unused).

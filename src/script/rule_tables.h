@@ -175,8 +175,9 @@ inline bool GraphPropertyTakesIntegers(int32_t property) {
 }
 
 // Filled in script order while the script loads, read-only afterwards.
-inline FixedTable<FilePatch, kRuleTableCapacity> g_filePatchTable;
-inline FixedTable<ConvertRule, kRuleTableCapacity> g_convertRuleTable;
+// Defined once (rule_tables.cpp), not inline, as the plan tables are.
+extern FixedTable<FilePatch, kRuleTableCapacity> g_filePatchTable;
+extern FixedTable<ConvertRule, kRuleTableCapacity> g_convertRuleTable;
 
 // Payload words AddRule copies for kind; 0 for a kind outside 1-10.
 uint32_t RuleWordCount(uint32_t kind);

@@ -1,6 +1,12 @@
 // Clearing the four plan tables.
 #include "script/update_plan.h"
 
+UpdateSettings g_settings;
+FixedTable<CopyEntry, kPlanTableCapacity> g_copyTable;
+FixedTable<DeleteEntry, kPlanTableCapacity> g_deleteTable;
+FixedTable<RenameEntry, kPlanTableCapacity> g_renameTable;
+FixedTable<ShortcutEntry, kPlanTableCapacity> g_shortcutTable;
+
 void ClearPlanTables() {
     ClearTable(g_copyTable);
     ClearTable(g_shortcutTable);

@@ -47,11 +47,13 @@ struct ShortcutEntry {
 };
 
 // The plan, global for the program's life, zero until the script loads.
-inline UpdateSettings g_settings;
-inline FixedTable<CopyEntry, kPlanTableCapacity> g_copyTable;
-inline FixedTable<DeleteEntry, kPlanTableCapacity> g_deleteTable;
-inline FixedTable<RenameEntry, kPlanTableCapacity> g_renameTable;
-inline FixedTable<ShortcutEntry, kPlanTableCapacity> g_shortcutTable;
+// Defined once (update_plan.cpp), not inline: on Windows an inline variable
+// is stored in the program as initialised data, and these are large.
+extern UpdateSettings g_settings;
+extern FixedTable<CopyEntry, kPlanTableCapacity> g_copyTable;
+extern FixedTable<DeleteEntry, kPlanTableCapacity> g_deleteTable;
+extern FixedTable<RenameEntry, kPlanTableCapacity> g_renameTable;
+extern FixedTable<ShortcutEntry, kPlanTableCapacity> g_shortcutTable;
 // The digest of the script's bytes, which tells this update from another.
 inline uint64_t g_scriptDigest;
 

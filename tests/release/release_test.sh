@@ -1,6 +1,6 @@
 #!/bin/bash
 # The release: two builds of the same source in different folders give
-# byte-identical programs, both carry a version resource and updpack.exe a
+# byte-identical programs under 1 MiB, both carry a version resource and a
 # manifest; signed with a throw-away certificate, updater.exe verifies with
 # osslsigncode and runs under Wine.
 #
@@ -37,6 +37,7 @@ for program in updater.exe updpack.exe; do
     grep -q 'ID: 0x000010' <<<"$resources" || fail "$program has no version resource"
     grep -q 'ID: 0x000018' <<<"$resources" || fail "$program has no manifest"
     ! i686-w64-mingw32-objdump -h "$programs/$program" | grep -q '\.debug' || fail "$program is not stripped"
+    [ "$(stat -c %s "$programs/$program")" -lt $((1 << 20)) ] || fail "$program is 1 MiB or more"
 done
 
 # Signed with a throw-away certificate.
