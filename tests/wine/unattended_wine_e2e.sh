@@ -97,7 +97,7 @@ progress)
         'SupportVersion = 1000, 1000' 'SaveVersion = 1000, 1000' 'CopyFile = movie.dat, movie.dat, movie.dat'
     pack_update
     drive dialog "$caption" 1.000 "$game_windows" "『${title}』 を Ver.1.02 にアップデートします。" "$carry_note" apply \
-        responsive message "$caption" "$completed" ok
+        responsive finished message "$caption" "$completed" ok
     [ "$(stat -c %s "$game/movie.dat")" = $((256 << 20)) ] || fail "movie.dat was not written whole"
     ;;
 *)

@@ -22,6 +22,9 @@
 //       messages, each of which must be answered within two seconds, and
 //       reads its progress bar, which must move, while both buttons are
 //       disabled
+//   finished
+//       once the update ends: the dialog's progress bar stands full and the
+//       line under it says the update is complete
 //   exit NUMBER
 //       the program must end with NUMBER instead of 0
 //
@@ -50,6 +53,7 @@ constexpr int kFirstTextControl = 1000;
 constexpr int kTextControlCount = 4;
 constexpr int kMessageTextControl = 0xFFFF;
 constexpr int kProgressControl = 1004;
+constexpr int kProgressFileControl = 1005;
 constexpr UINT kAnswerTimeoutMs = 2000;
 
 // The confirmation dialog, once a dialog step found it.
@@ -293,6 +297,23 @@ bool ResponsiveStep(const PROCESS_INFORMATION& process) {
     return answers > 0 && moves >= 2 && sawDisabled && !enabledAgain;
 }
 
+bool FinishedStep() {
+    if (g_dialog == nullptr) {
+        std::printf("finished: no dialog step came before\n");
+        return false;
+    }
+    HWND progress = ::GetDlgItem(g_dialog, kProgressControl);
+    DWORD_PTR position = 0;
+    DWORD_PTR highest = 0;
+    ::SendMessageTimeoutW(progress, PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &position);
+    ::SendMessageTimeoutW(progress, PBM_GETRANGE, FALSE, 0, SMTO_ABORTIFHUNG, kAnswerTimeoutMs, &highest);
+    const std::wstring line = ControlText(g_dialog, kProgressFileControl);
+    std::printf("finished: the bar at %lu of %lu\n", static_cast<unsigned long>(position),
+                static_cast<unsigned long>(highest));
+    Say("finished: the line says ", line);
+    return position == highest && highest != 0 && line == L"\u66F4\u65B0\u306F\u5B8C\u4E86\u3057\u307E\u3057\u305F\u3002";
+}
+
 bool CodePageStep(const wchar_t* number) {
     const UINT expected = static_cast<UINT>(std::wcstoul(number, nullptr, 10));
     std::printf("code page %u\n", ::GetACP());
@@ -347,6 +368,9 @@ int wmain(int argc, wchar_t** argv) {
             i += 1;
         } else if (step == L"responsive") {
             passed = ResponsiveStep(process);
+            i += 1;
+        } else if (step == L"finished") {
+            passed = FinishedStep();
             i += 1;
         } else {
             if (started) ::TerminateProcess(process.hProcess, 1);
