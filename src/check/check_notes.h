@@ -16,6 +16,8 @@ struct CheckNotes {
     uint32_t settingLines[kLastDirectiveKeyword + 1] = {};  // last line of each setting directive
     std::string planErrors;           // errors about statements that load, one a line
     bool utf8Text = false;            // the script is UTF-8 text
+    std::string packedSources;        // sources found in the package, ", " between them
+    std::string looseSources;         // sources found loose beside the updater, the same
 };
 
 // "Update.ini(line): ".

@@ -112,7 +112,7 @@ void CheckScript(ScriptCheckReport* report) {
     const int settingsSound = CheckPlanSettings(notes, &errors);
     const int sourcesSound = CheckCopySources(notes, &errors);
     report->errors = notes.warnings + notes.planErrors + errors;
-    report->notes = SavesSummary() + SourcesSummary();
+    report->notes = SavesSummary() + SourcesSummary(notes);
     report->utf8Text = notes.utf8Text;
     if (!PlanAsJson(&report->output)) {
         report->errors += std::string(kScriptFileName) + ": error: not enough memory for the plan\n";

@@ -25,22 +25,25 @@ bool PackageHolds(const char* name) {
 
 // An error when source, which editions copy, cannot be copied; a warning
 // when it is found only loose, so that it must be shipped beside the
-// updater. Returns 1 when it can be copied.
-int CheckSource(const char* source, const char* editions, const std::string& prefix, std::string* warnings,
+// updater. Notes where it was found. Returns 1 when it can be copied.
+int CheckSource(const char* source, const char* editions, const std::string& prefix, CheckNotes& notes,
                 std::string* errors) {
     PackageMember* member = nullptr;
     const int state = OpenCopySource(source, &member);
-    const bool looseOnly = member != nullptr && member->kind == kMemberLoose && !PackageHolds(source);
-    if (member != nullptr) CloseMember(member);
     const std::string what = prefix + "error: CopyFile source " + Quoted(source) + " (" + editions + ") ";
     switch (state) {
-    case kSourceReady:
-        if (looseOnly) {
-            *warnings += prefix + "warning: CopyFile source " + Quoted(source) + " (" + editions +
-                         ") is found only loose, not in " + kPackageFileName +
-                         ": it must be shipped beside the updater\n";
+    case kSourceReady: {
+        const bool loose = member->kind == kMemberLoose;
+        CloseMember(member);
+        std::string& found = loose ? notes.looseSources : notes.packedSources;
+        found += (found.empty() ? "" : ", ") + std::string(source);
+        if (loose && !PackageHolds(source)) {
+            notes.warnings += prefix + "warning: CopyFile source " + Quoted(source) + " (" + editions +
+                              ") is found only loose, not in " + kPackageFileName +
+                              ": it must be shipped beside the updater\n";
         }
         return 1;
+    }
     case kSourceNotFound:
         *errors += what + "is found neither loose nor in " + kPackageFileName + "\n";
         return 0;
@@ -83,34 +86,21 @@ int CheckCopySources(CheckNotes& notes, std::string* errors) {
             sound = 0;
         }
         if (std::strcmp(standard, addContents) == 0) {
-            sound &= CheckSource(standard, "both editions", prefix, &notes.warnings, errors);
+            sound &= CheckSource(standard, "both editions", prefix, notes, errors);
             continue;
         }
-        if (standard[0] != '\0') sound &= CheckSource(standard, "standard edition", prefix, &notes.warnings, errors);
-        if (addContents[0] != '\0')
-            sound &= CheckSource(addContents, "add-contents edition", prefix, &notes.warnings, errors);
+        if (standard[0] != '\0') sound &= CheckSource(standard, "standard edition", prefix, notes, errors);
+        if (addContents[0] != '\0') sound &= CheckSource(addContents, "add-contents edition", prefix, notes, errors);
     }
     return sound;
 }
 
 
-std::string SourcesSummary() {
-    std::string packed;
-    std::string loose;
-    for (uint32_t i = 0; i < g_copyTable.count; ++i) {
-        const CopyEntry& entry = g_copyTable.records[i];
-        for (const char* source : {entry.standardSource, entry.addContentsSource}) {
-            if (source[0] == '\0' || (source == entry.addContentsSource && std::strcmp(source, entry.standardSource) == 0))
-                continue;
-            PackageMember* member = nullptr;
-            if (OpenCopySource(source, &member) != kSourceReady) continue;
-            std::string& list = member->kind == kMemberLoose ? loose : packed;
-            list += (list.empty() ? "" : ", ") + std::string(source);
-            CloseMember(member);
-        }
-    }
+std::string SourcesSummary(const CheckNotes& notes) {
+    const std::string note = std::string(kScriptFileName) + ": note: ";
     std::string summary;
-    if (!packed.empty()) summary += std::string(kScriptFileName) + ": note: sources in " + kPackageFileName + ": " + packed + "\n";
-    if (!loose.empty()) summary += std::string(kScriptFileName) + ": note: sources loose beside the updater: " + loose + "\n";
+    if (!notes.packedSources.empty())
+        summary += note + "sources in " + kPackageFileName + ": " + notes.packedSources + "\n";
+    if (!notes.looseSources.empty()) summary += note + "sources loose beside the updater: " + notes.looseSources + "\n";
     return summary;
 }

@@ -14,9 +14,10 @@ int CheckPackage(std::string* errors);
 // Errors for the copy entries that would make the copy step fail: a source
 // of either edition that is not there whole, a destination that is empty.
 // An empty source copies nothing for its edition. Warns in notes of a source
-// found only loose. Returns 1 when none fails.
+// found only loose, and notes where each source was found. Returns 1 when
+// none fails.
 int CheckCopySources(CheckNotes& notes, std::string* errors);
 
-// Which sources the update takes from the package and which lie loose
-// beside the updater (and must be shipped there), a note line each.
-std::string SourcesSummary();
+// Which sources CheckCopySources found in the package and which loose beside
+// the updater (and to be shipped there), a note line each.
+std::string SourcesSummary(const CheckNotes& notes);
