@@ -83,16 +83,15 @@ void CheckFields(CheckNotes& notes, const ScriptStatementNote& note) {
             const bool rule = note.keyword == kKeywordConvertFile || note.keyword == kKeywordConvertSave;
             char word[kWordSize] = {};
             ReadField(word, sizeof word, field.start);
+            const std::string taken = StatementName(note) + ": " + field.field->name + " is taken from line " +
+                                      std::to_string(line) + ", because this line ends before it; ";
             if (!rule && KeywordId(word) != kNoKeyword) {
-                notes.planErrors += LinePrefix(note.line) + "error: " + StatementName(note) + ": " +
-                                    field.field->name + " is taken from line " + std::to_string(line) +
-                                    ", because this line ends before it; the " + word +
+                notes.planErrors += LinePrefix(note.line) + "error: " + taken + "the " + word +
                                     " statement there then never runs\n";
                 continue;
             }
             Warn(notes, note.line,
-                 StatementName(note) + ": " + field.field->name + " is taken from line " + std::to_string(line) +
-                     ", because this line ends before it; that line " +
+                 taken + "that line " +
                      (rule ? "runs as a statement of its own as well" : "does not run as a statement of its own"));
         }
         if (field.field->type != kTextField && i != reading.faultField) CheckNumberField(notes, note, field, line);

@@ -109,8 +109,7 @@ int OsCreateFolder(const char* path) {
     if (mkdir(native.c_str(), 0755) != 0) return 0;
     const int folder = open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {
-        const size_t slash = native.rfind('/');
-        GiveToFolderOwner(folder, slash == std::string::npos ? "." : slash == 0 ? "/" : native.substr(0, slash));
+        GiveToFolderOwner(folder, NativeFolderOf(native));
         close(folder);
     }
     return 1;

@@ -133,6 +133,11 @@ void OsCloseFile(PlatformFile* file) {
     delete file;
 }
 
+std::string NativeFolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
 void GiveToFolderOwner(int descriptor, const std::string& folder) {
     struct stat owner;
     if (geteuid() != 0 || stat(folder.c_str(), &owner) != 0 || owner.st_uid == 0) return;

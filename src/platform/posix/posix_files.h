@@ -14,6 +14,9 @@ struct PlatformReplacement;
 // (the registry file's path comes from the environment).
 PlatformReplacement* BeginNativeReplacement(const std::string& target);
 
+// The folder that holds the native path: "." for a bare name, "/" at the root.
+std::string NativeFolderOf(const std::string& path);
+
 // Run as root (a package manager's hook, sudo), the program gives a file it
 // creates (open as descriptor) to the owner of the folder it lies in, so that
 // the game, which runs as that user, can still write it. Nothing otherwise.

@@ -76,7 +76,7 @@ int OsOpenFolderJournal(const char* folder, PlatformFile** file) {
         const int result = OpenAndLock(path, &descriptor);
         if (result != kJournalOpened) return result;
         if (StillNamedBy(descriptor, path)) {
-            GiveToFolderOwner(descriptor, path.substr(0, path.rfind('/')));
+            GiveToFolderOwner(descriptor, NativeFolderOf(path));
             *file = new (std::nothrow) PlatformFile{descriptor};
             if (*file != nullptr) return kJournalOpened;
             close(descriptor);

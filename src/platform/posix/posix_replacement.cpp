@@ -53,11 +53,6 @@ int SyncNativeFolder(const std::string& folder) {
     return synced;
 }
 
-std::string FolderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // Removes the new file, keeping errno as the failure that led here set it.
 void RemoveTemporary(const std::string& temporary) {
     const int error = errno;
@@ -116,7 +111,7 @@ PlatformReplacement* BeginNativeReplacement(const std::string& target) {
         }
         fchmod(descriptor, old.st_mode & 07777);
     } else {
-        GiveToFolderOwner(descriptor, FolderOf(target));
+        GiveToFolderOwner(descriptor, NativeFolderOf(target));
     }
     replacement->file.descriptor = descriptor;
     return replacement;
@@ -147,7 +142,7 @@ int OsCommitReplacement(PlatformReplacement* replacement) {
     done = close(replacement->file.descriptor) == 0 && done;
     done = done && AllowDiskChange(kDiskSwap) && rename(replacement->temporary.c_str(), replacement->target.c_str()) == 0;
     if (done) {
-        done = AllowDiskChange(kDiskFlush) && SyncNativeFolder(FolderOf(replacement->target));
+        done = AllowDiskChange(kDiskFlush) && SyncNativeFolder(NativeFolderOf(replacement->target));
     } else {
         RemoveTemporary(replacement->temporary);
     }
