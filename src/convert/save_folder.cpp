@@ -73,7 +73,7 @@ struct SaveName {
 // The numbered saves of folder. They are all listed before any is written,
 // because a file system may list a file that was replaced meanwhile once
 // more, and a save must never be converted twice. Returns 0 when the folder
-// cannot be listed or there is no memory for the list.
+// cannot be listed.
 int ListNumberedSaves(const char* folder, std::vector<SaveName>* saves) {
     PlatformFolderListing* listing = OsOpenFolderListing(folder);
     if (listing == nullptr) return 0;
@@ -118,15 +118,13 @@ void RemoveSaveLeftovers(const char* folder, const std::vector<SaveName>& saves)
     }
 }
 
-// Lists the numbered saves of a folder to be swept. Returns 1 with the list,
-// which is empty when there is nothing to convert; 0 when there is no memory
-// for it.
-int ListSavesToSweep(const char* saveFolder, std::vector<SaveName>* saves) {
-    if (g_convertRuleTable.count == 0 || saveFolder[0] == '\0') return 1;
-    if (ListNumberedSaves(saveFolder, saves)) return 1;
-    LogEvent("save folder %s cannot be listed", saveFolder);
-    saves->clear();
-    return 1;
+// The numbered saves of a folder to be swept; none when there is nothing to
+// convert or the folder cannot be listed.
+std::vector<SaveName> SavesToSweep(const char* saveFolder) {
+    std::vector<SaveName> saves;
+    if (g_convertRuleTable.count != 0 && saveFolder[0] != '\0' && !ListNumberedSaves(saveFolder, &saves))
+        LogEvent("save folder %s cannot be listed", saveFolder);
+    return saves;
 }
 
 // Removes the new files that a killed run left beside the numbered saves of
@@ -168,8 +166,7 @@ int SweepSaveFolder(const char* saveFolder) {
         RemoveLeftoversBesideSaves(saveFolder);
         return 1;
     }
-    std::vector<SaveName> saves;
-    ListSavesToSweep(saveFolder, &saves);
+    const std::vector<SaveName> saves = SavesToSweep(saveFolder);
     if (saves.empty()) return 1;
     // New files a killed run left are of saves it never swapped in: the
     // conversion starts again from the saves themselves.
@@ -199,8 +196,7 @@ int SweepSaveFolder(const char* saveFolder) {
 }
 
 int CommitSweptSaves(const char* saveFolder) {
-    std::vector<SaveName> saves;
-    ListSavesToSweep(saveFolder, &saves);
+    const std::vector<SaveName> saves = SavesToSweep(saveFolder);
     int swapped = 0;
     for (size_t i = 0; i < saves.size(); ++i) {
         ReportProgress(saves[i].text, i, saves.size());
