@@ -28,6 +28,14 @@ void FormatFirstRecord(char (&record)[kRecordSize], const UpdateIdentity& identi
                   identity.scriptDigest, identity.addContents, identity.targetVersion);
 }
 
+void FormatStepRecord(char (&record)[kRecordSize], int step) {
+    std::snprintf(record, sizeof record, "done %s\n", kStepNames[step]);
+}
+
+void FormatRenamesRecord(char (&record)[kRecordSize], unsigned count) {
+    std::snprintf(record, sizeof record, "renamed %u\n", count);
+}
+
 // Reads the first record from line (length bytes, its '\n' included).
 // Returns 1 when it is one, exactly as it would be written.
 int ReadFirstRecord(const char* line, size_t length, UpdateIdentity* identity) {
@@ -50,7 +58,7 @@ int ReadStepRecord(const char* line, size_t length, UpdateJournal* journal) {
     std::memcpy(copy, line, length);
     for (int step = 0; step < kStepCount; ++step) {
         char expected[kRecordSize];
-        std::snprintf(expected, sizeof expected, "done %s\n", kStepNames[step]);
+        FormatStepRecord(expected, step);
         if (std::strcmp(copy, expected) == 0) {
             journal->foundDone[step] = 1;
             return 1;
@@ -59,7 +67,7 @@ int ReadStepRecord(const char* line, size_t length, UpdateJournal* journal) {
     unsigned renames = 0;
     char again[kRecordSize];
     if (std::sscanf(copy, "renamed %u", &renames) != 1) return 0;
-    std::snprintf(again, sizeof again, "renamed %u\n", renames);
+    FormatRenamesRecord(again, renames);
     if (std::strcmp(again, copy) != 0) return 0;
     if (renames > journal->foundRenames) journal->foundRenames = renames;
     return 1;
@@ -171,7 +179,7 @@ int AreAllStepsDone(const UpdateJournal& journal) {
 
 int MarkStepDone(UpdateJournal* journal, UpdateStep step) {
     char record[kRecordSize];
-    std::snprintf(record, sizeof record, "done %s\n", kStepNames[step]);
+    FormatStepRecord(record, step);
     if (!AppendRecord(journal, record, 1)) return 0;
     journal->done[step] = 1;
     return 1;
@@ -179,7 +187,7 @@ int MarkStepDone(UpdateJournal* journal, UpdateStep step) {
 
 int MarkRenamesDone(UpdateJournal* journal, uint32_t count) {
     char record[kRecordSize];
-    std::snprintf(record, sizeof record, "renamed %u\n", count);
+    FormatRenamesRecord(record, count);
     if (!AppendRecord(journal, record, 0)) return 0;
     journal->renamesDone = count;
     return 1;
