@@ -80,14 +80,17 @@ void WarnAboutPlan(CheckNotes& notes) {
 }
 
 std::string SavesSummary() {
+    const uint32_t rules = g_convertRuleTable.count;
+    const std::string kept = rules == 0 ? std::string("they stay as they are")
+                                        : "they are converted by " + std::to_string(rules) +
+                                              (rules == 1 ? " rule" : " rules");
     std::string summary;
-    const std::string rules = std::to_string(g_convertRuleTable.count) + " rule" + (g_convertRuleTable.count == 1 ? "" : "s");
     for (const EditionColumn& edition : kEditions) {
         const VersionNumber saveVersion = ForEdition(g_settings.saveVersion, edition.addContents);
         summary += std::string(kScriptFileName) + ": note: saves of the " + edition.name + " edition: ";
-        if (saveVersion != 0) summary += "installed below " + std::to_string(saveVersion) + " they are deleted; from it on ";
-        summary += g_convertRuleTable.count != 0 ? "they are converted by " + rules : "they stay as they are";
-        summary += "\n";
+        if (saveVersion != 0)
+            summary += "installed below " + std::to_string(saveVersion) + " they are deleted; from it on ";
+        summary += kept + "\n";
     }
     return summary;
 }
