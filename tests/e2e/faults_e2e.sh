@@ -120,7 +120,11 @@ kill)
         expect_old_or_new allowed
         if grep -qxF "$recorded" "$UPDATER_REGISTRY"; then
             expect_old_or_new none
-            checksums "$game" | cmp -s - "$work/new.md5" || fail "kill $kill: the version is recorded before the update is complete"
+            # A run killed between recording the version and removing its
+            # journal leaves the journal, which the next run removes.
+            checksums "$game" | grep -v ' \./Update\.journal-é$' >"$work/recorded.md5" || true
+            cmp -s "$work/recorded.md5" "$work/new.md5" ||
+                fail "kill $kill: the version is recorded before the update is complete"
         fi
         run_updater --yes
         expect_status 0
