@@ -61,9 +61,10 @@ bool ReadSaveFolderSetting(const char* path, char (&saveFolder)[kPathFieldSize])
 }
 
 // Deletes folder\name when that path fits; a cut path is never deleted.
-void DeleteInFolder(const char* folder, const char* name) {
+// Returns 1 when a file was deleted.
+int DeleteInFolder(const char* folder, const char* name) {
     char path[kPathFieldSize];
-    if (JoinPath(path, sizeof path, folder, name)) OsDeleteFile(path);
+    return JoinPath(path, sizeof path, folder, name) && OsDeleteFile(path);
 }
 
 struct SaveName {
@@ -79,14 +80,15 @@ int ListNumberedSaves(const char* folder, std::vector<SaveName>* saves) {
     if (listing == nullptr) return 0;
     char name[kPathFieldSize];
     int isFolder = 0;
-    while (OsNextFolderEntry(listing, name, sizeof name, &isFolder)) {
+    int next = 0;
+    while ((next = OsNextFolderEntry(listing, name, sizeof name, &isFolder)) == 1) {
         if (isFolder || !IsNumberedSaveName(name)) continue;
         SaveName save{};
         CopyText(save.text, name);
         saves->push_back(save);
     }
     OsCloseFolderListing(listing);
-    return 1;
+    return next == 0;
 }
 
 // Converts the save at path and, when it changed, writes the result to a new
@@ -147,18 +149,22 @@ void LocateSaveFolder(const char* installFolder, char (&saveFolder)[kPathFieldSi
     LogEvent("save folder %s", saveFolder);
 }
 
-void ResetSaveData(const char* saveFolder) {
-    if (saveFolder[0] == '\0') return;
+int ResetSaveData(const char* saveFolder) {
+    if (saveFolder[0] == '\0') return 1;
     LogEvent("save data of %s removed", saveFolder);
     RemoveLeftoversBesideSaves(saveFolder);
-    for (const char* name : kSystemSaveNames) DeleteInFolder(saveFolder, name);
+    int deleted = 0;
+    for (const char* name : kSystemSaveNames) deleted |= DeleteInFolder(saveFolder, name);
     for (unsigned number = 0; number < kNumberedSaveCount; ++number) {
         char name[kSaveNameSize];
         FormatText(name, sizeof name, "save%03u.sav", number);
-        DeleteInFolder(saveFolder, name);
+        deleted |= DeleteInFolder(saveFolder, name);
         FormatText(name, sizeof name, "thumb%03u.gra", number);
-        DeleteInFolder(saveFolder, name);
+        deleted |= DeleteInFolder(saveFolder, name);
     }
+    if (!deleted || OsFlushFolder(saveFolder)) return 1;
+    DiagnoseLastError("cannot flush the save folder %s", saveFolder);
+    return 0;
 }
 
 int SweepSaveFolder(const char* saveFolder) {
@@ -186,7 +192,9 @@ int SweepSaveFolder(const char* saveFolder) {
             LogEvent("save %s skipped: its path in %s would pass 259 bytes", saves[i].text, saveFolder);
         }
     }
-    if (staged && !OsFlushGroup(group)) {
+    // The new files' names too must be on disk before the saves count as
+    // staged.
+    if (staged && (!OsFlushGroup(group) || !OsFlushFolder(saveFolder))) {
         DiagnoseLastError("cannot flush the converted saves in %s", saveFolder);
         staged = 0;
     }

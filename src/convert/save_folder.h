@@ -26,9 +26,11 @@ void LocateSaveFolder(const char* installFolder, char (&saveFolder)[kPathFieldSi
 
 // Deletes the save data in saveFolder: syssave.dat, qsave.sav, qsave.gra,
 // then save000.sav and thumb000.gra up to save999.sav and thumb999.gra, in
-// that order, each whether or not it exists. Other files and the folder
-// stay. Nothing happens for an empty saveFolder.
-void ResetSaveData(const char* saveFolder);
+// that order, each whether or not it exists, and flushes the folder when
+// any was deleted. Other files and the folder stay. Nothing happens for an
+// empty saveFolder. Returns 1, or 0 after a diagnostic when the folder
+// cannot be flushed.
+int ResetSaveData(const char* saveFolder);
 
 // Converts every numbered save of saveFolder ("save", three characters,
 // ".sav", letters in any case; folders are passed over) by the conversion

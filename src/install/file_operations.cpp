@@ -9,6 +9,7 @@
 #include "install/update_journal.h"
 #include "package/member_reader.h"
 #include "package/package_format.h"
+#include "platform/changed_folders.h"
 #include "platform/last_error.h"
 #include "platform/platform.h"
 #include "script/update_plan.h"
@@ -137,41 +138,11 @@ int StageCopyEntry(const CopyEntry& entry, const char* source, const char* insta
     return staged;
 }
 
-// The folder part of path, without its last separator, in folder.
-void FolderOf(const char* path, char (&folder)[kPathFieldSize]) {
-    CopyText(folder, path);
-    const size_t length = static_cast<size_t>(BaseNameOf(path) - path);
-    folder[length > 0 ? length - 1 : 0] = '\0';
-}
-
 // The destination path of copy entry i in path. Returns 1 when the entry
 // copies for the edition and its path fits, 0 otherwise.
 int CopiedDestination(uint32_t i, const char* installFolder, uint32_t addContents, char (&path)[kPathFieldSize]) {
     const CopyEntry& entry = g_copyTable.records[i];
     return SourceFor(entry, addContents)[0] != '\0' && JoinPath(path, sizeof path, installFolder, entry.destination);
-}
-
-// Flushes the folder of every destination of the entries before end that
-// were copied, each folder once. Returns 1, or 0 after a diagnostic.
-int FlushDestinationFolders(const char* installFolder, uint32_t addContents, uint32_t end) {
-    for (uint32_t i = 0; i < end; ++i) {
-        char path[kPathFieldSize];
-        char folder[kPathFieldSize];
-        if (!CopiedDestination(i, installFolder, addContents, path)) continue;
-        FolderOf(path, folder);
-        bool flushedBefore = false;
-        for (uint32_t j = 0; j < i && !flushedBefore; ++j) {
-            char earlierFolder[kPathFieldSize];
-            if (!CopiedDestination(j, installFolder, addContents, path)) continue;
-            FolderOf(path, earlierFolder);
-            flushedBefore = std::strcmp(folder, earlierFolder) == 0;
-        }
-        if (!flushedBefore && !OsFlushFolder(folder)) {
-            DiagnoseLastError("cannot flush the folder %s", folder);
-            return 0;
-        }
-    }
-    return 1;
 }
 
 // Puts the new files of the entries from first (the first that copies) to
@@ -187,15 +158,17 @@ uint32_t CommitStagedEntries(PlatformFlushGroup* group, const char* installFolde
         DiagnoseLastError("cannot flush the new files in %s", installFolder);
         return first;
     }
+    ChangedFolders changed;
     for (uint32_t i = first; i < end; ++i) {
         char destination[kPathFieldSize];
         if (!CopiedDestination(i, installFolder, addContents, destination)) continue;
+        NoteFolderOf(&changed, destination);
         if (OsSwapInReplacement(destination) == kSwapFailed) {
             DiagnoseLastError("cannot put the new content in place of %s", destination);
             return i;
         }
     }
-    return FlushDestinationFolders(installFolder, addContents, end) ? end : first;
+    return FlushChangedFolders(changed) ? end : first;
 }
 
 // Removes the new files that a run killed while copying left beside the
@@ -261,11 +234,13 @@ int ApplyCopyList(PlatformWindow* owner, const char* installFolder, uint32_t add
 }
 
 int ApplyDeleteList(const char* installFolder) {
+    ChangedFolders changed;
     for (uint32_t i = 0; i < g_deleteTable.count; ++i) {
         char path[kPathFieldSize];
         if (!JoinPath(path, sizeof path, installFolder, g_deleteTable.records[i].fileName)) continue;
         if (OsDeleteFile(path)) {
             LogEvent("deleted %s", path);
+            NoteFolderOf(&changed, path);
         } else if (OsLastErrorKind() == kErrorIo) {
             DiagnoseLastError("cannot delete %s", path);
             return 0;
@@ -273,11 +248,11 @@ int ApplyDeleteList(const char* installFolder) {
             LogLastError("not deleted: %s", path);
         }
     }
-    return 1;
+    return FlushChangedFolders(changed);
 }
 
 int ApplyRenameList(const char* installFolder, UpdateJournal* journal) {
-    for (uint32_t i = journal != nullptr ? journal->renamesDone : 0; i < g_renameTable.count; ++i) {
+    for (uint32_t i = journal != nullptr ? journal->current.renamesDone : 0; i < g_renameTable.count; ++i) {
         const RenameEntry& entry = g_renameTable.records[i];
         char from[kPathFieldSize];
         char to[kPathFieldSize];
@@ -285,6 +260,11 @@ int ApplyRenameList(const char* installFolder, UpdateJournal* journal) {
             JoinPath(to, sizeof to, installFolder, entry.newName)) {
             if (OsRenameNoReplace(from, to)) {
                 LogEvent("renamed %s to %s", from, to);
+                // The rename is on disk before the journal says it is done.
+                ChangedFolders changed;
+                NoteFolderOf(&changed, from);
+                NoteFolderOf(&changed, to);
+                if (!FlushChangedFolders(changed)) return 0;
             } else if (OsLastErrorKind() == kErrorIo) {
                 DiagnoseLastError("cannot rename %s", from);
                 return 0;

@@ -5,6 +5,7 @@
 
 #include "common/run_log.h"
 #include "common/sjis_text.h"
+#include "platform/changed_folders.h"
 #include "platform/last_error.h"
 #include "platform/platform.h"
 #include "script/update_plan.h"
@@ -62,11 +63,17 @@ int BuildShortcutPaths(const ShortcutEntry& entry, const char* installFolder, co
     return entry.iconFile[0] == '\0' || JoinPath(paths->icon, sizeof paths->icon, installFolder, entry.iconFile);
 }
 
-// Makes a menu folder unless it exists. Returns 1, or 0 after a diagnostic.
+// Makes a menu folder unless it exists, and flushes its name in its parent
+// (also when an interrupted run made it). Returns 1, or 0 after a
+// diagnostic.
 int MakeMenuFolder(const char* folder) {
-    if (OsCreateFolder(folder) || OsLastErrorKind() == kErrorExists) return 1;
-    DiagnoseLastError("cannot make the menu folder %s", folder);
-    return 0;
+    if (!OsCreateFolder(folder) && OsLastErrorKind() != kErrorExists) {
+        DiagnoseLastError("cannot make the menu folder %s", folder);
+        return 0;
+    }
+    ChangedFolders parent;
+    NoteFolderOf(&parent, folder);
+    return FlushChangedFolders(parent);
 }
 
 }  // namespace

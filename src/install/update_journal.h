@@ -4,12 +4,17 @@
 // and never repeating a finished step. The open journal is also the install
 // folder's lock: two updaters never work on one game at once.
 //
-// Its text, one record a line, appended as the update goes on:
-//   updater journal 1 digest=0123456789abcdef edition=0 target=1020
-//   done copy
-//   renamed 2
-//   done rename
-// A line that is not whole (a run killed while writing it) ends the records.
+// Its first 4 KiB block holds the update's record alone, written and flushed
+// before anything else, so that no later write touches it; the records of
+// the steps follow, one a line, appended as the update goes on:
+//   updater journal 2 script=0123456789abcdef package=fedcba9876543210 edition=0 target=1020 #1a2b3c4d
+//   (zero bytes up to 4096)
+//   done copy #5e6f7a8b
+//   renamed 2 #9c0d1e2f
+// Each record ends with the checksum of its text. A record that is not
+// whole or does not match its checksum (a run killed, or a power cut, while
+// writing it) ends the records, and the journal is cut back to the last
+// good one before anything is appended.
 #pragma once
 
 #include <cstdint>
@@ -22,32 +27,38 @@ struct PlatformFile;
 // The steps of an update that the journal records, in the order they run.
 enum UpdateStep : int {
     kStepCopy,         // every copy entry swapped in and flushed
-    kStepDelete,       // the delete list worked through
-    kStepRename,       // the rename list worked through
+    kStepDelete,       // the delete list worked through, its folders flushed
+    kStepRename,       // the rename list worked through, its folders flushed
     kStepPatches,      // the byte patches written and flushed
-    kStepSavesStaged,  // every converted save written beside its save and flushed
-    kStepSaves,        // the saves reset, or the converted ones swapped in
-    kStepShortcuts,    // the shortcuts written
+    kStepSavesStaged,  // every converted save written beside its save, flushed with its name
+    kStepSaves,        // the saves reset, or the converted ones swapped in, and flushed
+    kStepShortcuts,    // the shortcuts written and flushed with their folders
     kStepCount,
 };
 
 // Which update a journal belongs to.
 struct UpdateIdentity {
     uint64_t scriptDigest;        // the digest of the script's bytes
+    uint64_t packageDigest;       // the digest of the package (PackageIdentityDigest)
     uint32_t addContents;         // the edition: 0 standard, 1 add-contents
     VersionNumber targetVersion;  // the version the update records
 };
 
+// What a journal's records say.
+struct JournalRecords {
+    int identified;            // it names an update
+    UpdateIdentity identity;   // that update
+    uint8_t done[kStepCount];  // the steps it marks done
+    uint32_t renamesDone;      // the rename entries it marks done, from the first
+};
+
 struct UpdateJournal {
-    PlatformFile* file;               // the open, locked journal
-    char folder[kPathFieldSize];      // the install folder
-    int found;                        // the file held a whole first record when opened
-    UpdateIdentity foundIdentity;     // that record's update
-    uint8_t foundDone[kStepCount];    // the steps it marks done
-    uint32_t foundRenames;            // the rename entries it marks done, from the first
-    int begun;                        // the journal is this run's update's
-    uint8_t done[kStepCount];         // this update's steps done
-    uint32_t renamesDone;             // this update's rename entries done, from the first
+    PlatformFile* file;           // the open, locked journal
+    char folder[kPathFieldSize];  // the install folder
+    JournalRecords found;         // what the file held when it was opened
+    uint64_t goodLength;          // the bytes up to the end of its last good record
+    int begun;                    // the journal records this run's update
+    JournalRecords current;       // this run's update and its steps done
 };
 
 // Opens and locks the journal of installFolder, creating it empty when there
@@ -56,10 +67,10 @@ struct UpdateJournal {
 int OpenUpdateJournal(const char* installFolder, UpdateJournal* journal);
 
 // Takes up the journal for identity's update before its first change: a
-// journal of the same update is resumed with the steps it marks done; one of
-// another update is logged and set aside, and the update begins anew. The
-// journal then records identity, flushed. Returns 1, or 0 after a
-// diagnostic when it cannot be written.
+// journal of the same update is resumed with the steps it marks done, cut
+// back to its last good record; one of another update is logged and set
+// aside, and the update begins anew: the journal then records identity,
+// flushed. Returns 1, or 0 after a diagnostic when it cannot be written.
 int BeginUpdateJournal(UpdateJournal* journal, const UpdateIdentity& identity);
 
 // Whether step of the journal's update is done.
@@ -72,9 +83,9 @@ int AreAllStepsDone(const UpdateJournal& journal);
 // step's changes are flushed. Returns 1, or 0 after a diagnostic.
 int MarkStepDone(UpdateJournal* journal, UpdateStep step);
 
-// Records that the rename entries before count are done. Not flushed: each
-// rename is one step of the file system, recorded right after it; a later
-// MarkStepDone flushes the record. Returns 1, or 0 after a diagnostic.
+// Records that the rename entries before count are done, and flushes the
+// journal: call it only after the rename is flushed, since a rename is not
+// safe to repeat. Returns 1, or 0 after a diagnostic.
 int MarkRenamesDone(UpdateJournal* journal, uint32_t count);
 
 // Closes the journal, releasing the lock. remove non-zero deletes it (the

@@ -55,8 +55,9 @@ int OsSkipForward(PlatformFile* file, uint32_t count);
 // Flushes file's data and length to the disk. Returns 1, or 0.
 int OsFlushFile(PlatformFile* file);
 
-// Makes file empty and moves its position to the start. Returns 1, or 0.
-int OsEmptyFile(PlatformFile* file);
+// Cuts file to its first length bytes (0 empties it) and moves its position
+// to its new end. Returns 1, or 0.
+int OsCutFile(PlatformFile* file, uint64_t length);
 
 // Closes the file. file may be nullptr.
 void OsCloseFile(PlatformFile* file);
@@ -192,7 +193,8 @@ struct PlatformFolderListing;
 PlatformFolderListing* OsOpenFolderListing(const char* folder);
 
 // Stores the next entry's name (Shift_JIS, no folder part) in name and
-// whether it is a folder in *isFolder. Returns 1, or 0 when no entry is left.
+// whether it is a folder in *isFolder. Returns 1, 0 when no entry is left,
+// or -1 when the listing failed (a disk error).
 // "." and "..", names that do not fit capacity with their zero and names with
 // a character Shift_JIS lacks are passed over.
 int OsNextFolderEntry(PlatformFolderListing* listing, char* name, size_t capacity, int* isFolder);

@@ -6,6 +6,9 @@
 #include "install/file_operations.h"
 #include "install/shortcuts.h"
 #include "install/update_journal.h"
+#include "package/package_format.h"
+#include "package/package_identity.h"
+#include "platform/last_error.h"
 #include "platform/platform.h"
 #include "script/update_plan.h"
 #include "shell/install_state.h"
@@ -60,9 +63,7 @@ int FinishSaves(PlatformWindow*, InstallState& state) {
     if (!HandlesSaves(state)) return 1;
     // A run that resumes here has not located the folder yet.
     if (state.saveFolder[0] == '\0') LocateSaveFolder(state.installFolder, state.saveFolder);
-    if (KeepsSaves(state)) return CommitSweptSaves(state.saveFolder);
-    ResetSaveData(state.saveFolder);
-    return 1;
+    return KeepsSaves(state) ? CommitSweptSaves(state.saveFolder) : ResetSaveData(state.saveFolder);
 }
 
 int MakeShortcuts(PlatformWindow*, InstallState& state) {
@@ -91,8 +92,12 @@ int FailApply(PlatformWindow* dialog, const InstallState& state) {
 int RunApplySequence(PlatformWindow* dialog) {
     InstallState& state = g_installState;
     LogEvent("dialog: apply");
-    const UpdateIdentity identity{g_scriptDigest, state.addContents != 0 ? 1u : 0u,
-                                  ChooseEditionVersions(g_settings, state.addContents).newVersion};
+    UpdateIdentity identity{g_scriptDigest, 0, state.addContents != 0 ? 1u : 0u,
+                            ChooseEditionVersions(g_settings, state.addContents).newVersion};
+    if (!PackageIdentityDigest(kPackageFileName, &identity.packageDigest)) {
+        DiagnoseLastError("cannot read %s", kPackageFileName);
+        return FailApply(dialog, state);
+    }
     if (!BeginUpdateJournal(&state.journal, identity)) return FailApply(dialog, state);
     for (const UpdateStepRun& step : kUpdateSteps) {
         if (IsStepDone(state.journal, step.step)) continue;

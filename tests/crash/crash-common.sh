@@ -2,8 +2,9 @@
 # the state it starts from, and the checks of the state a run leaves. Source
 # it after e2e-common.sh; the caller calls native_world, or sets world
 # (everything the update may change lies below it), game ($world/game),
-# subkey and menu_brand and defines old_registry, which lays the registry of
-# the installed version 1.00, and run_updater.
+# stash (the power model's folder, on the world's volume; crash_stash as the
+# updater names it), subkey and menu_brand and defines old_registry, which
+# lays the registry of the installed version 1.00, and run_updater.
 #
 # The update copies files (one of 9 MiB, written in slices) into three
 # folders, copies a file and renames it, deletes one, patches bytes, converts
@@ -14,6 +15,7 @@
 # The native walks' world: the game, the menu folder and the registry file.
 native_world() {
     world="$work/world"
+    stash="$work/stash"
     game="$world/game"
     subkey='Software\Crash\Game'
     menu_brand='壊れない'
@@ -49,8 +51,9 @@ make_crash_update() {
     pack_update
 }
 
+# The world as it was before the update; the power model's stash emptied.
 reset_world() {
-    rm -rf "$world"
+    rm -rf "$world" "$stash"
     mkdir -p "$world"
     cp -a "$work/old" "$game"
     old_registry
@@ -104,7 +107,7 @@ prepare_walk() {
     expect_status 0
     checksums >"$work/new.md5"
     changes=$(awk '$1 == "changes" { print $2 }' "${crash_report_file:-$work/report}" 2>/dev/null || true)
-    grep -q '"Version"=hex:fc,03,00,00' "$UPDATER_REGISTRY" || fail "the clean run recorded no version"
+    version_recorded || fail "the clean run recorded no version"
     # One more run applies the update again: the saves stay as they are.
     run_updater --yes
     expect_status 0
@@ -115,39 +118,113 @@ prepare_walk() {
     return 0
 }
 
+# Whether the world is byte for byte that of one clean run.
+is_clean_state() {
+    checksums | cmp -s - "$work/new.md5"
+}
+
+version_recorded() {
+    grep -q '"Version"=hex:fc,03,00,00' "$UPDATER_REGISTRY"
+}
+
+# Whether a run ended by the walk had completed the update: the version
+# recorded and the journal gone (one more run would apply it again).
+update_completed() {
+    [ ! -e "$game/Update.journal-é" ] && version_recorded
+}
+
+# The power cuts tried at change N: the kill (nothing unflushed lost),
+# everything unflushed lost, and in turn one file's data alone, one folder's
+# entries alone, or a random mix.
+power_cuts() {
+    local n=$1
+    case $((n % 3)) in
+    0) echo none all "file:$((n / 3))" ;;
+    1) echo none all "folder:$((n / 3))" ;;
+    *) echo none all "mix:$n" ;;
+    esac
+}
+
+# Runs the updater with change N (and, with a full disk, every later one)
+# failing with ERROR, and checks that the failure is told.
+run_failing() {
+    local n=$1 error=$2 persist=$3 failed
+    UPDATER_CRASH_AT=$n UPDATER_CRASH_ERROR=$error UPDATER_CRASH_PERSIST=$persist \
+        UPDATER_CRASH_REPORT="${crash_report:-$work/report}" run_updater --yes
+    failed=$(awk '$1 == "failed" { print $2 " " $3 }' "${crash_report_file:-$work/report}")
+    # Only a failure once the version is recorded (the journal's removal)
+    # leaves the update complete.
+    if [ "$status" = 0 ] && [ -n "$failed" ] && ! version_recorded; then
+        fail "change $n ($failed) failed with $error, yet the run reports success"
+    fi
+    expect_old_or_new "failure of change $n ($failed) with $error"
+}
+
 # Walks the changes from FROM to $changes, every STRIDE-th: at each the
-# updater is ended (kill) or the change fails with EIO (fail), the world is
+# power is cut (power: several choices of what is lost), or the change fails
+# with EIO (fail), or the disk is full from it on (full). The world is
 # checked, and one more run must reach the clean state.
-#   walk_changes kill|fail STRIDE FROM
+#   walk_changes power|fail|full STRIDE FROM
 walk_changes() {
-    local walk=$1 stride=$2 n failed walked=0
+    local walk=$1 stride=$2 n cut walked=0
     echo "a clean run makes $changes changes of the disk"
     for ((n = $3; n <= changes; n += stride)); do
-        reset_world
         case $walk in
-        kill)
-            UPDATER_CRASH_AT=$n run_updater --yes
-            [ "$status" = 99 ] || fail "change $n: the run was not ended there (status $status)"
-            expect_old_or_new "crash at change $n"
+        power)
+            for cut in $(power_cuts "$n"); do
+                reset_world
+                UPDATER_CRASH_AT=$n UPDATER_CRASH_POWER=$cut UPDATER_CRASH_STASH="${crash_stash:-$stash}" \
+                    run_updater --yes
+                [ "$status" = 99 ] || fail "change $n: the run was not ended there (status $status)"
+                expect_old_or_new "power cut ($cut) at change $n"
+                finish_and_check "power cut ($cut) at change $n"
+                walked=$((walked + 1))
+            done
             ;;
-        fail)
-            UPDATER_CRASH_AT=$n UPDATER_CRASH_ERROR=EIO UPDATER_CRASH_REPORT="${crash_report:-$work/report}" \
-                run_updater --yes
-            failed=$(awk '$1 == "failed" { print $3 }' "${crash_report_file:-$work/report}")
-            # The journal's removal comes last, once the version is recorded.
-            if [ "$status" = 0 ] && ! [ "$n" = "$changes" ]; then
-                fail "change $n ($failed) failed, yet the run reports success"
-            fi
-            expect_old_or_new "failure of change $n ($failed)"
+        fail | full)
+            reset_world
+            run_failing "$n" "$([ "$walk" = full ] && echo ENOSPC || echo EIO)" "$([ "$walk" = full ] && echo 1)"
+            finish_and_check "failure of change $n"
+            walked=$((walked + 1))
             ;;
         *)
             fail "unknown walk $walk"
             ;;
         esac
+    done
+    echo "PASS: $walked runs ended by the $walk walk, each followed by the clean state"
+}
+
+# One more run, unless the update had completed, must reach the clean state.
+finish_and_check() {
+    if ! update_completed; then
         run_updater --yes
         expect_status 0
-        expect_clean_state "the run after change $n"
-        walked=$((walked + 1))
+    fi
+    expect_clean_state "the run after the $1"
+}
+
+# The walk must be able to fail: with every flush counting for nothing,
+# losing one folder's entries or one file's data near the end of the update
+# must leave, after one more run, some state unlike a clean run's.
+#   self_test_walk
+self_test_walk() {
+    local n cut unflushed diverged=0 tried=0
+    for n in $((changes * 3 / 4)) $((changes - 2)); do
+        reset_world
+        UPDATER_CRASH_AT=$n UPDATER_CRASH_POWER=none UPDATER_CRASH_NO_FLUSH=1 \
+            UPDATER_CRASH_STASH="${crash_stash:-$stash}" UPDATER_CRASH_REPORT="${crash_report:-$work/report}" \
+            run_updater --yes
+        read -r files folders < <(awk '$1 == "unflushed" { print $2, $3 }' "${crash_report_file:-$work/report}")
+        for cut in $(seq -f 'folder:%g' 0 $((folders - 1))) $(seq -f 'file:%g' 0 $((files - 1))); do
+            reset_world
+            UPDATER_CRASH_AT=$n UPDATER_CRASH_POWER=$cut UPDATER_CRASH_NO_FLUSH=1 \
+                UPDATER_CRASH_STASH="${crash_stash:-$stash}" run_updater --yes
+            update_completed || run_updater --yes
+            is_clean_state || diverged=$((diverged + 1))
+            tried=$((tried + 1))
+        done
     done
-    echo "PASS: $walked ${walk}s walked, each followed by a run that reached the clean state"
+    [ "$diverged" -gt 0 ] || fail "with flushes off, none of $tried power cuts left a state unlike a clean run's"
+    echo "PASS: with flushes off, $diverged of $tried power cuts left a state unlike a clean run's"
 }

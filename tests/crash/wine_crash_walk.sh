@@ -1,12 +1,12 @@
 #!/bin/bash
 # The walk of crash_walk.sh for updater.exe under Wine: the crash-testing
-# build of the Windows program is ended (kill) or has a change of the disk
-# fail (fail) at every STRIDE-th change of crash-common.sh's update, from
-# the change FROM on; after each, every file is old or new, and one more run
-# reaches the state of one clean run: the game and its saves byte for byte,
-# the shortcut's name and the registry key.
+# build of the Windows program has its power cut (power) or a change of the
+# disk fail (fail) at every STRIDE-th change of crash-common.sh's update,
+# from the change FROM on; after each, every file is old or new, and one
+# more run reaches the state of one clean run: the game and its saves byte
+# for byte, the shortcut's name and the registry key.
 #
-#   wine_crash_walk.sh WINE_ROOT UPDATER_CRASH_EXE UPDPACK_EXE kill|fail [STRIDE] [FROM]
+#   wine_crash_walk.sh WINE_ROOT UPDATER_CRASH_EXE UPDPACK_EXE power|fail [STRIDE] [FROM]
 #
 # A shell link holds the times of its target, which every run writes anew:
 # links are compared by name only.
@@ -26,6 +26,8 @@ base="$WINEPREFIX/drive_c/$folder"
 dist_windows="C:\\$folder\\アップデート"
 world="$base/world"
 game="$world/game"
+stash="$base/stash"
+crash_stash="C:\\$folder\\stash"
 game_windows="C:\\$folder\\world\\game"
 subkey="Software\\Crash\\$walk"
 key="HKCU\\$subkey"

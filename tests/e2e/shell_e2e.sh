@@ -184,9 +184,9 @@ version-unrecorded)
     # KiB): the update is applied, its version cannot be recorded, and the
     # registry error says so; the file stays as it was.
     standard_update
-    installed_registry '"Version"=dword:000003e8' "; $(printf '%02000d' 0)"
+    installed_registry '"Version"=dword:000003e8' "; $(printf '%012000d' 0)"
     set +e
-    output=$( (trap '' XFSZ && ulimit -f 1 && exec "$dist/updater" --yes) </dev/null 2>"$work/errors")
+    output=$( (trap '' XFSZ && ulimit -f 8 && exec "$dist/updater" --yes) </dev/null 2>"$work/errors")
     status=$?
     set -e
     errors=$(cat "$work/errors")

@@ -148,7 +148,7 @@ TEST_F(PlatformFilesTest, FolderListingNamesFilesAndFolders) {
     std::set<std::string> found;
     char name[260];
     int isFolder = -1;
-    while (OsNextFolderEntry(listing, name, sizeof name, &isFolder)) {
+    while (OsNextFolderEntry(listing, name, sizeof name, &isFolder) == 1) {
         found.insert(std::string(name) + (isFolder ? "/" : ""));
     }
     OsCloseFolderListing(listing);
@@ -158,7 +158,7 @@ TEST_F(PlatformFilesTest, FolderListingNamesFilesAndFolders) {
     listing = OsOpenFolderListing("list");
     ASSERT_NE(listing, nullptr);
     found.clear();
-    while (OsNextFolderEntry(listing, name, 9, &isFolder)) found.insert(name);
+    while (OsNextFolderEntry(listing, name, 9, &isFolder) == 1) found.insert(name);
     OsCloseFolderListing(listing);
     EXPECT_EQ(found, (std::set<std::string>{"sub", "表示.txt"}));
 

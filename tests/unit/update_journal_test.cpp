@@ -2,17 +2,36 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <cinttypes>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
+#include "common/digest.h"
 #include "platform/platform.h"
 #include "test_support.h"
 
 namespace {
 
-constexpr UpdateIdentity kUpdate{0x0123456789abcdefu, 1, 1020};
-constexpr UpdateIdentity kOtherUpdate{0x0123456789abcdefu, 1, 1030};
+constexpr UpdateIdentity kUpdate{0x0123456789abcdefu, 0x1111222233334444u, 1, 1020};
+constexpr UpdateIdentity kOtherTarget{0x0123456789abcdefu, 0x1111222233334444u, 1, 1030};
+constexpr UpdateIdentity kOtherPackage{0x0123456789abcdefu, 0x1111222233335555u, 1, 1020};
+
+// A record as the journal writes it: its text, a checksum, a line end.
+std::string Record(const std::string& text) {
+    char checksum[16];
+    std::snprintf(checksum, sizeof checksum, " #%08" PRIx32 "\n",
+                  static_cast<uint32_t>(DigestOf(text.data(), text.size())));
+    return text + checksum;
+}
+
+// The first block of a journal of kUpdate.
+std::string IdentityBlock() {
+    std::string block = Record("updater journal 2 script=0123456789abcdef package=1111222233334444 edition=1 target=1020");
+    block.resize(4096, '\0');
+    return block;
+}
 
 class UpdateJournalTest : public TempFolderTest {
 protected:
@@ -28,13 +47,19 @@ protected:
         return journal;
     }
 
+    // Opens the journal of game and takes it up for update.
+    static UpdateJournal Resume(const UpdateIdentity& update = kUpdate) {
+        UpdateJournal journal = Open();
+        EXPECT_EQ(BeginUpdateJournal(&journal, update), 1);
+        return journal;
+    }
+
     // Makes the journal of game hold exactly text.
     static void WriteJournal(const std::string& text) {
-        PlatformFile* file = nullptr;
-        ASSERT_EQ(OsOpenFolderJournal("game", &file), kJournalOpened);
-        ASSERT_EQ(OsEmptyFile(file), 1);
-        ASSERT_EQ(OsWriteFile(file, text.data(), static_cast<uint32_t>(text.size())), 1);
-        OsCloseFile(file);
+        std::ofstream file(NativeTestPath("game") / std::filesystem::path(u8"Update.journal-\u00e9"),
+                           std::ios::binary | std::ios::trunc);
+        file << text;
+        ASSERT_TRUE(file.good());
     }
 
     static size_t EntriesOfGame() {
@@ -48,51 +73,70 @@ protected:
 };
 
 TEST_F(UpdateJournalTest, ResumesTheSameUpdateAndSetsAsideAnother) {
-    UpdateJournal journal = Open();
-    ASSERT_EQ(BeginUpdateJournal(&journal, kUpdate), 1);
+    UpdateJournal journal = Resume();
     ASSERT_EQ(MarkStepDone(&journal, kStepCopy), 1);
     ASSERT_EQ(MarkStepDone(&journal, kStepDelete), 1);
     ASSERT_EQ(MarkRenamesDone(&journal, 2), 1);
     CloseUpdateJournal(&journal, 0);
 
-    journal = Open();
-    ASSERT_EQ(BeginUpdateJournal(&journal, kUpdate), 1);
+    journal = Resume();
     EXPECT_TRUE(IsStepDone(journal, kStepCopy) && IsStepDone(journal, kStepDelete));
     EXPECT_FALSE(IsStepDone(journal, kStepRename));
-    EXPECT_EQ(journal.renamesDone, 2u);
-    ASSERT_EQ(MarkStepDone(&journal, kStepRename), 1);
+    EXPECT_EQ(journal.current.renamesDone, 2u);
     CloseUpdateJournal(&journal, 0);
 
-    // The package was replaced meanwhile: its update begins anew, and the
-    // earlier one's records are gone.
-    journal = Open();
-    ASSERT_EQ(BeginUpdateJournal(&journal, kOtherUpdate), 1);
-    EXPECT_FALSE(IsStepDone(journal, kStepCopy));
-    EXPECT_EQ(journal.renamesDone, 0u);
-    ASSERT_EQ(MarkStepDone(&journal, kStepCopy), 1);
-    CloseUpdateJournal(&journal, 0);
-    journal = Open();
-    ASSERT_EQ(BeginUpdateJournal(&journal, kUpdate), 1);
-    EXPECT_FALSE(IsStepDone(journal, kStepCopy)) << "the other update's journal is not this one's";
+    // Another target, or the same script with a corrected package: that
+    // update begins anew, and the earlier one's records are gone.
+    for (const UpdateIdentity& other : {kOtherTarget, kOtherPackage}) {
+        journal = Resume(other);
+        EXPECT_FALSE(IsStepDone(journal, kStepCopy));
+        EXPECT_EQ(journal.current.renamesDone, 0u);
+        ASSERT_EQ(MarkStepDone(&journal, kStepCopy), 1);
+        CloseUpdateJournal(&journal, 0);
+        journal = Resume();
+        EXPECT_FALSE(IsStepDone(journal, kStepCopy)) << "the other update's journal is not this one's";
+        ASSERT_EQ(MarkStepDone(&journal, kStepCopy), 1);
+        CloseUpdateJournal(&journal, 0);
+    }
+    journal = Resume();
     CloseUpdateJournal(&journal, 1);
     EXPECT_EQ(EntriesOfGame(), 0u) << "removed once the version is recorded";
 }
 
-TEST_F(UpdateJournalTest, ReadsOnlyWholeKnownRecords) {
-    const std::string first = "updater journal 1 digest=0123456789abcdef edition=1 target=1020\n";
-    struct Row { const char* name; std::string text; bool copy, deleted; } rows[] = {
-        {"whole records", first + "done copy\ndone delete\n", true, true},
-        {"a record cut short", first + "done copy\ndone dele", true, false},
-        {"an unknown record ends them", first + "done copy\nsomething\ndone delete\n", true, false},
-        {"a first record cut short", first.substr(0, 30), false, false},
+// Whatever a crash, a power cut or a full disk left of the journal, what is
+// read is what was whole, and what the next run appends is read after it.
+TEST_F(UpdateJournalTest, ReadsOnlyGoodRecordsAndAppendsAfterThem) {
+    const std::string copy = Record("done copy");
+    std::string flipped = Record("done delete");
+    flipped[2] ^= 0x04;
+    struct Row {
+        const char* name;
+        std::string text;
+        bool copy;
+        bool deleted;
+    } rows[] = {
+        {"whole records", IdentityBlock() + copy + Record("done delete"), true, true},
+        {"a record torn by a short write", IdentityBlock() + copy + Record("renamed 1").substr(0, 5), true, false},
+        {"a record with a flipped bit", IdentityBlock() + copy + flipped, true, false},
+        {"a record without its checksum", IdentityBlock() + copy + "done delete\n", true, false},
+        {"zeros where a page was lost", IdentityBlock() + copy + std::string(100, '\0') + Record("done delete"),
+         true, false},
+        {"the first block cut short", IdentityBlock().substr(0, 2000), false, false},
+        {"the first record torn", IdentityBlock().substr(0, 30), false, false},
+        {"a journal of the earlier format",
+         "updater journal 1 digest=0123456789abcdef edition=1 target=1020\ndone copy\n", false, false},
         {"another program's file", "done copy\n", false, false},
     };
     for (const Row& row : rows) {
         WriteJournal(row.text);
-        UpdateJournal journal = Open();
-        ASSERT_EQ(BeginUpdateJournal(&journal, kUpdate), 1) << row.name;
+        UpdateJournal journal = Resume();
         EXPECT_EQ(IsStepDone(journal, kStepCopy), row.copy) << row.name;
         EXPECT_EQ(IsStepDone(journal, kStepDelete), row.deleted) << row.name;
+        ASSERT_EQ(MarkStepDone(&journal, kStepPatches), 1) << row.name;
+        CloseUpdateJournal(&journal, 0);
+        journal = Resume();
+        EXPECT_EQ(IsStepDone(journal, kStepCopy), row.copy) << row.name;
+        EXPECT_TRUE(IsStepDone(journal, kStepPatches)) << row.name << ": the record appended is lost";
         CloseUpdateJournal(&journal, 1);
     }
 }

@@ -35,18 +35,6 @@ bool KernelRefusedCopy(int error) {
     return error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
 }
 
-int WriteAllAt(int out, const char* bytes, size_t count, off_t offset) {
-    while (count > 0) {
-        const ssize_t put = pwrite(out, bytes, count, offset);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return 0;
-        bytes += put;
-        count -= static_cast<size_t>(put);
-        offset += put;
-    }
-    return 1;
-}
-
 }  // namespace
 
 int CopyRangeInChunks(int in, off_t inOffset, int out, off_t outOffset, uint64_t count) {
@@ -61,7 +49,7 @@ int CopyRangeInChunks(int in, off_t inOffset, int out, off_t outOffset, uint64_t
             return 0;
         }
         if (got == 0) return 0;
-        if (!WriteAllAt(out, buffer.get(), static_cast<size_t>(got), outOffset)) return 0;
+        if (!WriteAll(out, buffer.get(), static_cast<uint64_t>(got), outOffset)) return 0;
         inOffset += got;
         outOffset += got;
         count -= static_cast<uint64_t>(got);
@@ -90,14 +78,16 @@ int RenameWithoutReplaceFlag(const char* from, const char* to) {
 
 int OsDeleteFile(const char* path) {
     std::string native;
-    if (!ToNativePath(path, &native) || !AllowDiskChange(kDiskDelete)) return 0;
+    if (!ToNativePath(path, &native) || !AllowDiskChange(kDiskDelete, PathTarget(native.c_str()))) return 0;
     return unlink(native.c_str()) == 0;
 }
 
 int OsRenameNoReplace(const char* oldPath, const char* newPath) {
     std::string from;
     std::string to;
-    if (!ToNativePath(oldPath, &from) || !ToNativePath(newPath, &to) || !AllowDiskChange(kDiskRename)) return 0;
+    if (!ToNativePath(oldPath, &from) || !ToNativePath(newPath, &to) ||
+        !AllowDiskChange(kDiskRename, PathTarget(from.c_str(), to.c_str())))
+        return 0;
     if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 1;
     if (errno != EINVAL && errno != ENOSYS) return 0;
     return RenameWithoutReplaceFlag(from.c_str(), to.c_str());
@@ -105,7 +95,7 @@ int OsRenameNoReplace(const char* oldPath, const char* newPath) {
 
 int OsCreateFolder(const char* path) {
     std::string native;
-    if (!ToNativePath(path, &native) || !AllowDiskChange(kDiskFolder)) return 0;
+    if (!ToNativePath(path, &native) || !AllowDiskChange(kDiskFolder, PathTarget(native.c_str()))) return 0;
     if (mkdir(native.c_str(), 0755) != 0) return 0;
     const int folder = open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder >= 0) {
@@ -127,11 +117,14 @@ int OsIsSameFile(PlatformFile* file, const char* path) {
 int OsCopyFileRange(PlatformFile* source, uint64_t offset, uint64_t count, PlatformFile* destination) {
     const off_t start = lseek(destination->descriptor, 0, SEEK_CUR);
     constexpr uint64_t kLargestOffset = static_cast<uint64_t>(INT64_MAX);
-    if (start < 0 || count > kLargestOffset || offset > kLargestOffset - count || !AllowDiskChange(kDiskWrite))
+    if (start < 0 || count > kLargestOffset || offset > kLargestOffset - count) return 0;
+    uint64_t allowed = count;
+    if (!AllowDiskAccess(kAccessRead) || !AllowDiskChange(kDiskWrite, FileTarget(destination->descriptor, &allowed)))
         return 0;
+    const int injected = errno;
     off_t in = static_cast<off_t>(offset);
     off_t out = start;
-    uint64_t left = count;
+    uint64_t left = std::min(allowed, count);
     while (left > 0) {
         const ssize_t copied = copy_file_range(source->descriptor, &in, destination->descriptor, &out,
                                                static_cast<size_t>(std::min(left, kKernelStep)), 0);
@@ -151,5 +144,8 @@ int OsCopyFileRange(PlatformFile* source, uint64_t offset, uint64_t count, Platf
     // Start writing the copied range to disk now, so that the flush that
     // makes a new file durable finds most of it written.
     sync_file_range(destination->descriptor, start, out - start, SYNC_FILE_RANGE_WRITE);
-    return lseek(destination->descriptor, out, SEEK_SET) >= 0;
+    if (lseek(destination->descriptor, out, SEEK_SET) < 0) return 0;
+    if (allowed >= count) return 1;
+    errno = injected;
+    return 0;
 }

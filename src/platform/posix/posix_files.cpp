@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <new>
 #include <string>
@@ -42,6 +43,37 @@ int OpenRegularFile(const std::string& native, int flags) {
 
 }  // namespace
 
+int WriteAll(int descriptor, const char* bytes, uint64_t count, off_t offset) {
+    while (count > 0) {
+        const size_t piece = static_cast<size_t>(std::min<uint64_t>(count, uint64_t{1} << 30));
+        const ssize_t put = offset < 0 ? write(descriptor, bytes, piece) : pwrite(descriptor, bytes, piece, offset);
+        if (put < 0 && errno == EINTR) continue;
+        // A write that takes nothing and reports no error would take
+        // nothing again: that is a failure, not a reason to loop.
+        if (put <= 0) return 0;
+        bytes += put;
+        count -= static_cast<uint64_t>(put);
+        if (offset >= 0) offset += put;
+    }
+    return 1;
+}
+
+namespace {
+
+// A write of count bytes that the hook allows: all, none (0), or the first
+// *allowed, after which it fails as a full disk does.
+int WriteAllowed(int descriptor, const void* buffer, uint32_t count, off_t offset) {
+    uint64_t allowed = count;
+    if (!AllowDiskChange(kDiskWrite, FileTarget(descriptor, &allowed))) return 0;
+    const int injected = errno;
+    if (!WriteAll(descriptor, static_cast<const char*>(buffer), std::min<uint64_t>(allowed, count), offset)) return 0;
+    if (allowed >= count) return 1;
+    errno = injected;
+    return 0;
+}
+
+}  // namespace
+
 PlatformFile* OsOpenForReading(const char* path) {
     std::string native;
     if (!ToNativePath(path, &native)) return nullptr;
@@ -66,6 +98,7 @@ int OsFileLength(PlatformFile* file, uint64_t* length) {
 }
 
 int OsReadFile(PlatformFile* file, void* buffer, uint32_t count, uint32_t* delivered) {
+    if (!AllowDiskAccess(kAccessRead)) return 0;
     char* position = static_cast<char*>(buffer);
     uint32_t total = 0;
     while (total < count) {
@@ -82,32 +115,12 @@ int OsReadFile(PlatformFile* file, void* buffer, uint32_t count, uint32_t* deliv
 }
 
 int OsWriteFile(PlatformFile* file, const void* buffer, uint32_t count) {
-    if (!AllowDiskChange(kDiskWrite)) return 0;
-    const char* position = static_cast<const char*>(buffer);
-    uint32_t total = 0;
-    while (total < count) {
-        const ssize_t put = write(file->descriptor, position + total, count - total);
-        if (put < 0 && errno == EINTR) continue;
-        // A write that takes nothing and reports no error would take
-        // nothing again: that is a failure, not a reason to loop.
-        if (put <= 0) return 0;
-        total += static_cast<uint32_t>(put);
-    }
-    return 1;
+    return WriteAllowed(file->descriptor, buffer, count, -1);
 }
 
 int OsWriteFileAt(PlatformFile* file, uint64_t offset, const void* buffer, uint32_t count) {
-    if (offset > static_cast<uint64_t>(INT64_MAX) - count || !AllowDiskChange(kDiskWrite)) return 0;
-    const char* position = static_cast<const char*>(buffer);
-    uint32_t total = 0;
-    while (total < count) {
-        const ssize_t put = pwrite(file->descriptor, position + total, count - total,
-                                   static_cast<off_t>(offset + total));
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return 0;
-        total += static_cast<uint32_t>(put);
-    }
-    return 1;
+    if (offset > static_cast<uint64_t>(INT64_MAX) - count) return 0;
+    return WriteAllowed(file->descriptor, buffer, count, static_cast<off_t>(offset));
 }
 
 int OsSkipForward(PlatformFile* file, uint32_t count) {
@@ -115,16 +128,18 @@ int OsSkipForward(PlatformFile* file, uint32_t count) {
 }
 
 int OsFlushFile(PlatformFile* file) {
-    if (!AllowDiskChange(kDiskFlush)) return 0;
+    if (!AllowDiskChange(kDiskFlushFile, FileTarget(file->descriptor))) return 0;
     while (fdatasync(file->descriptor) != 0) {
         if (errno != EINTR) return 0;
     }
     return 1;
 }
 
-int OsEmptyFile(PlatformFile* file) {
-    if (!AllowDiskChange(kDiskWrite)) return 0;
-    return ftruncate(file->descriptor, 0) == 0 && lseek(file->descriptor, 0, SEEK_SET) == 0;
+int OsCutFile(PlatformFile* file, uint64_t length) {
+    if (length > static_cast<uint64_t>(INT64_MAX) || !AllowDiskChange(kDiskWrite, FileTarget(file->descriptor)))
+        return 0;
+    const off_t end = static_cast<off_t>(length);
+    return ftruncate(file->descriptor, end) == 0 && lseek(file->descriptor, end, SEEK_SET) == end;
 }
 
 void OsCloseFile(PlatformFile* file) {

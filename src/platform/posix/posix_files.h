@@ -2,6 +2,9 @@
 // on open descriptors.
 #pragma once
 
+#include <sys/types.h>
+
+#include <cstdint>
 #include <string>
 
 struct PlatformFile {
@@ -21,6 +24,18 @@ std::string NativeFolderOf(const std::string& path);
 // creates (open as descriptor) to the owner of the folder it lies in, so that
 // the game, which runs as that user, can still write it. Nothing otherwise.
 void GiveToFolderOwner(int descriptor, const std::string& folder);
+
+// Syncs the native folder, so that the names changed in it survive a power
+// cut. File systems that cannot sync a folder count as synced. Returns 1, or 0.
+int SyncNativeFolder(const std::string& folder);
+
+// Deletes the file at the native path, a new file nobody needs any more,
+// if it is there.
+void RemoveNativeLeftover(const std::string& path);
+
+// Writes count bytes into descriptor at offset, or at its current position
+// when offset is negative. Returns 1 when all were written.
+int WriteAll(int descriptor, const char* bytes, uint64_t count, off_t offset);
 
 // Replaces the file at the native path with content: written whole to a new
 // file beside it, synced, swapped in. Returns 1, or 0 with the file as it

@@ -4,11 +4,13 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstring>
 #include <new>
 #include <string>
 
 #include "common/sjis_text.h"
+#include "platform/disk_change_hook.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_text.h"
 
@@ -30,7 +32,7 @@ bool IsFolderEntry(DIR* folder, const dirent* entry) {
 
 PlatformFolderListing* OsOpenFolderListing(const char* folder) {
     std::string native;
-    if (!ToNativePath(folder, &native)) return nullptr;
+    if (!ToNativePath(folder, &native) || !AllowDiskAccess(kAccessList)) return nullptr;
     DIR* opened = opendir(native.c_str());
     if (opened == nullptr) return nullptr;
     PlatformFolderListing* listing = new (std::nothrow) PlatformFolderListing{opened};
@@ -39,7 +41,12 @@ PlatformFolderListing* OsOpenFolderListing(const char* folder) {
 }
 
 int OsNextFolderEntry(PlatformFolderListing* listing, char* name, size_t capacity, int* isFolder) {
-    while (const dirent* entry = readdir(listing->folder)) {
+    if (!AllowDiskAccess(kAccessList)) return -1;
+    for (;;) {
+        // readdir tells the end from a failure by errno alone.
+        errno = 0;
+        const dirent* entry = readdir(listing->folder);
+        if (entry == nullptr) return errno == 0 ? 0 : -1;
         if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
         std::string text;
         if (!Utf8ToCp932(entry->d_name, &text) || text.size() >= capacity) continue;
@@ -47,7 +54,6 @@ int OsNextFolderEntry(PlatformFolderListing* listing, char* name, size_t capacit
         *isFolder = IsFolderEntry(listing->folder, entry) ? 1 : 0;
         return 1;
     }
-    return 0;
 }
 
 void OsCloseFolderListing(PlatformFolderListing* listing) {

@@ -42,11 +42,31 @@ bool StillNamedBy(int descriptor, const std::string& path) {
            open.st_ino == named.st_ino;
 }
 
-// Opens path, refusing anything but a plain file (a folder or a link planted
-// there), and locks it. Returns a FolderJournalResult; *descriptor is the
-// locked file for kJournalOpened.
-int OpenAndLock(const std::string& path, int* descriptor) {
-    *descriptor = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
+// Makes the name of the journal just created at path, open as descriptor,
+// survive a power cut. Returns kJournalOpened, or kJournalNotCreated after
+// removing it.
+int FlushNewJournal(const std::string& path, int descriptor) {
+    if (SyncNativeFolder(NativeFolderOf(path))) return kJournalOpened;
+    const int error = errno;
+    close(descriptor);
+    unlink(path.c_str());
+    errno = error;
+    return kJournalNotCreated;
+}
+
+// Opens path, creating it when missing, and refuses anything but a plain
+// file (a folder or a link planted there). Returns a FolderJournalResult;
+// *descriptor is the open file for kJournalOpened.
+int OpenJournalFile(const std::string& path, int* descriptor) {
+    constexpr int kFlags = O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+    *descriptor = open(path.c_str(), kFlags);
+    if (*descriptor < 0 && errno == ENOENT) {
+        if (!AllowDiskChange(kDiskCreate, PathTarget(path.c_str()))) return kJournalNotCreated;
+        *descriptor = open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0644);
+        if (*descriptor >= 0) return FlushNewJournal(path, *descriptor);
+        // Another updater may have made it meanwhile.
+        if (errno == EEXIST) *descriptor = open(path.c_str(), kFlags);
+    }
     if (*descriptor < 0) return errno == ELOOP || errno == EISDIR ? kJournalUnusable : kJournalNotCreated;
     struct stat info;
     if (fstat(*descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -54,7 +74,15 @@ int OpenAndLock(const std::string& path, int* descriptor) {
         errno = EISDIR;
         return kJournalUnusable;
     }
-    if (flock(*descriptor, LOCK_EX | LOCK_NB) != 0) {
+    return kJournalOpened;
+}
+
+// Opens path as the journal and locks it. Returns a FolderJournalResult;
+// *descriptor is the locked file for kJournalOpened.
+int OpenAndLock(const std::string& path, int* descriptor) {
+    const int result = OpenJournalFile(path, descriptor);
+    if (result != kJournalOpened) return result;
+    if (!AllowDiskAccess(kAccessLock) || flock(*descriptor, LOCK_EX | LOCK_NB) != 0) {
         const int error = errno;
         close(*descriptor);
         errno = error;
@@ -70,7 +98,6 @@ int OsOpenFolderJournal(const char* folder, PlatformFile** file) {
     *file = nullptr;
     std::string path;
     if (!JournalPath(folder, &path)) return kJournalUnusable;
-    if (!AllowDiskChange(kDiskCreate)) return kJournalNotCreated;
     for (int attempt = 0; attempt < kLockAttempts; ++attempt) {
         int descriptor = -1;
         const int result = OpenAndLock(path, &descriptor);
@@ -91,7 +118,8 @@ int OsOpenFolderJournal(const char* folder, PlatformFile** file) {
 
 int OsRemoveFolderJournal(const char* folder, PlatformFile* file) {
     std::string path;
-    const int removed = JournalPath(folder, &path) && AllowDiskChange(kDiskDelete) && unlink(path.c_str()) == 0;
+    const int removed = JournalPath(folder, &path) && AllowDiskChange(kDiskDelete, PathTarget(path.c_str())) &&
+                        unlink(path.c_str()) == 0 && SyncNativeFolder(NativeFolderOf(path));
     const int error = errno;
     OsCloseFile(file);
     errno = error;

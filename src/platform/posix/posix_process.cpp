@@ -19,6 +19,7 @@
 #include <string>
 
 #include "common/sjis_text.h"
+#include "platform/disk_change_hook.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_text.h"
 
@@ -49,7 +50,7 @@ int InstanceLockPath(const char* name, std::string* path) {
 int OsTakeInstanceMutex(const char* name, PlatformMutex** mutex) {
     *mutex = nullptr;
     std::string path;
-    if (!InstanceLockPath(name, &path)) return 0;
+    if (!InstanceLockPath(name, &path) || !AllowDiskAccess(kAccessLock)) return 0;
     // No symbolic links: in /tmp another user could plant one. A folder or
     // anything else planted at the path is refused too, never passed over.
     const int descriptor = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);

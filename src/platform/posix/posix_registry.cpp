@@ -316,7 +316,7 @@ PlatformRegistryKey* OsOpenRegistryKey(const char* subkey) {
 }
 
 int OsSetRegistryBinaryNumber(PlatformRegistryKey* key, const char* name, uint32_t number) {
-    if (!AllowDiskChange(kDiskRegistry)) return 0;
+    if (!AllowDiskChange(kDiskRegistry, PathTarget(key->filePath.c_str()))) return 0;
     std::string content;
     if (!RewriteRegistryText(key, name, number, &content)) return 0;
     if (!ReplaceNativeFile(key->filePath, content)) return 0;

@@ -43,9 +43,10 @@ int SyncDescriptor(int descriptor) {
     return 1;
 }
 
-// Syncs the native folder. File systems that cannot sync a folder say so
-// with EINVAL; that is no failure.
+}  // namespace
+
 int SyncNativeFolder(const std::string& folder) {
+    if (!AllowDiskChange(kDiskFlushFolder, PathTarget(folder.c_str()))) return 0;
     const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (descriptor < 0) return 0;
     const int synced = SyncDescriptor(descriptor) || errno == EINVAL;
@@ -53,10 +54,24 @@ int SyncNativeFolder(const std::string& folder) {
     return synced;
 }
 
+void RemoveNativeLeftover(const std::string& path) {
+    struct stat info;
+    if (lstat(path.c_str(), &info) == 0 && AllowDiskChange(kDiskDiscard, PathTarget(path.c_str())))
+        unlink(path.c_str());
+}
+
+namespace {
+
+// Puts the file at temporary in place of target. Returns 1, or 0.
+int SwapNative(const std::string& temporary, const std::string& target) {
+    return AllowDiskChange(kDiskSwap, PathTarget(temporary.c_str(), target.c_str())) &&
+           rename(temporary.c_str(), target.c_str()) == 0;
+}
+
 // Removes the new file, keeping errno as the failure that led here set it.
 void RemoveTemporary(const std::string& temporary) {
     const int error = errno;
-    unlink(temporary.c_str());
+    RemoveNativeLeftover(temporary);
     errno = error;
 }
 
@@ -93,8 +108,9 @@ PlatformReplacement* OsBeginReplacement(const char* path) {
 }
 
 PlatformReplacement* BeginNativeReplacement(const std::string& target) {
-    if (!AllowDiskChange(kDiskCreate)) return nullptr;
-    PlatformReplacement* replacement = new PlatformReplacement{{-1}, target, target + kReplacementSuffix};
+    const std::string temporary = target + kReplacementSuffix;
+    if (!AllowDiskChange(kDiskCreate, PathTarget(temporary.c_str()))) return nullptr;
+    PlatformReplacement* replacement = new PlatformReplacement{{-1}, target, temporary};
     const int descriptor =
         open(replacement->temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (descriptor < 0) {
@@ -136,13 +152,14 @@ PlatformFile* OsReplacementFile(PlatformReplacement* replacement) {
 }
 
 int OsCommitReplacement(PlatformReplacement* replacement) {
-    bool done = AllowDiskChange(kDiskFlush) && SyncDescriptor(replacement->file.descriptor);
+    bool done = AllowDiskChange(kDiskFlushFile, FileTarget(replacement->file.descriptor)) &&
+                SyncDescriptor(replacement->file.descriptor);
     // close() reports write errors that only show when the data leaves the
     // cache, such as a full disk on a network file system.
     done = close(replacement->file.descriptor) == 0 && done;
-    done = done && AllowDiskChange(kDiskSwap) && rename(replacement->temporary.c_str(), replacement->target.c_str()) == 0;
+    done = done && SwapNative(replacement->temporary, replacement->target);
     if (done) {
-        done = AllowDiskChange(kDiskFlush) && SyncNativeFolder(NativeFolderOf(replacement->target));
+        done = SyncNativeFolder(NativeFolderOf(replacement->target));
     } else {
         RemoveTemporary(replacement->temporary);
     }
@@ -154,7 +171,7 @@ void OsAbandonReplacement(PlatformReplacement* replacement) {
     if (replacement == nullptr) return;
     const int error = errno;
     close(replacement->file.descriptor);
-    unlink(replacement->temporary.c_str());
+    RemoveNativeLeftover(replacement->temporary);
     delete replacement;
     errno = error;
 }
@@ -162,8 +179,7 @@ void OsAbandonReplacement(PlatformReplacement* replacement) {
 void OsRemoveReplacementLeftover(const char* path) {
     std::string native;
     if (!ToNativePath(path, &native)) return;
-    native += kReplacementSuffix;
-    unlink(native.c_str());
+    RemoveNativeLeftover(native + kReplacementSuffix);
 }
 
 PlatformFlushGroup* OsBeginFlushGroup(const char* folder) {
@@ -192,7 +208,7 @@ int OsKeepReplacement(PlatformReplacement* replacement, PlatformFlushGroup* grou
 }
 
 int OsFlushGroup(PlatformFlushGroup* group) {
-    if (!AllowDiskChange(kDiskFlush)) return 0;
+    if (!AllowDiskChange(kDiskFlushVolume, PathTarget(nullptr))) return 0;
     // syncfs reports the write-back failures of its volume since the
     // descriptor was opened, which was before the group's files were written.
     for (const int volume : group->volumes) {
@@ -215,13 +231,12 @@ int OsSwapInReplacement(const char* path) {
     const std::string temporary = target + kReplacementSuffix;
     struct stat info;
     if (lstat(temporary.c_str(), &info) != 0) return errno == ENOENT ? kNothingStaged : kSwapFailed;
-    if (!AllowDiskChange(kDiskSwap)) return kSwapFailed;
-    return rename(temporary.c_str(), target.c_str()) == 0 ? kSwapDone : kSwapFailed;
+    return SwapNative(temporary, target) ? kSwapDone : kSwapFailed;
 }
 
 int OsFlushFolder(const char* folder) {
     std::string native;
-    return ToNativePath(folder, &native) && AllowDiskChange(kDiskFlush) && SyncNativeFolder(native);
+    return ToNativePath(folder, &native) && SyncNativeFolder(native);
 }
 
 int OsFreeSpace(const char* folder, uint64_t* bytes) {

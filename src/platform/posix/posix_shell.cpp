@@ -149,7 +149,6 @@ int OsGetProgramsFolder(char* path, size_t capacity) {
 }
 
 int OsWriteShellLink(const char* linkPath, const ShellLinkProperties& link) {
-    if (!AllowDiskChange(kDiskLink)) return 0;
     std::string text;
     if (!DesktopEntryText(BaseNameOf(linkPath), link, &text)) return 0;
     // Menus list desktop entries by their suffix. Like every file the update
@@ -157,5 +156,6 @@ int OsWriteShellLink(const char* linkPath, const ShellLinkProperties& link) {
     std::string native;
     if (!ToNativePath(linkPath, &native)) return 0;
     if (EndsWithNoCase(native, kLinkSuffix)) native.resize(native.size() - std::strlen(kLinkSuffix));
-    return ReplaceNativeFile(native + kDesktopSuffix, text);
+    native += kDesktopSuffix;
+    return AllowDiskChange(kDiskLink, PathTarget(native.c_str())) && ReplaceNativeFile(native, text);
 }

@@ -22,16 +22,24 @@ namespace {
 
 constexpr DWORD kChunkSize = DWORD{1} << 20;
 
-int WriteAll(HANDLE output, const char* bytes, DWORD count) {
+// Copies count bytes from source's position to destination's.
+int CopyInChunks(HANDLE source, HANDLE destination, uint64_t count) {
+    if (count == 0) return 1;
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kChunkSize]);
+    if (!buffer) {
+        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return 0;
+    }
     while (count > 0) {
-        DWORD put = 0;
-        if (!::WriteFile(output, bytes, count, &put, nullptr)) return 0;
-        if (put == 0) {
-            ::SetLastError(ERROR_WRITE_FAULT);
+        const DWORD wanted = static_cast<DWORD>(std::min<uint64_t>(count, kChunkSize));
+        DWORD got = 0;
+        if (!::ReadFile(source, buffer.get(), wanted, &got, nullptr)) return 0;
+        if (got == 0) {
+            ::SetLastError(ERROR_HANDLE_EOF);
             return 0;
         }
-        bytes += put;
-        count -= put;
+        if (!WriteAll(destination, buffer.get(), got)) return 0;
+        count -= got;
     }
     return 1;
 }
@@ -40,19 +48,22 @@ int WriteAll(HANDLE output, const char* bytes, DWORD count) {
 
 int OsDeleteFile(const char* path) {
     std::wstring wide;
-    return Cp932ToWide(path, &wide) && AllowDiskChange(kDiskDelete) && ::DeleteFileW(wide.c_str());
+    return Cp932ToWide(path, &wide) && AllowDiskChange(kDiskDelete, PathTarget(wide.c_str())) &&
+           ::DeleteFileW(wide.c_str());
 }
 
 int OsRenameNoReplace(const char* oldPath, const char* newPath) {
     std::wstring from;
     std::wstring to;
-    return Cp932ToWide(oldPath, &from) && Cp932ToWide(newPath, &to) && AllowDiskChange(kDiskRename) &&
+    return Cp932ToWide(oldPath, &from) && Cp932ToWide(newPath, &to) &&
+           AllowDiskChange(kDiskRename, PathTarget(from.c_str(), to.c_str())) &&
            ::MoveFileW(from.c_str(), to.c_str());
 }
 
 int OsCreateFolder(const char* path) {
     std::wstring wide;
-    return Cp932ToWide(path, &wide) && AllowDiskChange(kDiskFolder) && ::CreateDirectoryW(wide.c_str(), nullptr);
+    return Cp932ToWide(path, &wide) && AllowDiskChange(kDiskFolder, PathTarget(wide.c_str())) &&
+           ::CreateDirectoryW(wide.c_str(), nullptr);
 }
 
 int OsIsSameFile(PlatformFile* file, const char* path) {
@@ -76,26 +87,18 @@ int OsIsSameFile(PlatformFile* file, const char* path) {
 }
 
 int OsCopyFileRange(PlatformFile* source, uint64_t offset, uint64_t count, PlatformFile* destination) {
-    if (offset > static_cast<uint64_t>(INT64_MAX) || !AllowDiskChange(kDiskWrite)) return 0;
+    if (offset > static_cast<uint64_t>(INT64_MAX)) return 0;
+    uint64_t allowed = count;
+    if (!AllowDiskAccess(kAccessRead) ||
+        !AllowDiskChange(kDiskWrite, FileTarget(reinterpret_cast<intptr_t>(destination->handle), &allowed)))
+        return 0;
+    const DWORD injected = ::GetLastError();
     LARGE_INTEGER start;
     start.QuadPart = static_cast<LONGLONG>(offset);
-    if (!::SetFilePointerEx(source->handle, start, nullptr, FILE_BEGIN)) return 0;
-    if (count == 0) return 1;
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kChunkSize]);
-    if (!buffer) {
-        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    if (!::SetFilePointerEx(source->handle, start, nullptr, FILE_BEGIN) ||
+        !CopyInChunks(source->handle, destination->handle, std::min(allowed, count)))
         return 0;
-    }
-    while (count > 0) {
-        const DWORD wanted = static_cast<DWORD>(std::min<uint64_t>(count, kChunkSize));
-        DWORD got = 0;
-        if (!::ReadFile(source->handle, buffer.get(), wanted, &got, nullptr)) return 0;
-        if (got == 0) {
-            ::SetLastError(ERROR_HANDLE_EOF);
-            return 0;
-        }
-        if (!WriteAll(destination->handle, buffer.get(), got)) return 0;
-        count -= got;
-    }
-    return 1;
+    if (allowed >= count) return 1;
+    ::SetLastError(injected);
+    return 0;
 }

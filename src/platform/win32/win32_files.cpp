@@ -50,6 +50,7 @@ int OsFileLength(PlatformFile* file, uint64_t* length) {
 }
 
 int OsReadFile(PlatformFile* file, void* buffer, uint32_t count, uint32_t* delivered) {
+    if (!AllowDiskAccess(kAccessRead)) return 0;
     // One ReadFile may deliver less than asked (pipes, network shares); go on
     // until the count is complete or the file ends.
     char* position = static_cast<char*>(buffer);
@@ -64,20 +65,33 @@ int OsReadFile(PlatformFile* file, void* buffer, uint32_t count, uint32_t* deliv
     return 1;
 }
 
-int OsWriteFile(PlatformFile* file, const void* buffer, uint32_t count) {
-    if (!AllowDiskChange(kDiskWrite)) return 0;
-    const char* position = static_cast<const char*>(buffer);
-    uint32_t total = 0;
-    while (total < count) {
+int WriteAll(HANDLE output, const char* bytes, uint64_t count) {
+    while (count > 0) {
         DWORD put = 0;
-        if (!::WriteFile(file->handle, position + total, count - total, &put, nullptr)) return 0;
+        const DWORD piece = static_cast<DWORD>(count < (DWORD{1} << 30) ? count : (DWORD{1} << 30));
+        if (!::WriteFile(output, bytes, piece, &put, nullptr)) return 0;
         if (put == 0) {
             ::SetLastError(ERROR_WRITE_FAULT);
             return 0;
         }
-        total += put;
+        bytes += put;
+        count -= put;
     }
     return 1;
+}
+
+int WriteAllowed(HANDLE output, const void* buffer, uint64_t count) {
+    uint64_t allowed = count;
+    if (!AllowDiskChange(kDiskWrite, FileTarget(reinterpret_cast<intptr_t>(output), &allowed))) return 0;
+    const DWORD injected = ::GetLastError();
+    if (!WriteAll(output, static_cast<const char*>(buffer), allowed < count ? allowed : count)) return 0;
+    if (allowed >= count) return 1;
+    ::SetLastError(injected);
+    return 0;
+}
+
+int OsWriteFile(PlatformFile* file, const void* buffer, uint32_t count) {
+    return WriteAllowed(file->handle, buffer, count);
 }
 
 int OsWriteFileAt(PlatformFile* file, uint64_t offset, const void* buffer, uint32_t count) {
@@ -95,14 +109,17 @@ int OsSkipForward(PlatformFile* file, uint32_t count) {
 }
 
 int OsFlushFile(PlatformFile* file) {
-    return AllowDiskChange(kDiskFlush) && ::FlushFileBuffers(file->handle);
+    return AllowDiskChange(kDiskFlushFile, FileTarget(reinterpret_cast<intptr_t>(file->handle))) &&
+           ::FlushFileBuffers(file->handle);
 }
 
-int OsEmptyFile(PlatformFile* file) {
-    if (!AllowDiskChange(kDiskWrite)) return 0;
-    LARGE_INTEGER start;
-    start.QuadPart = 0;
-    return ::SetFilePointerEx(file->handle, start, nullptr, FILE_BEGIN) && ::SetEndOfFile(file->handle);
+int OsCutFile(PlatformFile* file, uint64_t length) {
+    if (length > static_cast<uint64_t>(INT64_MAX) ||
+        !AllowDiskChange(kDiskWrite, FileTarget(reinterpret_cast<intptr_t>(file->handle))))
+        return 0;
+    LARGE_INTEGER end;
+    end.QuadPart = static_cast<LONGLONG>(length);
+    return ::SetFilePointerEx(file->handle, end, nullptr, FILE_BEGIN) && ::SetEndOfFile(file->handle);
 }
 
 void OsCloseFile(PlatformFile* file) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/sjis_text.h"
+#include "platform/disk_change_hook.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_text.h"
 
@@ -18,7 +19,7 @@ struct PlatformFolderListing {
 
 PlatformFolderListing* OsOpenFolderListing(const char* folder) {
     std::wstring pattern;
-    if (!Cp932ToWide(folder, &pattern)) return nullptr;
+    if (!Cp932ToWide(folder, &pattern) || !AllowDiskAccess(kAccessList)) return nullptr;
     pattern += L"\\*";
     PlatformFolderListing* listing = new (std::nothrow) PlatformFolderListing{};
     if (listing == nullptr) return nullptr;
@@ -32,8 +33,10 @@ PlatformFolderListing* OsOpenFolderListing(const char* folder) {
 }
 
 int OsNextFolderEntry(PlatformFolderListing* listing, char* name, size_t capacity, int* isFolder) {
+    if (!AllowDiskAccess(kAccessList)) return -1;
     for (;;) {
-        if (!listing->pending && !::FindNextFileW(listing->search, &listing->found)) return 0;
+        if (!listing->pending && !::FindNextFileW(listing->search, &listing->found))
+            return ::GetLastError() == ERROR_NO_MORE_FILES ? 0 : -1;
         listing->pending = false;
         const WIN32_FIND_DATAW& found = listing->found;
         if (std::wcscmp(found.cFileName, L".") == 0 || std::wcscmp(found.cFileName, L"..") == 0) continue;

@@ -18,16 +18,41 @@ namespace {
 // name of a script can be this one.
 constexpr wchar_t kJournalName[] = L"\\Update.journal-\u00E9";
 
+// Deletes the journal open as handle through the handle itself, never
+// reopening it, and closes it. Returns 1, or 0 when it could not be deleted
+// (it is closed either way).
+int RemoveJournal(HANDLE handle) {
+    FILE_DISPOSITION_INFO disposition;
+    disposition.DeleteFile = TRUE;
+    const BOOL removed = ::SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition);
+    const DWORD error = ::GetLastError();
+    ::CloseHandle(handle);
+    ::SetLastError(error);
+    return removed != 0;
+}
+
 }  // namespace
 
 int OsOpenFolderJournal(const char* folder, PlatformFile** file) {
     *file = nullptr;
-    std::wstring path;
-    if (!Cp932ToWide(folder, &path)) return kJournalUnusable;
-    if (!AllowDiskChange(kDiskCreate)) return kJournalNotCreated;
-    path += kJournalName;
-    const HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
-                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::wstring folderPath;
+    if (!Cp932ToWide(folder, &folderPath)) return kJournalUnusable;
+    const std::wstring path = folderPath + kJournalName;
+    if (!AllowDiskAccess(kAccessLock)) return kJournalUnusable;
+    constexpr DWORD kAccess = GENERIC_READ | GENERIC_WRITE | DELETE;
+    HANDLE handle = ::CreateFileW(path.c_str(), kAccess, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_FILE_NOT_FOUND) {
+        if (!AllowDiskChange(kDiskCreate, PathTarget(path.c_str()))) return kJournalNotCreated;
+        handle = ::CreateFileW(path.c_str(), kAccess, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        // A new journal's name must survive a power cut before it records anything.
+        if (handle != INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_ALREADY_EXISTS &&
+            !FlushWideFolder(folderPath)) {
+            const DWORD error = ::GetLastError();
+            RemoveJournal(handle);
+            ::SetLastError(error);
+            return kJournalNotCreated;
+        }
+    }
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
         if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return kJournalHeld;
@@ -40,14 +65,13 @@ int OsOpenFolderJournal(const char* folder, PlatformFile** file) {
     return kJournalUnusable;
 }
 
-int OsRemoveFolderJournal(const char*, PlatformFile* file) {
-    FILE_DISPOSITION_INFO disposition;
-    disposition.DeleteFile = TRUE;
-    const int removed = AllowDiskChange(kDiskDelete) &&
-                        ::SetFileInformationByHandle(file->handle, FileDispositionInfo, &disposition,
-                                                     sizeof disposition);
-    const DWORD error = ::GetLastError();
-    OsCloseFile(file);
-    ::SetLastError(error);
+int OsRemoveFolderJournal(const char* folder, PlatformFile* file) {
+    std::wstring folderPath;
+    const int known = Cp932ToWide(folder, &folderPath);
+    const std::wstring path = folderPath + kJournalName;
+    int removed = known && AllowDiskChange(kDiskDelete, PathTarget(path.c_str())) && RemoveJournal(file->handle);
+    delete file;
+    // The name is gone once the handle is closed; then its folder is flushed.
+    removed = removed && FlushWideFolder(folderPath);
     return removed;
 }

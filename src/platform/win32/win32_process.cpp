@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/sjis_text.h"
+#include "platform/disk_change_hook.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_paths.h"
 #include "platform/win32/win32_text.h"
@@ -12,7 +13,7 @@
 int OsTakeInstanceMutex(const char* name, PlatformMutex** mutex) {
     *mutex = nullptr;
     std::wstring wideName;
-    if (!Cp932ToWide(name, &wideName)) return 0;
+    if (!Cp932ToWide(name, &wideName) || !AllowDiskAccess(kAccessLock)) return 0;
     ::SetLastError(ERROR_SUCCESS);
     HANDLE handle = ::CreateMutexW(nullptr, TRUE, wideName.c_str());
     // A mutex that exists (access is denied to one made by an instance

@@ -106,12 +106,16 @@ PlatformRegistryKey* OsOpenRegistryKey(const char* subkey) {
 }
 
 int OsSetRegistryBinaryNumber(PlatformRegistryKey* key, const char* name, uint32_t number) {
-    if (!AllowDiskChange(kDiskRegistry)) return 0;
     std::wstring wideName;
     if (!Cp932ToWide(name, &wideName)) return 0;
+    const intptr_t openKey = reinterpret_cast<intptr_t>(KeyOf(key));
     BYTE bytes[4];
     for (int i = 0; i < 4; ++i) bytes[i] = static_cast<BYTE>(number >> (8 * i));
-    return Succeeded(::RegSetValueExW(KeyOf(key), wideName.c_str(), 0, REG_BINARY, bytes, sizeof bytes));
+    // The registry writes its changes to disk lazily: the value is flushed
+    // before anything that relies on it being there after a power cut.
+    return AllowDiskChange(kDiskRegistry, DiskChangeTarget{wideName.c_str(), nullptr, openKey, nullptr}) &&
+           Succeeded(::RegSetValueExW(KeyOf(key), wideName.c_str(), 0, REG_BINARY, bytes, sizeof bytes)) &&
+           AllowDiskChange(kDiskFlushRegistry, FileTarget(openKey)) && Succeeded(::RegFlushKey(KeyOf(key)));
 }
 
 void OsCloseRegistryKey(PlatformRegistryKey* key) {

@@ -1,9 +1,9 @@
 // Replacing files on Windows: the new content goes to a file beside the old
 // one, is flushed, and is moved over it with
-// MoveFileExW(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH). Many files
-// replaced as one are kept beside their destinations until all are written,
-// then flushed one after another, then moved. Every wrapper leaves
-// GetLastError as the failing call set it.
+// MoveFileExW(MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH), and its
+// folder is flushed. Many files replaced as one are kept beside their
+// destinations until all are written, then flushed by a few threads at once,
+// then moved. Every wrapper leaves GetLastError as the failing call set it.
 #include <windows.h>
 
 #include <new>
@@ -27,10 +27,6 @@ struct PlatformFlushGroup {
 
 namespace {
 
-// Appended to the name of the file being replaced. The "é" has no Shift_JIS
-// form, so no name of a script can end so.
-constexpr wchar_t kReplacementSuffix[] = L".new-\u00E9";
-
 // The path with the suffix, in the extended-length form when it would pass
 // MAX_PATH, so that a destination of the longest length a script allows
 // still has room for its new file.
@@ -51,19 +47,62 @@ int TemporaryPathOf(const std::wstring& target, std::wstring* temporary) {
     return 1;
 }
 
-// Deletes the new file, keeping the error of the failure that led here.
+// Deletes the new file at temporary, if it is there, keeping the error of
+// the failure that led here.
 void RemoveTemporary(const std::wstring& temporary) {
     const DWORD error = ::GetLastError();
-    ::DeleteFileW(temporary.c_str());
+    if (::GetFileAttributesW(temporary.c_str()) != INVALID_FILE_ATTRIBUTES &&
+        AllowDiskChange(kDiskDiscard, PathTarget(temporary.c_str())))
+        ::DeleteFileW(temporary.c_str());
     ::SetLastError(error);
+}
+
+// Puts the file at temporary in place of target, written through.
+int SwapWide(const std::wstring& temporary, const std::wstring& target) {
+    return AllowDiskChange(kDiskSwap, PathTarget(temporary.c_str(), target.c_str())) &&
+           ::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+// Flushes the file at path: its cached data belongs to the file, not to the
+// handle that wrote it, so a handle opened now flushes all of it.
+int FlushFileAt(const std::wstring& path) {
+    const HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return 0;
+    const BOOL flushed = ::FlushFileBuffers(handle);
+    const DWORD error = ::GetLastError();
+    ::CloseHandle(handle);
+    ::SetLastError(error);
+    return flushed != 0;
+}
+
+// Flushes the folder that holds path.
+int FlushWideFolderOf(const std::wstring& path) {
+    const size_t separator = path.find_last_of(L"\\/");
+    return FlushWideFolder(separator == std::wstring::npos ? std::wstring(L".") : path.substr(0, separator));
 }
 
 }  // namespace
 
+int FlushWideFolder(const std::wstring& folder) {
+    if (!AllowDiskChange(kDiskFlushFolder, PathTarget(folder.c_str()))) return 0;
+    const HANDLE handle = ::CreateFileW(folder.c_str(), GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_ACCESS_DENIED;
+    const BOOL flushed = ::FlushFileBuffers(handle);
+    const DWORD error = ::GetLastError();
+    ::CloseHandle(handle);
+    ::SetLastError(error);
+    return flushed || error == ERROR_INVALID_FUNCTION || error == ERROR_ACCESS_DENIED;
+}
+
 PlatformReplacement* OsBeginReplacement(const char* path) {
     std::wstring target;
     std::wstring temporary;
-    if (!Cp932ToWide(path, &target) || !TemporaryPathOf(target, &temporary) || !AllowDiskChange(kDiskCreate))
+    if (!Cp932ToWide(path, &target) || !TemporaryPathOf(target, &temporary) ||
+        !AllowDiskChange(kDiskCreate, PathTarget(temporary.c_str())))
         return nullptr;
     const HANDLE handle = ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                         FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -82,11 +121,15 @@ PlatformFile* OsReplacementFile(PlatformReplacement* replacement) {
 }
 
 int OsCommitReplacement(PlatformReplacement* replacement) {
-    bool done = AllowDiskChange(kDiskFlush) && ::FlushFileBuffers(replacement->file.handle) != 0;
+    bool done = AllowDiskChange(kDiskFlushFile, FileTarget(reinterpret_cast<intptr_t>(replacement->file.handle))) &&
+                ::FlushFileBuffers(replacement->file.handle) != 0;
     done = ::CloseHandle(replacement->file.handle) != 0 && done;
-    done = done && AllowDiskChange(kDiskSwap) && ::MoveFileExW(replacement->temporary.c_str(), replacement->target.c_str(),
-                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-    if (!done) RemoveTemporary(replacement->temporary);
+    done = done && SwapWide(replacement->temporary, replacement->target);
+    if (done) {
+        done = FlushWideFolderOf(replacement->target);
+    } else {
+        RemoveTemporary(replacement->temporary);
+    }
     delete replacement;
     return done ? 1 : 0;
 }
@@ -95,18 +138,22 @@ void OsAbandonReplacement(PlatformReplacement* replacement) {
     if (replacement == nullptr) return;
     const DWORD error = ::GetLastError();
     ::CloseHandle(replacement->file.handle);
-    ::DeleteFileW(replacement->temporary.c_str());
+    RemoveTemporary(replacement->temporary);
     delete replacement;
     ::SetLastError(error);
+}
+
+int CommitWideFile(const std::wstring& temporary, const std::wstring& target) {
+    const bool done = AllowDiskChange(kDiskFlushFile, PathTarget(temporary.c_str())) && FlushFileAt(temporary) &&
+                      SwapWide(temporary, target);
+    if (!done) RemoveTemporary(temporary);
+    return done && FlushWideFolderOf(target);
 }
 
 void OsRemoveReplacementLeftover(const char* path) {
     std::wstring target;
     std::wstring temporary;
-    if (!Cp932ToWide(path, &target) || !TemporaryPathOf(target, &temporary)) return;
-    const DWORD error = ::GetLastError();
-    ::DeleteFileW(temporary.c_str());
-    ::SetLastError(error);
+    if (Cp932ToWide(path, &target) && TemporaryPathOf(target, &temporary)) RemoveTemporary(temporary);
 }
 
 namespace {
@@ -117,18 +164,29 @@ int AddWideToFlushGroup(PlatformFlushGroup* group, const std::wstring& path) {
     return 1;
 }
 
-// Flushes the file at path: its cached data belongs to the file, not to the
-// handle that wrote it, so a handle opened now flushes all of it.
-int FlushFileAt(const std::wstring& path) {
-    const HANDLE handle = ::CreateFileW(path.c_str(), GENERIC_WRITE,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return 0;
-    const BOOL flushed = ::FlushFileBuffers(handle);
-    const DWORD error = ::GetLastError();
-    ::CloseHandle(handle);
-    ::SetLastError(error);
-    return flushed != 0;
+// Windows has no flush of a whole volume that a user may call: each file is
+// flushed on its own, by a few threads at once, so that the disk takes the
+// flushes together rather than one after another.
+constexpr int kFlushThreads = 8;
+
+// The files of a group being flushed, shared by the flushing threads.
+struct FlushWork {
+    const std::vector<std::wstring>* files;
+    volatile LONG next;    // the index of the next file to flush
+    volatile LONG failed;  // 1 once a flush failed
+    DWORD error;           // the first failure's error
+};
+
+DWORD WINAPI FlushFiles(void* parameter) {
+    FlushWork* work = static_cast<FlushWork*>(parameter);
+    for (;;) {
+        const LONG index = ::InterlockedIncrement(&work->next) - 1;
+        if (static_cast<size_t>(index) >= work->files->size()) return 0;
+        if (!FlushFileAt((*work->files)[static_cast<size_t>(index)])) {
+            const DWORD error = ::GetLastError();
+            if (::InterlockedExchange(&work->failed, 1) == 0) work->error = error;
+        }
+    }
 }
 
 }  // namespace
@@ -151,11 +209,25 @@ int OsKeepReplacement(PlatformReplacement* replacement, PlatformFlushGroup* grou
 }
 
 int OsFlushGroup(PlatformFlushGroup* group) {
-    if (!AllowDiskChange(kDiskFlush)) return 0;
     for (const std::wstring& file : group->files) {
-        if (!FlushFileAt(file)) return 0;
+        if (!AllowDiskChange(kDiskFlushFile, PathTarget(file.c_str()))) return 0;
     }
-    return 1;
+    FlushWork work{&group->files, 0, 0, ERROR_SUCCESS};
+    HANDLE threads[kFlushThreads - 1];
+    int started = 0;
+    // This thread flushes too; a thread that cannot start leaves its share
+    // to the others.
+    while (started < kFlushThreads - 1 && static_cast<size_t>(started + 1) < group->files.size()) {
+        threads[started] = ::CreateThread(nullptr, 0, FlushFiles, &work, 0, nullptr);
+        if (threads[started] == nullptr) break;
+        ++started;
+    }
+    FlushFiles(&work);
+    if (started > 0) ::WaitForMultipleObjects(static_cast<DWORD>(started), threads, TRUE, INFINITE);
+    for (int i = 0; i < started; ++i) ::CloseHandle(threads[i]);
+    if (work.failed == 0) return 1;
+    ::SetLastError(work.error);
+    return 0;
 }
 
 void OsEndFlushGroup(PlatformFlushGroup* group) {
@@ -170,15 +242,12 @@ int OsSwapInReplacement(const char* path) {
         const DWORD error = ::GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? kNothingStaged : kSwapFailed;
     }
-    if (!AllowDiskChange(kDiskSwap)) return kSwapFailed;
-    return ::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-               ? kSwapDone
-               : kSwapFailed;
+    return SwapWide(temporary, target) ? kSwapDone : kSwapFailed;
 }
 
-int OsFlushFolder(const char*) {
-    // Every move was written through: the folder holds its new names on disk.
-    return AllowDiskChange(kDiskFlush);
+int OsFlushFolder(const char* folder) {
+    std::wstring wide;
+    return Cp932ToWide(folder, &wide) && FlushWideFolder(wide);
 }
 
 int OsFreeSpace(const char* folder, uint64_t* bytes) {

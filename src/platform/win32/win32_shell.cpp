@@ -17,6 +17,7 @@
 #include "common/sjis_text.h"
 #include "platform/disk_change_hook.h"
 #include "platform/platform.h"
+#include "platform/win32/win32_files.h"
 #include "platform/win32/win32_paths.h"
 #include "platform/win32/win32_text.h"
 
@@ -91,12 +92,15 @@ int OsGetProgramsFolder(char* path, size_t capacity) {
 }
 
 int OsWriteShellLink(const char* linkPath, const ShellLinkProperties& link) {
-    if (!AllowDiskChange(kDiskLink)) return 0;
     std::wstring path, target, description, arguments, workingFolder, icon;
     if (!Cp932ToWide(linkPath, &path) || !Cp932ToWide(link.targetPath, &target) ||
         !Cp932ToWide(link.description, &description) || !Cp932ToWide(link.arguments, &arguments) ||
         !OptionalToWide(link.workingFolder, &workingFolder) || !OptionalToWide(link.iconPath, &icon))
         return 0;
+    // Like every file the update writes, the link is written whole beside
+    // the old one, flushed, and swapped in.
+    const std::wstring temporary = path + kReplacementSuffix;
+    if (!AllowDiskChange(kDiskLink, PathTarget(temporary.c_str()))) return 0;
     // Also S_FALSE, COM already initialised on this thread, is balanced by
     // one CoUninitialize.
     const HRESULT initialized = ::CoInitialize(nullptr);
@@ -104,12 +108,13 @@ int OsWriteShellLink(const char* linkPath, const ShellLinkProperties& link) {
         ::SetLastError(static_cast<DWORD>(initialized));
         return 0;
     }
-    const HRESULT saved = WriteShellLink(path.c_str(), target.c_str(), description.c_str(), arguments.c_str(),
+    const HRESULT saved = WriteShellLink(temporary.c_str(), target.c_str(), description.c_str(), arguments.c_str(),
                                          link.workingFolder != nullptr ? workingFolder.c_str() : nullptr,
                                          link.iconPath != nullptr ? icon.c_str() : nullptr, link.iconIndex,
                                          link.showCommand);
     ::CoUninitialize();
-    if (SUCCEEDED(saved)) return 1;
+    if (SUCCEEDED(saved)) return CommitWideFile(temporary, path);
+    ::DeleteFileW(temporary.c_str());
     // The shell tells its failure in what it returns: the diagnostic reads it
     // as the last error, a system error code where the result wraps one.
     ::SetLastError(HRESULT_FACILITY(saved) == FACILITY_WIN32 ? static_cast<DWORD>(HRESULT_CODE(saved))
