@@ -7,7 +7,8 @@
 # lays the registry of the installed version 1.00, and run_updater.
 #
 # The update copies files (one of 9 MiB, written in slices) into three
-# folders, copies a file and renames it, deletes one, patches bytes, converts
+# folders, copies a file and renames it, swaps two files' names through a
+# third (renames not safe to repeat), deletes one, patches bytes, converts
 # 50 saves by rules that are not safe to repeat (ADDSE fills another slot,
 # chained MESSAGE rules move a message on again), makes a shortcut and
 # records the version.
@@ -38,12 +39,16 @@ make_crash_update() {
     printf 'fresh\r\n' >"$work/pack/fresh.dat"
     printf 'old\r\n' >"$work/old/bin/file1.dat"
     printf 'stale\r\n' >"$work/old/data/stale.dat"
+    printf 'first\r\n' >"$work/old/data/chain_a.dat"
+    printf 'second\r\n' >"$work/old/data/chain_b.dat"
     head -c 4096 /dev/zero >"$work/old/data/system.dat"
     for i in $(seq 100 149); do make_save "$work/old/save/save$i.sav" $((100 + i % 2 * 100)); done
     write_script 'AppTitle = 壊れない更新' "Registory = $subkey" 'NewVersion = 1020, 1020' \
         'SupportVersion = 1000, 1000' 'SaveVersion = 1000, 1000' "${lines[@]}" \
         'CopyFile = fresh.dat, fresh.dat, data\fresh.dat' \
         'DeleteFile = data\stale.dat' 'RenameFile = data\fresh.dat, data\renamed.dat' \
+        'RenameFile = data\chain_a.dat, data\chain_t.dat' 'RenameFile = data\chain_b.dat, data\chain_a.dat' \
+        'RenameFile = data\chain_t.dat, data\chain_b.dat' \
         'ConvertFile BINARY = data\system.dat, 16, 0102030405' 'ConvertFile ASCII = data\system.dat, 100, PATCHED' \
         'ConvertSave MESSAGE = 200, 300' 'ConvertSave MESSAGE = 100, 200' \
         'ConvertSave ADDSE = 0, -1, 12, 1, 0, 1, 2, 30' \
@@ -64,9 +69,10 @@ checksums() {
 }
 
 # Every file of the world is old or new; a new file beside its destination,
-# the journal, and the copy that the update renames afterwards may stay
-# after a crash, and the patched file may hold its first patch alone (byte
-# patches are written in place, and redone by the next run).
+# the journal, the copy that the update renames afterwards and the name
+# that two files swap through may stay after a crash, and the patched file
+# may hold its first patch alone (byte patches are written in place, and
+# redone by the next run).
 expect_old_or_new() {
     checksums >"$work/now.md5"
     awk '
@@ -77,6 +83,7 @@ expect_old_or_new() {
             if ($2 in new && ($1 == new[$2] || ($2 in old && $1 == old[$2]))) next
             if ($2 in old && $1 == old[$2]) next
             if ($2 ~ /\.new-é$/ || $2 == "./game/Update.journal-é" || $2 == "./game/data/fresh.dat") next
+            if ($2 == "./game/data/chain_t.dat") next
             if ($2 == "./game/data/system.dat") next
             print "torn or stray: " $2; bad = 1
         }

@@ -7,6 +7,9 @@
 # for byte, the shortcut's name and the registry key.
 #
 #   wine_crash_walk.sh WINE_ROOT UPDATER_CRASH_EXE UPDPACK_EXE power|fail [STRIDE] [FROM]
+#   wine_crash_walk.sh WINE_ROOT UPDATER_CRASH_EXE UPDPACK_EXE kills KILLS
+#
+# kills ends the updater at KILLS random moments instead.
 #
 # A shell link holds the times of its target, which every run writes anew:
 # links are compared by name only.
@@ -76,7 +79,37 @@ checksums() {
     (cd "$world" && find -L . -type f -print0 | sort -z | xargs -0 md5sum) | sed 's/^[0-9a-f]*  \(.*\.lnk\)$/link  \1/'
 }
 
+# Ends the updater with SIGKILL at KILLS random moments of the update, as
+# a player's task manager or a crash of the session would; after each, every
+# file is old or new, and one more run reaches the clean state.
+#   kill_walk KILLS
+kill_walk() {
+    local kills=$1 k started took updater delay
+    started=$(date +%s%N)
+    reset_world
+    run_updater --yes
+    took=$((($(date +%s%N) - started) / 1000000))
+    echo "a clean run takes $took ms"
+    for ((k = 1; k <= kills; k++)); do
+        reset_world
+        delay=$((RANDOM * took / 32768))
+        (cd "$work" && exec wine "$base/アップデート/updater.exe" --yes >/dev/null 2>&1) &
+        updater=$!
+        sleep "$((delay / 1000)).$(printf '%03d' $((delay % 1000)))"
+        kill -KILL "$updater" 2>/dev/null || true
+        wait "$updater" || true
+        snapshot_registry
+        expect_old_or_new "kill $k after $delay ms"
+        finish_and_check "kill $k after $delay ms"
+    done
+    echo "PASS: $kills kills at random moments, each followed by the clean state"
+}
+
 crash_report="C:\\$folder\\report.txt"
 crash_report_file="$base/report.txt"
 prepare_walk
-walk_changes "$walk" "$stride" "$from"
+if [ "$walk" = kills ]; then
+    kill_walk "$stride"
+else
+    walk_changes "$walk" "$stride" "$from"
+fi
