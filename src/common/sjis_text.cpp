@@ -75,9 +75,12 @@ const char* BaseNameOf(const char* path) {
     return BaseNameAfter(path, path, "\\");
 }
 
+bool IsAbsolutePath(const char* path) {
+    return path[0] == '\\' || path[0] == '/' || (path[0] != '\0' && path[1] == ':');
+}
+
 bool StaysInsideFolder(const char* name) {
-    if (name[0] == '\\' || name[0] == '/') return false;
-    if (name[0] != '\0' && name[1] == ':') return false;
+    if (IsAbsolutePath(name)) return false;
     size_t dots = 0;
     bool onlyDots = true;
     for (size_t i = 0;; i += SjisCharacterWidth(name + i)) {

@@ -63,6 +63,10 @@ const char* BaseNameOf(const char* path);
 // or '/', or after a drive such as "C:".
 const char* ArgumentBaseNameOf(const char* path);
 
+// Whether path names its place on its own: it begins with a separator ('\'
+// or '/', a root or network path) or names a drive ("C:").
+bool IsAbsolutePath(const char* path);
+
 // Whether name, joined below a folder, stays inside it: it does not begin
 // with a separator ('\' or '/', so no root or network path), names no drive
 // ("C:"), and has no part of dots alone beyond one ("..", and "..." that

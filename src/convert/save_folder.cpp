@@ -1,10 +1,11 @@
-// Locating, resetting and sweeping the save folder.
+// Locating the save folder, putting its save data aside, converting its saves.
 #include "convert/save_folder.h"
 
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "common/run_log.h"
@@ -21,8 +22,9 @@ constexpr char kDefaultSaveFolderName[] = "save";
 constexpr char kSavePrefix[] = "save";
 constexpr char kSaveExtension[] = ".sav";
 constexpr int kSaveNameCharacters = 3;     // between the prefix and the extension
+constexpr char kThumbPrefix[] = "thumb";
+constexpr char kThumbExtension[] = ".gra";
 constexpr size_t kSaveNameSize = 16;       // "save", three double-byte characters, ".sav" and a zero
-constexpr unsigned kNumberedSaveCount = 1000;  // save000 to save999
 constexpr const char* kSystemSaveNames[] = {"syssave.dat", "qsave.sav", "qsave.gra"};
 
 // Whether name is a numbered save's: "save", then exactly three characters
@@ -60,56 +62,74 @@ bool ReadSaveFolderSetting(const char* path, char (&saveFolder)[kPathFieldSize])
     return true;
 }
 
-// Deletes folder\name when that path fits; a cut path is never deleted.
-// Returns 1 when a file was deleted.
-int DeleteInFolder(const char* folder, const char* name) {
-    char path[kPathFieldSize];
-    return JoinPath(path, sizeof path, folder, name) && OsDeleteFile(path);
-}
-
 struct SaveName {
     char text[kSaveNameSize];
 };
 
-// The numbered saves of folder. They are all listed before any is written,
+// Reads the whole open file into image. Returns a SaveLoadResult.
+int ReadOpenSave(PlatformFile* file, SaveImage* image) {
+    uint64_t length = 0;
+    if (!OsFileLength(file, &length)) return kSaveUnreadable;
+    if (length > kLargestSaveSize) return kSaveTooLarge;
+    // One byte at least, so that an empty file still has a buffer.
+    std::unique_ptr<unsigned char[]> bytes(new (std::nothrow) unsigned char[length + 1]());
+    uint32_t delivered = 0;
+    if (!bytes || !OsReadFile(file, bytes.get(), static_cast<uint32_t>(length), &delivered) || delivered != length)
+        return kSaveUnreadable;
+    image->bytes = std::move(bytes);
+    image->length = static_cast<uint32_t>(length);
+    return kSaveLoaded;
+}
+
+// Whether name is one of the save data a reset puts aside: syssave.dat,
+// qsave.sav, qsave.gra, "save" or "thumb" with three digits and ".sav" or
+// ".gra", letters in any case.
+bool IsSaveDataName(const char* name) {
+    for (const char* system : kSystemSaveNames) {
+        if (EqualsNoCase(name, system)) return true;
+    }
+    const auto numbered = [&](const char* prefix, const char* extension) -> bool {
+        const size_t length = std::strlen(prefix);
+        if (!FieldEqualsNoCase(name, length, prefix)) return false;
+        const char* digits = name + length;
+        for (int i = 0; i < kSaveNameCharacters; ++i) {
+            if (digits[i] < '0' || digits[i] > '9') return false;
+        }
+        return EqualsNoCase(digits + kSaveNameCharacters, extension);
+    };
+    return numbered(kSavePrefix, kSaveExtension) || numbered(kThumbPrefix, kThumbExtension);
+}
+
+// The files of folder whose names are wanted, listed before any is written,
 // because a file system may list a file that was replaced meanwhile once
-// more, and a save must never be converted twice. Returns 0 when the folder
-// cannot be listed.
-int ListNumberedSaves(const char* folder, std::vector<SaveName>* saves) {
+// more. A missing folder has none. Returns 1, or 0 after a diagnostic when
+// the folder cannot be listed.
+int ListFiles(const char* folder, bool (*wanted)(const char*), std::vector<SaveName>* names) {
     PlatformFolderListing* listing = OsOpenFolderListing(folder);
-    if (listing == nullptr) return 0;
+    if (listing == nullptr) {
+        if (OsLastErrorKind() == kErrorAbsent) return 1;
+        DiagnoseLastError("cannot list the save folder %s", folder);
+        return 0;
+    }
     char name[kPathFieldSize];
     int isFolder = 0;
     int next = 0;
     while ((next = OsNextFolderEntry(listing, name, sizeof name, &isFolder)) == 1) {
-        if (isFolder || !IsNumberedSaveName(name)) continue;
+        if (isFolder || std::strlen(name) >= kSaveNameSize || !wanted(name)) continue;
         SaveName save{};
         CopyText(save.text, name);
-        saves->push_back(save);
+        names->push_back(save);
     }
+    if (next < 0) DiagnoseLastError("cannot list the save folder %s", folder);
     OsCloseFolderListing(listing);
     return next == 0;
 }
 
-// Converts the save at path and, when it changed, writes the result to a new
-// file beside it, kept in group. Returns 1, also for a save that cannot be
-// read (it stays as it is); 0 when the new file cannot be written.
-int StageSaveConversion(const char* path, PlatformFlushGroup* group) {
-    SaveImage image{};
-    if (!LoadWholeFile(path, &image)) {
-        LogEvent("save %s skipped: it cannot be read whole, or is larger than %llu bytes", path,
-                 static_cast<unsigned long long>(kLargestSaveSize));
-        return 1;
+bool Listed(const std::vector<SaveName>& names, const char* name) {
+    for (const SaveName& listed : names) {
+        if (std::strcmp(listed.text, name) == 0) return true;
     }
-    if (!ConvertSaveFile(&image)) {
-        LogEvent("save %s unchanged", path);
-        return 1;
-    }
-    if (!StoreWholeFile(path, image.bytes.get(), image.length, group)) {
-        DiagnoseLastError("cannot write the converted save beside %s", path);
-        return 0;
-    }
-    return 1;
+    return false;
 }
 
 // Removes the new files beside every listed save.
@@ -120,131 +140,252 @@ void RemoveSaveLeftovers(const char* folder, const std::vector<SaveName>& saves)
     }
 }
 
-// The numbered saves of a folder to be swept; none when there is nothing to
-// convert or the folder cannot be listed.
-std::vector<SaveName> SavesToSweep(const char* saveFolder) {
-    std::vector<SaveName> saves;
-    if (g_convertRuleTable.count != 0 && saveFolder[0] != '\0' && !ListNumberedSaves(saveFolder, &saves))
-        LogEvent("save folder %s cannot be listed", saveFolder);
-    return saves;
+// Makes the backup folder unless it is there, its name flushed in the save
+// folder. Returns 1, or 0 after a diagnostic.
+int MakeBackupFolder(const char* saveFolder, const char* backupFolder) {
+    if (OsCreateFolder(backupFolder)) {
+        if (OsFlushFolder(saveFolder)) return 1;
+    } else if (OsLastErrorKind() == kErrorExists) {
+        return 1;
+    }
+    DiagnoseLastError("cannot make the backup folder %s", backupFolder);
+    return 0;
 }
 
-// Removes the new files that a killed run left beside the numbered saves of
-// saveFolder, whatever this run does with the saves.
-void RemoveLeftoversBesideSaves(const char* saveFolder) {
-    std::vector<SaveName> saves;
-    if (saveFolder[0] != '\0' && ListNumberedSaves(saveFolder, &saves)) RemoveSaveLeftovers(saveFolder, saves);
+// Moves the save at path into backupFolder under its own name, or a numbered
+// one beside it when an earlier run kept one of that name. Returns 1, or 0
+// after a diagnostic.
+int MoveIntoBackup(const char* path, const char* backupFolder) {
+    const char* name = BaseNameOf(path);
+    for (unsigned copy = 1; copy < 100; ++copy) {
+        char keptName[kSaveNameSize + 4];
+        char keptPath[kPathFieldSize];
+        if (copy == 1) {
+            CopyText(keptName, name);
+        } else {
+            FormatText(keptName, sizeof keptName, "%s.%u", name, copy);
+        }
+        if (!JoinPath(keptPath, sizeof keptPath, backupFolder, keptName)) break;
+        if (OsRenameNoReplace(path, keptPath)) return 1;
+        if (OsLastErrorKind() != kErrorExists) break;
+    }
+    DiagnoseLastError("cannot keep %s in %s", path, backupFolder);
+    return 0;
+}
+
+// Flushes the backup folder and the save folder, after originals were moved
+// from one to the other. Returns 1, or 0 after a diagnostic.
+int FlushBothFolders(const char* saveFolder, const char* backupFolder) {
+    if (OsFlushFolder(backupFolder) && OsFlushFolder(saveFolder)) return 1;
+    DiagnoseLastError("cannot flush the save folder %s", saveFolder);
+    return 0;
+}
+
+// Loads the save at path for converting. Returns 1 with image loaded, 1 with
+// nothing loaded when the save is missing or too large to be one (skipped,
+// logged), or 0 after a diagnostic when it cannot be read.
+int LoadSave(const char* path, SaveImage* image, bool* loaded) {
+    *loaded = false;
+    switch (LoadWholeFile(path, image)) {
+    case kSaveLoaded:
+        *loaded = true;
+        return 1;
+    case kSaveMissing:
+        return 1;
+    case kSaveTooLarge:
+        LogEvent("save %s skipped: larger than %llu bytes", path, static_cast<unsigned long long>(kLargestSaveSize));
+        return 1;
+    default:
+        DiagnoseLastError("cannot read the save %s", path);
+        return 0;
+    }
+}
+
+bool SameBytes(const SaveImage& image, const std::string& bytes) {
+    return image.length == bytes.size() && std::memcmp(image.bytes.get(), bytes.data(), bytes.size()) == 0;
+}
+
+// A save whose conversion is staged beside it.
+struct StagedSave {
+    SaveName name;
+    bool keepOriginal;  // the save is its original, staged beside its name in the backup folder
+};
+
+// Stages the original of the save at path beside its name in the backup
+// folder, at keptPath: a further name of the save itself where the volume
+// has them, else a copy of original, in group. Returns 1, or 0 after a
+// diagnostic.
+int StageOriginal(const char* path, const char* keptPath, const std::string& original, PlatformFlushGroup* group) {
+    if (OsKeepLinkBeside(keptPath, path)) return 1;
+    if (StoreWholeFile(keptPath, reinterpret_cast<const unsigned char*>(original.data()),
+                       static_cast<uint32_t>(original.size()), group))
+        return 1;
+    DiagnoseLastError("cannot keep the original of %s", path);
+    return 0;
+}
+
+// Converts the save name of saveFolder from its original (the one kept in
+// backupFolder when kept is true, else the save itself) and stages the
+// conversion beside the save, in group, when the save is to be replaced:
+// when it is its original (which is then staged in the backup folder too),
+// or missing beside a kept one. A save that is its conversion already, or
+// that the player changed since its original was kept, is left. Returns 1,
+// or 0 after a diagnostic.
+int StageSaveConversion(const char* saveFolder, const char* backupFolder, const char* name, bool kept,
+                        PlatformFlushGroup* group, std::vector<StagedSave>* staged) {
+    char path[kPathFieldSize];
+    char keptPath[kPathFieldSize];
+    if (!JoinPath(path, sizeof path, saveFolder, name) || !JoinPath(keptPath, sizeof keptPath, backupFolder, name)) {
+        LogEvent("save %s skipped: its path in %s would pass 259 bytes", name, saveFolder);
+        return 1;
+    }
+    SaveImage image{};
+    bool loaded = false;
+    if (!LoadSave(kept ? keptPath : path, &image, &loaded)) return 0;
+    if (!loaded) return 1;
+    const std::string original(reinterpret_cast<char*>(image.bytes.get()), image.length);
+    if (!ConvertSaveFile(&image)) {
+        LogEvent("save %s unchanged", path);
+        return 1;
+    }
+    if (kept) {
+        SaveImage current{};
+        bool present = false;
+        if (!LoadSave(path, &current, &present)) return 0;
+        if (present && SameBytes(current, std::string(reinterpret_cast<char*>(image.bytes.get()), image.length))) {
+            LogEvent("save %s converted by an earlier run", path);
+            return 1;
+        }
+        if (present && !SameBytes(current, original)) {
+            LogEvent("save %s changed since its original was kept in %s: left as it is", path, backupFolder);
+            return 1;
+        }
+    } else if (!StageOriginal(path, keptPath, original, group)) {
+        return 0;
+    }
+    if (!StoreWholeFile(path, image.bytes.get(), image.length, group)) {
+        DiagnoseLastError("cannot write the converted save beside %s", path);
+        return 0;
+    }
+    StagedSave save{};
+    CopyText(save.name.text, name);
+    save.keepOriginal = !kept;
+    staged->push_back(save);
+    return 1;
+}
+
+// Swaps in the staged files of folder, of the saves staged (or only of those
+// whose originals are kept, when originalsOnly is true), and flushes folder.
+// Returns 1, or 0 after a diagnostic.
+int SwapInStaged(const char* folder, const std::vector<StagedSave>& staged, bool originalsOnly) {
+    bool swapped = false;
+    for (size_t i = 0; i < staged.size(); ++i) {
+        if (originalsOnly && !staged[i].keepOriginal) continue;
+        char path[kPathFieldSize];
+        if (!JoinPath(path, sizeof path, folder, staged[i].name.text)) continue;
+        if (OsSwapInReplacement(path) != kSwapDone) {
+            DiagnoseLastError("cannot put the new file in place of %s", path);
+            return 0;
+        }
+        if (!originalsOnly) LogEvent("save %s converted", path);
+        swapped = true;
+    }
+    if (!swapped || OsFlushFolder(folder)) return 1;
+    DiagnoseLastError("cannot flush the folder %s", folder);
+    return 0;
 }
 
 }  // namespace
 
 void LocateSaveFolder(const char* installFolder, char (&saveFolder)[kPathFieldSize]) {
     char iniPath[kPathFieldSize];
-    if (JoinPath(iniPath, sizeof iniPath, installFolder, kInstallIniName) &&
-        ReadSaveFolderSetting(iniPath, saveFolder)) {
-        LogEvent("save folder %s, from %s", saveFolder, iniPath);
-        return;
+    char named[kPathFieldSize];
+    if (JoinPath(iniPath, sizeof iniPath, installFolder, kInstallIniName) && ReadSaveFolderSetting(iniPath, named)) {
+        // The game takes a relative folder from its own folder, not from
+        // the updater's.
+        if (IsAbsolutePath(named) ? CopyText(saveFolder, named)
+                                  : JoinPath(saveFolder, sizeof saveFolder, installFolder, named)) {
+            LogEvent("save folder %s, from %s", saveFolder, iniPath);
+            return;
+        }
+        LogEvent("save folder %s of %s: its path would pass 259 bytes", named, iniPath);
     }
     JoinPath(saveFolder, sizeof saveFolder, installFolder, kDefaultSaveFolderName);
     LogEvent("save folder %s", saveFolder);
 }
 
-int ResetSaveData(const char* saveFolder) {
-    if (saveFolder[0] == '\0') return 1;
-    LogEvent("save data of %s removed", saveFolder);
-    RemoveLeftoversBesideSaves(saveFolder);
-    int deleted = 0;
-    for (const char* name : kSystemSaveNames) deleted |= DeleteInFolder(saveFolder, name);
-    for (unsigned number = 0; number < kNumberedSaveCount; ++number) {
-        char name[kSaveNameSize];
-        FormatText(name, sizeof name, "save%03u.sav", number);
-        deleted |= DeleteInFolder(saveFolder, name);
-        FormatText(name, sizeof name, "thumb%03u.gra", number);
-        deleted |= DeleteInFolder(saveFolder, name);
-    }
-    if (!deleted || OsFlushFolder(saveFolder)) return 1;
-    DiagnoseLastError("cannot flush the save folder %s", saveFolder);
-    return 0;
+int BackupFolderOf(const char* saveFolder, VersionNumber installed, VersionNumber target,
+                   char (&backupFolder)[kPathFieldSize]) {
+    char name[32];
+    FormatText(name, sizeof name, "backup-%u-%u", installed, target);
+    return JoinPath(backupFolder, sizeof backupFolder, saveFolder, name);
 }
 
-int SweepSaveFolder(const char* saveFolder) {
-    if (g_convertRuleTable.count == 0) {
-        RemoveLeftoversBesideSaves(saveFolder);
-        return 1;
+int ResetSaveData(const char* saveFolder, const char* backupFolder) {
+    if (saveFolder[0] == '\0') return 1;
+    std::vector<SaveName> names;
+    if (!ListFiles(saveFolder, IsSaveDataName, &names)) return 0;
+    RemoveSaveLeftovers(saveFolder, names);
+    if (names.empty()) return 1;
+    if (!MakeBackupFolder(saveFolder, backupFolder)) return 0;
+    for (const SaveName& name : names) {
+        char path[kPathFieldSize];
+        if (!JoinPath(path, sizeof path, saveFolder, name.text)) continue;
+        if (!MoveIntoBackup(path, backupFolder)) return 0;
     }
-    const std::vector<SaveName> saves = SavesToSweep(saveFolder);
-    if (saves.empty()) return 1;
+    LogEvent("save data of %s moved into %s", saveFolder, backupFolder);
+    return FlushBothFolders(saveFolder, backupFolder);
+}
+
+int ConvertSaves(const char* saveFolder, const char* backupFolder) {
+    if (saveFolder[0] == '\0') return 1;
+    std::vector<SaveName> saves;
+    std::vector<SaveName> kept;
+    if (!ListFiles(saveFolder, IsNumberedSaveName, &saves) ||
+        (g_convertRuleTable.count != 0 && !ListFiles(backupFolder, IsNumberedSaveName, &kept)))
+        return 0;
+    // A save kept whose conversion an interrupted run did not put in place.
+    for (const SaveName& name : kept) {
+        if (!Listed(saves, name.text)) saves.push_back(name);
+    }
     // New files a killed run left are of saves it never swapped in: the
-    // conversion starts again from the saves themselves.
+    // conversion starts again from the originals.
     RemoveSaveLeftovers(saveFolder, saves);
+    RemoveSaveLeftovers(backupFolder, saves);
+    if (g_convertRuleTable.count == 0 || saves.empty()) return 1;
     PlatformFlushGroup* group = OsBeginFlushGroup(saveFolder);
     if (group == nullptr) {
         DiagnoseLastError("cannot open the save folder %s", saveFolder);
         return 0;
     }
-    int staged = 1;
-    for (size_t i = 0; i < saves.size() && staged; ++i) {
+    std::vector<StagedSave> staged;
+    int converted = MakeBackupFolder(saveFolder, backupFolder);
+    for (size_t i = 0; i < saves.size() && converted; ++i) {
         ReportProgress(saves[i].text, i, saves.size());
-        char path[kPathFieldSize];
-        if (JoinPath(path, sizeof path, saveFolder, saves[i].text)) {
-            staged = StageSaveConversion(path, group);
-        } else {
-            LogEvent("save %s skipped: its path in %s would pass 259 bytes", saves[i].text, saveFolder);
-        }
+        converted = StageSaveConversion(saveFolder, backupFolder, saves[i].text, Listed(kept, saves[i].text), group,
+                                        &staged);
     }
-    // The new files' names too must be on disk before the saves count as
-    // staged.
-    if (staged && (!OsFlushGroup(group) || !OsFlushFolder(saveFolder))) {
+    if (converted && !staged.empty() && !OsFlushGroup(group)) {
         DiagnoseLastError("cannot flush the converted saves in %s", saveFolder);
-        staged = 0;
+        converted = 0;
     }
     OsEndFlushGroup(group);
-    if (!staged) RemoveSaveLeftovers(saveFolder, saves);
-    return staged;
-}
-
-int CommitSweptSaves(const char* saveFolder) {
-    const std::vector<SaveName> saves = SavesToSweep(saveFolder);
-    int swapped = 0;
-    for (size_t i = 0; i < saves.size(); ++i) {
-        ReportProgress(saves[i].text, i, saves.size());
-        char path[kPathFieldSize];
-        if (!JoinPath(path, sizeof path, saveFolder, saves[i].text)) continue;
-        const int result = OsSwapInReplacement(path);
-        if (result == kSwapFailed) {
-            DiagnoseLastError("cannot put the converted save in place of %s", path);
-            return 0;
-        }
-        if (result == kSwapDone) {
-            LogEvent("save %s converted", path);
-            swapped = 1;
-        }
+    // Every original is in the backup folder, on disk, before any save is
+    // replaced.
+    converted = converted && SwapInStaged(backupFolder, staged, true) && SwapInStaged(saveFolder, staged, false);
+    if (!converted) {
+        RemoveSaveLeftovers(saveFolder, saves);
+        RemoveSaveLeftovers(backupFolder, saves);
     }
-    if (swapped && !OsFlushFolder(saveFolder)) {
-        DiagnoseLastError("cannot flush the save folder %s", saveFolder);
-        return 0;
-    }
-    return 1;
+    return converted;
 }
 
 int LoadWholeFile(const char* path, SaveImage* image) {
     PlatformFile* file = OsOpenForReading(path);
-    if (file == nullptr) return 0;
-    uint64_t length = 0;
-    int loaded = 0;
-    if (OsFileLength(file, &length) && length <= kLargestSaveSize) {
-        // One byte at least, so that an empty file still has a buffer.
-        std::unique_ptr<unsigned char[]> bytes(new (std::nothrow) unsigned char[length + 1]());
-        uint32_t delivered = 0;
-        if (bytes && OsReadFile(file, bytes.get(), static_cast<uint32_t>(length), &delivered) &&
-            delivered == length) {
-            image->bytes = std::move(bytes);
-            image->length = static_cast<uint32_t>(length);
-            loaded = 1;
-        }
-    }
+    if (file == nullptr) return OsLastErrorKind() == kErrorAbsent ? kSaveMissing : kSaveUnreadable;
+    const int result = ReadOpenSave(file, image);
     OsCloseFile(file);
-    return loaded;
+    return result;
 }
 
 int StoreWholeFile(const char* path, const unsigned char* bytes, uint32_t length, PlatformFlushGroup* group) {

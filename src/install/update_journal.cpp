@@ -27,7 +27,7 @@ constexpr size_t kChecksumLength = 10;
 
 // The names of the steps in their records, in UpdateStep order.
 constexpr const char* kStepNames[kStepCount] = {
-    "copy", "delete", "rename", "patches", "saves-staged", "saves", "shortcuts",
+    "copy", "delete", "rename", "patches", "saves", "shortcuts",
 };
 
 uint32_t ChecksumOf(const char* text, size_t length) {

@@ -30,8 +30,7 @@ enum UpdateStep : int {
     kStepDelete,       // the delete list worked through, its folders flushed
     kStepRename,       // the rename list worked through, its folders flushed
     kStepPatches,      // the byte patches written and flushed
-    kStepSavesStaged,  // every converted save written beside its save, flushed with its name
-    kStepSaves,        // the saves reset, or the converted ones swapped in, and flushed
+    kStepSaves,        // the saves put aside, or converted, and flushed
     kStepShortcuts,    // the shortcuts written and flushed with their folders
     kStepCount,
 };

@@ -153,6 +153,13 @@ enum SwapResult : int {
     kNothingStaged = 2, // no new file waits beside path (already swapped in, or never made)
 };
 
+// Keeps, beside path, the file at existing as path's new content without
+// copying it: a further name of that file (a hard link), swapped in later
+// with OsSwapInReplacement like a new file kept by OsKeepReplacement; a
+// leftover of an interrupted run there is replaced. Returns 1, or 0 when the
+// volume keeps no such names or it failed: a copy must do instead.
+int OsKeepLinkBeside(const char* path, const char* existing);
+
 // Puts the new file kept beside path in place of path, without a flush
 // (Windows: written through). Returns a SwapResult.
 int OsSwapInReplacement(const char* path);

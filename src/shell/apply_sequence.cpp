@@ -48,22 +48,23 @@ int PatchFiles(PlatformWindow*, InstallState& state) {
     return ApplyFilePatches(state.installFolder);
 }
 
-// Converts the saves into new files beside them, when they are kept.
-int StageSaves(PlatformWindow*, InstallState& state) {
+// Converts the saves, or puts the save data aside, keeping every original
+// in the update's backup folder; safe to do again.
+int HandleSaves(PlatformWindow*, InstallState& state) {
     if (!HandlesSaves(state)) {
         LogEvent("saves left as they are: version %u is installed already", state.installedVersion);
         return 1;
     }
     LocateSaveFolder(state.installFolder, state.saveFolder);
-    return KeepsSaves(state) ? SweepSaveFolder(state.saveFolder) : 1;
-}
-
-// Swaps the converted saves in, or removes the save data.
-int FinishSaves(PlatformWindow*, InstallState& state) {
-    if (!HandlesSaves(state)) return 1;
-    // A run that resumes here has not located the folder yet.
-    if (state.saveFolder[0] == '\0') LocateSaveFolder(state.installFolder, state.saveFolder);
-    return KeepsSaves(state) ? CommitSweptSaves(state.saveFolder) : ResetSaveData(state.saveFolder);
+    char backupFolder[kPathFieldSize];
+    if (state.saveFolder[0] == '\0' ||
+        !BackupFolderOf(state.saveFolder, state.installedVersion,
+                        ChooseEditionVersions(g_settings, state.addContents).newVersion, backupFolder)) {
+        LogEvent("saves left as they are: the path of the save folder would pass 259 bytes");
+        return 1;
+    }
+    return KeepsSaves(state) ? ConvertSaves(state.saveFolder, backupFolder)
+                             : ResetSaveData(state.saveFolder, backupFolder);
 }
 
 int MakeShortcuts(PlatformWindow*, InstallState& state) {
@@ -76,9 +77,8 @@ struct UpdateStepRun {
 };
 
 constexpr UpdateStepRun kUpdateSteps[] = {
-    {kStepCopy, CopyFiles},         {kStepDelete, DeleteFiles}, {kStepRename, RenameFiles},
-    {kStepPatches, PatchFiles},     {kStepSavesStaged, StageSaves}, {kStepSaves, FinishSaves},
-    {kStepShortcuts, MakeShortcuts},
+    {kStepCopy, CopyFiles},       {kStepDelete, DeleteFiles}, {kStepRename, RenameFiles},
+    {kStepPatches, PatchFiles},   {kStepSaves, HandleSaves},  {kStepShortcuts, MakeShortcuts},
 };
 static_assert(sizeof kUpdateSteps / sizeof kUpdateSteps[0] == kStepCount, "every step runs");
 

@@ -9,7 +9,7 @@
 # The update copies files (one of 9 MiB, written in slices) into three
 # folders, copies a file and renames it, swaps two files' names through a
 # third (renames not safe to repeat), deletes one, patches bytes, converts
-# 50 saves by rules that are not safe to repeat (ADDSE fills another slot,
+# 12 saves by rules that are not safe to repeat (ADDSE fills another slot,
 # chained MESSAGE rules move a message on again), makes a shortcut and
 # records the version.
 
@@ -42,7 +42,7 @@ make_crash_update() {
     printf 'first\r\n' >"$work/old/data/chain_a.dat"
     printf 'second\r\n' >"$work/old/data/chain_b.dat"
     head -c 4096 /dev/zero >"$work/old/data/system.dat"
-    for i in $(seq 100 149); do make_save "$work/old/save/save$i.sav" $((100 + i % 2 * 100)); done
+    for i in $(seq 100 111); do make_save "$work/old/save/save$i.sav" $((100 + i % 2 * 100)); done
     write_script 'AppTitle = 壊れない更新' "Registory = $subkey" 'NewVersion = 1020, 1020' \
         'SupportVersion = 1000, 1000' 'SaveVersion = 1000, 1000' "${lines[@]}" \
         'CopyFile = fresh.dat, fresh.dat, data\fresh.dat' \

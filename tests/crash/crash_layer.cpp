@@ -46,7 +46,7 @@ constexpr int kCrashStatus = 99;
 
 constexpr const char* kChangeNames[kDiskChangeCount] = {
     "create", "write", "flush", "flush-volume", "flush-folder", "swap",     "delete",
-    "discard", "rename", "folder", "registry", "flush-registry", "link",
+    "discard", "rename", "hard-link", "folder", "registry", "flush-registry", "link",
 };
 constexpr const char* kAccessNames[kDiskAccessCount] = {"read", "list", "lock"};
 constexpr const char* kAccessVariables[kDiskAccessCount] = {"UPDATER_CRASH_READ", "UPDATER_CRASH_LIST",

@@ -318,6 +318,9 @@ void RecordChange(DiskChange change, const DiskChangeTarget& target) {
     case kDiskDiscard:
         RecordRemoval(path);
         break;
+    case kDiskHardLink:
+        AddEntryChange(EntryChange{kEntryCreate, newPath, NativePath(), NativePath(), {}, false});
+        break;
     case kDiskFolder:
         AddEntryChange(EntryChange{kEntryFolder, path, NativePath(), NativePath(), {}, false});
         break;

@@ -97,7 +97,7 @@ kill_walk() {
         updater=$!
         sleep "$((delay / 1000)).$(printf '%03d' $((delay % 1000)))"
         kill -KILL "$updater" 2>/dev/null || true
-        wait "$updater" || true
+        wait "$updater" 2>/dev/null || true
         snapshot_registry
         expect_old_or_new "kill $k after $delay ms"
         finish_and_check "kill $k after $delay ms"

@@ -68,7 +68,9 @@ example | example-add-contents)
     expect_example_saves "$game/save"
     expect_game "data/script.dat=$script" config.txt=config.txt ソフト情報.txt=ソフト情報.txt \
         bgm/title.dat=title2.dat "data/system.dat=$work/system.dat" "save/save000.sav=$game/save/save000.sav" \
-        "save/save001.sav=$game/save/save001.sav"
+        "save/save001.sav=$game/save/save001.sav" \
+        "save/backup-1000-1020/save000.sav=$examples/install/save/save000.sav" \
+        "save/backup-1000-1020/save001.sav=$examples/install/save/save001.sav"
     [ "$(menu_files)" = 白銀ソフト/白銀の庭/ソフト情報.desktop ] || fail "the menu holds: $(menu_files)"
     expect_entry 白銀ソフト/白銀の庭/ソフト情報.desktop '[Desktop Entry]' Type=Application Name=ソフト情報 \
         Comment=白銀の庭の更新内容 "Exec=xdg-open \"$game/ソフト情報.txt\""

@@ -1,7 +1,8 @@
 #!/bin/bash
 # End-to-end runs of the POSIX updater's save steps: the save folder found
 # beside the install folder or through Install.ini, then its saves converted
-# by the script's rules or its save data removed.
+# by the script's rules or its save data put aside, the originals kept in
+# the update's backup folder.
 #
 #   saves_e2e.sh UPDATER UPDPACK SCENARIO
 set -euo pipefail
@@ -44,12 +45,26 @@ expect_converted() {
 expect_untouched_but() {
     local folder=$1
     shift
-    local pattern='^$'
+    local pattern='^$|^total '
     local name
     for name in "$@"; do pattern+="|[[:space:]]$name\$"; done
     diff <(grep -Ev "$pattern" "$work/listing.before") \
         <(ls -l --time-style=full-iso "$folder" | grep -Ev "$pattern") >&2 ||
         fail "other files of $folder changed"
+}
+
+# The backup folder of this update in FOLDER holds exactly the given names,
+# each as lay_saves made it.
+expect_kept() {
+    local folder=$1/$2
+    shift 2
+    [ "$(cd "$folder" && ls | sort | tr '\n' ' ')" = "$* " ] || fail "$folder holds $(ls "$folder")"
+    local name
+    for name in "$@"; do
+        [ "$(ls -l --time-style=full-iso "$folder/$name" | awk '{ print $5, $6, $7 }')" = \
+            "$(grep "[[:space:]]$name\$" "$work/listing.before" | awk '{ print $5, $6, $7 }')" ] ||
+            fail "$folder/$name is not the original"
+    done
 }
 
 expect_completed() {
@@ -66,24 +81,36 @@ sweep-default)
     expect_completed
     [[ $output == *"$carry_note"* ]] || fail "no carry-over note: $output"
     expect_converted "$game/save"
-    expect_untouched_but "$game/save" save001.sav
+    expect_untouched_but "$game/save" save001.sav backup-1010-1020
+    expect_kept "$game/save" backup-1010-1020 save001.sav
     ;;
-sweep-install-ini)
+sweep-install-ini | sweep-relative)
     # Install.ini names a folder of its own, with a line break after it; the
-    # default folder is left alone.
-    lay_saves "$work/セーブ データ"
+    # default folder is left alone. A relative one lies below the install
+    # folder, as the game reads it, not beside the updater.
+    if [ "$scenario" = sweep-install-ini ]; then
+        folder="$work/セーブ データ"
+        named=$folder
+    else
+        folder="$game/セーブ データ"
+        named='セーブ データ'
+        lay_saves "$dist/$named"
+    fi
+    lay_saves "$folder"
     lay_saves "$game/save"
-    printf 'save=%s\r\n' "$work/セーブ データ" | iconv -f UTF-8 -t CP932 >"$game/Install.ini"
+    printf 'save=%s\r\n' "$named" | iconv -f UTF-8 -t CP932 >"$game/Install.ini"
     standard_update "${rules[@]}"
     installed_registry '"Version"=dword:000003f2'
     run_updater --yes
     expect_completed
-    expect_converted "$work/セーブ データ"
-    expect_untouched_but "$work/セーブ データ" save001.sav
+    expect_converted "$folder"
+    expect_untouched_but "$folder" save001.sav backup-1010-1020
     [ "$(save_word "$game/save/save001.sav" $message_offset)" = 100 ] || fail "the default folder was converted"
+    [ "$scenario" = sweep-install-ini ] || [ "$(save_word "$dist/$named/save001.sav" $message_offset)" = 100 ] ||
+        fail "the folder beside the updater was converted"
     ;;
 reset-default | reset-install-ini)
-    # Version 1000 is below SaveVersion 1010: the save data goes.
+    # Version 1000 is below SaveVersion 1010: the save data goes aside.
     folder="$game/save"
     if [ "$scenario" = reset-install-ini ]; then
         folder="$work/セーブ"
@@ -97,7 +124,8 @@ reset-default | reset-install-ini)
     expect_completed
     [[ $output == *"$removal_note"* ]] || fail "no removal note: $output"
     actual=$(cd "$folder" && ls | sort | tr '\n' ' ')
-    [ "$actual" = 'save0004.sav save003.sav save1000.sav ' ] || fail "the save folder holds $actual"
+    [ "$actual" = 'backup-1000-1020 save0004.sav save003.sav save1000.sav ' ] || fail "the save folder holds $actual"
+    expect_kept "$folder" backup-1000-1020 save001.sav save002.sav syssave.dat thumb001.gra thumb999.gra
     [ "$scenario" = reset-default ] || expect_untouched_but "$game/save"
     ;;
 patches-only)

@@ -44,9 +44,14 @@ void LeaveNewFileBeside(const char* path) {
     OsEndFlushGroup(group);
 }
 
-// The whole sweep: converted, then swapped in.
-int Sweep(const char* folder) {
-    return SweepSaveFolder(folder) && CommitSweptSaves(folder);
+constexpr char kBackupName[] = "backup-1000-1020";
+
+std::string BackupOf(const char* folder) {
+    return std::string(folder) + "\\" + kBackupName;
+}
+
+int Convert(const char* folder) {
+    return ConvertSaves(folder, BackupOf(folder).c_str());
 }
 
 std::string Content(const char* path) {
@@ -95,7 +100,9 @@ TEST_F(SaveFolderTest, SaveFolderComesFromTheLooseInstallIniOrDefaults) {
         {"no file", false, "", "game\\save"},
         {"whole rest", true, "save=D:\\Saves", "D:\\Saves"},
         {"ends at the line break", true, "save=D:\\Saves\r\nnext=1\r\n", "D:\\Saves"},
-        {"ends at a lone line feed", true, "save=セーブ\\表\n", "セーブ\\表"},
+        {"a root or network path", true, "save=\\\\server\\saves", "\\\\server\\saves"},
+        {"relative: below the install folder, as the game reads it", true, "save=savedir", "game\\savedir"},
+        {"ends at a lone line feed", true, "save=セーブ\\表\n", "game\\セーブ\\表"},
         {"case-sensitive name", true, "Save=D:\\Saves", "game\\save"},
         {"blank before it", true, " save=D:\\Saves", "game\\save"},
         {"empty folder", true, "save=\r\n", "game\\save"},
@@ -119,28 +126,33 @@ TEST_F(SaveFolderTest, SaveFolderComesFromTheLooseInstallIniOrDefaults) {
     EXPECT_STREQ(folder, "");
 }
 
-TEST_F(SaveFolderTest, ResetDeletesTheSaveDataAndNothingElse) {
+TEST_F(SaveFolderTest, ResetPutsTheSaveDataAsideAndNothingElse) {
     ASSERT_TRUE(MakeTestFolder("game\\save"));
-    for (const char* name : {"syssave.dat", "qsave.sav", "qsave.gra", "save000.sav", "save999.sav",
-                             "thumb000.gra", "thumb999.gra", "save1000.sav", "config.dat", "save01.sav"}) {
-        ASSERT_TRUE(WriteTestFile((std::string("game\\save\\") + name).c_str(), "x"));
+    const std::set<std::string> saveData = {"syssave.dat", "QSAVE.SAV", "qsave.gra", "save000.sav", "SAVE999.SAV",
+                                            "Thumb000.Gra", "thumb999.gra"};
+    const std::set<std::string> others = {"save1000.sav", "config.dat", "save01.sav", "saveabc.sav"};
+    for (const std::set<std::string>& names : {saveData, others}) {
+        for (const std::string& name : names) ASSERT_TRUE(WriteTestFile(("game\\save\\" + name).c_str(), name));
     }
     LeaveNewFileBeside("game\\save\\save000.sav");
-    ResetSaveData("game\\save");
-    EXPECT_EQ(Entries("game\\save"), (std::set<std::string>{"save1000.sav", "config.dat", "save01.sav"}));
+    ASSERT_EQ(ResetSaveData("game\\save", "game\\save\\backup-1000-1020"), 1);
+    std::set<std::string> left = others;
+    left.insert(kBackupName);
+    EXPECT_EQ(Entries("game\\save"), left);
+    EXPECT_EQ(Entries("game\\save\\backup-1000-1020"), saveData) << "nothing is deleted";
+    EXPECT_EQ(Content("game\\save\\backup-1000-1020\\SAVE999.SAV"), "SAVE999.SAV");
 
-    // In a folder of 251 bytes the numbered names do not fit a path; cut, one
-    // would name this file instead.
-    const std::string longFolder(251, 'f');
-    ASSERT_TRUE(MakeTestFolder(longFolder.c_str()));
-    const std::string cutName = longFolder + "\\save000";
-    ASSERT_TRUE(WriteTestFile(cutName.c_str(), "x"));
-    ResetSaveData(longFolder.c_str());
-    EXPECT_EQ(Content(cutName.c_str()), "x");
+    // A save written again after an interrupted reset goes beside the one
+    // kept then.
+    ASSERT_TRUE(WriteTestFile("game\\save\\save000.sav", "newer"));
+    ASSERT_EQ(ResetSaveData("game\\save", "game\\save\\backup-1000-1020"), 1);
+    EXPECT_EQ(Content("game\\save\\backup-1000-1020\\save000.sav"), "save000.sav");
+    EXPECT_EQ(Content("game\\save\\backup-1000-1020\\save000.sav.2"), "newer");
 
-    ResetSaveData("");  // an empty folder names nothing, not the current one
+    EXPECT_EQ(ResetSaveData("game\\missing", "game\\missing\\backup-1000-1020"), 1) << "no folder, nothing to do";
+    EXPECT_FALSE(fs::exists(NativeTestPath("game\\missing")));
     ASSERT_TRUE(WriteTestFile("save000.sav", "x"));
-    ResetSaveData("");
+    EXPECT_EQ(ResetSaveData("", "backup"), 1) << "an empty folder names nothing, not the current one";
     EXPECT_EQ(Content("save000.sav"), "x");
 }
 
@@ -156,7 +168,7 @@ TEST_F(SaveFolderTest, SweepConvertsExactlyTheNumberedSaves) {
     const std::set<std::string> before = Entries("s");
     AddMessageRule(100, 200);
 
-    EXPECT_EQ(Sweep("s"), 1);
+    EXPECT_EQ(Convert("s"), 1);
 
     for (const char* name : {"s\\save001.sav", "s\\SAVE002.SAV", "s\\save表01.sav"}) {
         EXPECT_EQ(MessageOf(name), 200) << name;
@@ -166,61 +178,68 @@ TEST_F(SaveFolderTest, SweepConvertsExactlyTheNumberedSaves) {
     }
     EXPECT_EQ(Content("s\\save004.sav"), "too short to be a save");
     EXPECT_EQ(MessageOf("s\\save005.sav"), 7);
-    EXPECT_EQ(Entries("s"), before) << "no file stays behind";
+    std::set<std::string> after = before;
+    after.insert(kBackupName);
+    EXPECT_EQ(Entries("s"), after) << "no file stays behind";
+    const std::set<std::string> kept = Entries(BackupOf("s").c_str());
+    EXPECT_TRUE(kept.size() == 3 && kept.count("save001.sav") == 1 && kept.count("SAVE002.SAV") == 1)
+        << "the originals of the saves converted, and only those";
 }
 
-TEST_F(SaveFolderTest, SweepConvertsEachSaveOnceAndOnlyWithRules) {
+TEST_F(SaveFolderTest, EveryConversionIsMadeFromTheOriginalOnce) {
     // MESSAGE 100 -> 200 -> 300 in one conversion; a second conversion of the
     // same save would move 200 on to 300 as well, so the results tell.
     ASSERT_TRUE(MakeTestFolder("s"));
     ASSERT_TRUE(WriteTestFile("s\\save001.sav", SaveWithMessage(100)));
     ASSERT_TRUE(WriteTestFile("s\\save002.sav", SaveWithMessage(200)));
     LeaveNewFileBeside("s\\save002.sav");
-    EXPECT_EQ(Sweep("s"), 1);
+    EXPECT_EQ(Convert("s"), 1);
     EXPECT_EQ(MessageOf("s\\save001.sav"), 100) << "no rules, no change";
     EXPECT_EQ(Entries("s"), (std::set<std::string>{"save001.sav", "save002.sav"})) << "a killed run's new file goes";
 
     AddMessageRule(200, 300);
     AddMessageRule(100, 200);
-    for (int i = 3; i < 40; ++i) {
+    for (int i = 3; i < 10; ++i) {
         const std::string name = "s\\save" + std::to_string(1000 + i).substr(1) + ".sav";
         ASSERT_TRUE(WriteTestFile(name.c_str(), SaveWithMessage(100)));
     }
-    const std::set<std::string> before = Entries("s");
-    // A run killed after converting, before its record that the new files
-    // are ready: the next converts from the saves again.
-    ASSERT_EQ(SweepSaveFolder("s"), 1);
-    EXPECT_EQ(MessageOf("s\\save001.sav"), 100) << "nothing is swapped in while converting";
-    ASSERT_EQ(SweepSaveFolder("s"), 1);
-    // A run killed after two swaps: the next swaps in the rest.
-    ASSERT_EQ(OsSwapInReplacement("s\\save001.sav"), kSwapDone);
-    ASSERT_EQ(OsSwapInReplacement("s\\save002.sav"), kSwapDone);
-    ASSERT_EQ(CommitSweptSaves("s"), 1);
+    ASSERT_EQ(Convert("s"), 1);
     EXPECT_EQ(MessageOf("s\\save001.sav"), 200);
     EXPECT_EQ(MessageOf("s\\save002.sav"), 300);
-    for (int i = 3; i < 40; ++i) {
-        const std::string name = "s\\save" + std::to_string(1000 + i).substr(1) + ".sav";
-        EXPECT_EQ(MessageOf(name.c_str()), 200) << name;
-    }
-    EXPECT_EQ(CommitSweptSaves("s"), 1) << "a second commit finds nothing to swap";
+    EXPECT_EQ(MessageOf("s\\backup-1000-1020\\save002.sav"), 200) << "the original is kept";
+
+    // Whatever happened since (the journal lost, a run killed between moving
+    // an original aside and putting its conversion in place, the player
+    // playing meanwhile), doing it again converts each original once.
+    const std::string backup = BackupOf("s");
+    ASSERT_TRUE(fs::remove(NativeTestPath("s\\save003.sav")));
+    ASSERT_TRUE(WriteTestFile("s\\save004.sav", "the player's new progress"));
+    ASSERT_TRUE(WriteTestFile("s\\save050.sav", SaveWithMessage(100)));
+    ASSERT_EQ(Convert("s"), 1);
+    EXPECT_EQ(MessageOf("s\\save001.sav"), 200) << "converted once";
     EXPECT_EQ(MessageOf("s\\save002.sav"), 300);
-    EXPECT_EQ(Entries("s"), before) << "no file stays behind";
+    EXPECT_EQ(MessageOf("s\\save003.sav"), 200) << "the conversion of a kept original is put in place";
+    EXPECT_EQ(Content("s\\save004.sav"), "the player's new progress") << "never overwritten";
+    EXPECT_EQ(MessageOf("s\\save050.sav"), 200) << "a new save is an original of this update";
+    EXPECT_EQ(MessageOf((backup + "\\save050.sav").c_str()), 100);
+    EXPECT_EQ(Entries("s").count("save004.sav.new-\xC3\xA9"), 0u);
+    EXPECT_EQ(Convert("missing"), 1) << "no save folder: nothing to convert";
 }
 
 TEST_F(SaveFolderTest, WholeFilesLoadAndStore) {
     ASSERT_TRUE(WriteTestFile("a.sav", "abc"));
     SaveImage image{};
-    ASSERT_EQ(LoadWholeFile("a.sav", &image), 1);
+    ASSERT_EQ(LoadWholeFile("a.sav", &image), kSaveLoaded);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(image.bytes.get()), image.length), "abc");
     ASSERT_TRUE(WriteTestFile("empty.sav", ""));
-    ASSERT_EQ(LoadWholeFile("empty.sav", &image), 1);
+    ASSERT_EQ(LoadWholeFile("empty.sav", &image), kSaveLoaded);
     EXPECT_EQ(image.length, 0u);
-    EXPECT_EQ(LoadWholeFile("missing.sav", &image), 0);
-    EXPECT_EQ(LoadWholeFile("game", &image), 0);
+    EXPECT_EQ(LoadWholeFile("missing.sav", &image), kSaveMissing);
+    EXPECT_EQ(LoadWholeFile("game", &image), kSaveUnreadable);
     // Larger than a save can be: not read (sparse, so the test stays small).
     ASSERT_TRUE(WriteTestFile("huge.sav", ""));
     fs::resize_file(NativeTestPath("huge.sav"), kLargestSaveSize + 1);
-    EXPECT_EQ(LoadWholeFile("huge.sav", &image), 0);
+    EXPECT_EQ(LoadWholeFile("huge.sav", &image), kSaveTooLarge);
 
     const unsigned char bytes[] = {'n', 'e', 'w', 0, '!'};
     PlatformFlushGroup* group = OsBeginFlushGroup(".");

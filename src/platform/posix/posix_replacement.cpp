@@ -225,6 +225,16 @@ void OsEndFlushGroup(PlatformFlushGroup* group) {
     errno = error;
 }
 
+int OsKeepLinkBeside(const char* path, const char* existing) {
+    std::string target;
+    std::string source;
+    if (!ToNativePath(path, &target) || !ToNativePath(existing, &source)) return 0;
+    const std::string temporary = target + kReplacementSuffix;
+    RemoveNativeLeftover(temporary);
+    return AllowDiskChange(kDiskHardLink, PathTarget(source.c_str(), temporary.c_str())) &&
+           link(source.c_str(), temporary.c_str()) == 0;
+}
+
 int OsSwapInReplacement(const char* path) {
     std::string target;
     if (!ToNativePath(path, &target)) return kSwapFailed;

@@ -234,6 +234,17 @@ void OsEndFlushGroup(PlatformFlushGroup* group) {
     delete group;
 }
 
+int OsKeepLinkBeside(const char* path, const char* existing) {
+    std::wstring target;
+    std::wstring temporary;
+    std::wstring source;
+    if (!Cp932ToWide(path, &target) || !TemporaryPathOf(target, &temporary) || !Cp932ToWide(existing, &source))
+        return 0;
+    RemoveTemporary(temporary);
+    return AllowDiskChange(kDiskHardLink, PathTarget(source.c_str(), temporary.c_str())) &&
+           ::CreateHardLinkW(temporary.c_str(), source.c_str(), nullptr);
+}
+
 int OsSwapInReplacement(const char* path) {
     std::wstring target;
     std::wstring temporary;
