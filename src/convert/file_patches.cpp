@@ -10,13 +10,43 @@
 
 namespace {
 
+// Makes the file at path a file of its own, when it is a link to a file
+// elsewhere or has other hard links (a backup made with links, a file kept
+// outside the game): a copy, written whole beside it and swapped in, so that
+// the patches change what the game folder holds and nothing else. Returns 1,
+// or 0 after a diagnostic.
+int GiveOwnFile(const char* path) {
+    PlatformFile* source = OsOpenForReading(path);
+    uint64_t length = 0;
+    if (source == nullptr || !OsFileLength(source, &length)) {
+        DiagnoseLastError("cannot read %s to patch it", path);
+        OsCloseFile(source);
+        return 0;
+    }
+    PlatformReplacement* replacement = OsBeginReplacement(path);
+    int copied = replacement != nullptr && OsCopyFileRange(source, 0, length, OsReplacementFile(replacement));
+    OsCloseFile(source);
+    if (copied) {
+        copied = OsCommitReplacement(replacement);
+    } else {
+        OsAbandonReplacement(replacement);
+    }
+    if (!copied) {
+        DiagnoseLastError("cannot make %s a file of its own to patch it", path);
+        return 0;
+    }
+    LogEvent("%s had other names: patched as a file of its own", path);
+    return 1;
+}
+
 // Writes one patch into the file at path. Returns 1 when written, 0 when
 // the file is missing (the patches end there, silently) and -1 when the
 // system failed, after a diagnostic.
 int WritePatch(const FilePatch& patch, const char* path) {
+    if (OsHasOtherNames(path) && !GiveOwnFile(path)) return -1;
     PlatformFile* file = OsOpenExistingForWriting(path);
     if (file == nullptr) {
-        if (OsLastErrorKind() == kErrorAbsent) {
+        if (OsLastErrorKind() == kErrorAbsent || OsIsFolder(path)) {
             LogLastError("patches end at %s", path);
             return 0;
         }

@@ -208,29 +208,15 @@ bool SameBytes(const SaveImage& image, const std::string& bytes) {
 // A save whose conversion is staged beside it.
 struct StagedSave {
     SaveName name;
-    bool keepOriginal;  // the save is its original, staged beside its name in the backup folder
+    bool keepOriginal;  // the save is its original, to be moved into the backup folder
 };
 
-// Stages the original of the save at path beside its name in the backup
-// folder, at keptPath: a further name of the save itself where the volume
-// has them, else a copy of original, in group. Returns 1, or 0 after a
-// diagnostic.
-int StageOriginal(const char* path, const char* keptPath, const std::string& original, PlatformFlushGroup* group) {
-    if (OsKeepLinkBeside(keptPath, path)) return 1;
-    if (StoreWholeFile(keptPath, reinterpret_cast<const unsigned char*>(original.data()),
-                       static_cast<uint32_t>(original.size()), group))
-        return 1;
-    DiagnoseLastError("cannot keep the original of %s", path);
-    return 0;
-}
-
 // Converts the save name of saveFolder from its original (the one kept in
-// backupFolder when kept is true, else the save itself) and stages the
+// backupFolder when kept is true, else the save itself) and writes the
 // conversion beside the save, in group, when the save is to be replaced:
-// when it is its original (which is then staged in the backup folder too),
-// or missing beside a kept one. A save that is its conversion already, or
-// that the player changed since its original was kept, is left. Returns 1,
-// or 0 after a diagnostic.
+// when it is its original, or missing beside a kept one. A save that is its
+// conversion already, or that the player changed since its original was
+// kept, is left. Returns 1, or 0 after a diagnostic.
 int StageSaveConversion(const char* saveFolder, const char* backupFolder, const char* name, bool kept,
                         PlatformFlushGroup* group, std::vector<StagedSave>* staged) {
     char path[kPathFieldSize];
@@ -243,7 +229,7 @@ int StageSaveConversion(const char* saveFolder, const char* backupFolder, const 
     bool loaded = false;
     if (!LoadSave(kept ? keptPath : path, &image, &loaded)) return 0;
     if (!loaded) return 1;
-    const std::string original(reinterpret_cast<char*>(image.bytes.get()), image.length);
+    const std::string original = kept ? std::string(reinterpret_cast<char*>(image.bytes.get()), image.length) : "";
     if (!ConvertSaveFile(&image)) {
         LogEvent("save %s unchanged", path);
         return 1;
@@ -260,8 +246,6 @@ int StageSaveConversion(const char* saveFolder, const char* backupFolder, const 
             LogEvent("save %s changed since its original was kept in %s: left as it is", path, backupFolder);
             return 1;
         }
-    } else if (!StageOriginal(path, keptPath, original, group)) {
-        return 0;
     }
     if (!StoreWholeFile(path, image.bytes.get(), image.length, group)) {
         DiagnoseLastError("cannot write the converted save beside %s", path);
@@ -274,24 +258,30 @@ int StageSaveConversion(const char* saveFolder, const char* backupFolder, const 
     return 1;
 }
 
-// Swaps in the staged files of folder, of the saves staged (or only of those
-// whose originals are kept, when originalsOnly is true), and flushes folder.
-// Returns 1, or 0 after a diagnostic.
-int SwapInStaged(const char* folder, const std::vector<StagedSave>& staged, bool originalsOnly) {
-    bool swapped = false;
-    for (size_t i = 0; i < staged.size(); ++i) {
-        if (originalsOnly && !staged[i].keepOriginal) continue;
+// Moves the originals of the staged saves into backupFolder, flushing both
+// folders, then puts each conversion in place of its save and flushes
+// saveFolder. Returns 1, or 0 after a diagnostic.
+int SwapInConversions(const char* saveFolder, const char* backupFolder, const std::vector<StagedSave>& staged) {
+    bool moved = false;
+    for (const StagedSave& save : staged) {
         char path[kPathFieldSize];
-        if (!JoinPath(path, sizeof path, folder, staged[i].name.text)) continue;
+        if (!save.keepOriginal || !JoinPath(path, sizeof path, saveFolder, save.name.text)) continue;
+        if (!MoveIntoBackup(path, backupFolder)) return 0;
+        moved = true;
+    }
+    if (moved && !FlushBothFolders(saveFolder, backupFolder)) return 0;
+    for (size_t i = 0; i < staged.size(); ++i) {
+        ReportProgress(staged[i].name.text, i, staged.size());
+        char path[kPathFieldSize];
+        if (!JoinPath(path, sizeof path, saveFolder, staged[i].name.text)) continue;
         if (OsSwapInReplacement(path) != kSwapDone) {
-            DiagnoseLastError("cannot put the new file in place of %s", path);
+            DiagnoseLastError("cannot put the converted save in place of %s", path);
             return 0;
         }
-        if (!originalsOnly) LogEvent("save %s converted", path);
-        swapped = true;
+        LogEvent("save %s converted", path);
     }
-    if (!swapped || OsFlushFolder(folder)) return 1;
-    DiagnoseLastError("cannot flush the folder %s", folder);
+    if (staged.empty() || OsFlushFolder(saveFolder)) return 1;
+    DiagnoseLastError("cannot flush the save folder %s", saveFolder);
     return 0;
 }
 
@@ -351,7 +341,6 @@ int ConvertSaves(const char* saveFolder, const char* backupFolder) {
     // New files a killed run left are of saves it never swapped in: the
     // conversion starts again from the originals.
     RemoveSaveLeftovers(saveFolder, saves);
-    RemoveSaveLeftovers(backupFolder, saves);
     if (g_convertRuleTable.count == 0 || saves.empty()) return 1;
     PlatformFlushGroup* group = OsBeginFlushGroup(saveFolder);
     if (group == nullptr) {
@@ -370,13 +359,8 @@ int ConvertSaves(const char* saveFolder, const char* backupFolder) {
         converted = 0;
     }
     OsEndFlushGroup(group);
-    // Every original is in the backup folder, on disk, before any save is
-    // replaced.
-    converted = converted && SwapInStaged(backupFolder, staged, true) && SwapInStaged(saveFolder, staged, false);
-    if (!converted) {
-        RemoveSaveLeftovers(saveFolder, saves);
-        RemoveSaveLeftovers(backupFolder, saves);
-    }
+    converted = converted && SwapInConversions(saveFolder, backupFolder, staged);
+    if (!converted) RemoveSaveLeftovers(saveFolder, saves);
     return converted;
 }
 

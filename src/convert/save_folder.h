@@ -51,13 +51,13 @@ int ResetSaveData(const char* saveFolder, const char* backupFolder);
 // Converts every numbered save of saveFolder ("save", three characters,
 // ".sav", letters in any case; folders are passed over), and of backupFolder,
 // by the conversion rules from its original. Each conversion is written
-// beside its save, and each original not kept yet beside its name in
-// backupFolder (a further name of the save where the volume has them, no
-// copy; else a copy); all are flushed; then the originals are put in place
-// and backupFolder flushed, then the conversions and saveFolder flushed. New
-// files that an interrupted run left are removed first. Does nothing but
-// that when there are no conversion rules. Returns 1, or 0 after a
-// diagnostic, with no save half-written.
+// beside its save and all are flushed; then each original not kept yet is
+// moved into backupFolder (renamed: no copy, and the kept file is never the
+// save a game writes in place), both folders are flushed, and the
+// conversions are put in place and saveFolder flushed. New files that an
+// interrupted run left are removed first. Does nothing but that when there
+// are no conversion rules. Returns 1, or 0 after a diagnostic, with no save
+// half-written.
 int ConvertSaves(const char* saveFolder, const char* backupFolder);
 
 // What LoadWholeFile found.

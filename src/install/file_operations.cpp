@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/digest.h"
 #include "common/run_log.h"
 #include "common/sjis_text.h"
 #include "install/update_journal.h"
@@ -12,6 +13,7 @@
 #include "platform/changed_folders.h"
 #include "platform/last_error.h"
 #include "platform/platform.h"
+#include "script/rule_tables.h"
 #include "script/update_plan.h"
 
 namespace {
@@ -275,6 +277,55 @@ int ApplyRenameList(const char* installFolder, UpdateJournal* journal) {
         // A rename is not safe to repeat: once done, the next run must
         // never try it again.
         if (journal != nullptr && !MarkRenamesDone(journal, i + 1)) return 0;
+    }
+    return 1;
+}
+
+namespace {
+
+// Whether name (a path below the install folder) is deleted, renamed or
+// patched after the copy.
+bool ChangedAfterCopy(const char* name) {
+    for (uint32_t i = 0; i < g_deleteTable.count; ++i) {
+        if (EqualsNoCase(g_deleteTable.records[i].fileName, name)) return true;
+    }
+    for (uint32_t i = 0; i < g_renameTable.count; ++i) {
+        const RenameEntry& entry = g_renameTable.records[i];
+        if (EqualsNoCase(entry.oldName, name) || EqualsNoCase(entry.newName, name)) return true;
+    }
+    for (uint32_t i = 0; i < g_filePatchTable.count; ++i) {
+        if (EqualsNoCase(g_filePatchTable.records[i].fileName, name)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+uint64_t CopiedFilesStamp(const char* installFolder, uint32_t addContents) {
+    uint64_t stamp = kDigestStart;
+    for (uint32_t i = 0; i < g_copyTable.count; ++i) {
+        char path[kPathFieldSize];
+        if (!CopiedDestination(i, installFolder, addContents, path) ||
+            ChangedAfterCopy(g_copyTable.records[i].destination))
+            continue;
+        uint64_t facts[3] = {i, 0, 0};
+        if (!OsFileStamp(path, &facts[1], &facts[2])) facts[1] = facts[2] = UINT64_MAX;
+        stamp = DigestOf(facts, sizeof facts, stamp);
+    }
+    return stamp;
+}
+
+int DeletedFilesGone(const char* installFolder) {
+    for (uint32_t i = 0; i < g_deleteTable.count; ++i) {
+        const char* name = g_deleteTable.records[i].fileName;
+        bool renamedTo = false;
+        for (uint32_t j = 0; j < g_renameTable.count && !renamedTo; ++j)
+            renamedTo = EqualsNoCase(g_renameTable.records[j].newName, name);
+        char path[kPathFieldSize];
+        uint64_t size = 0;
+        uint64_t written = 0;
+        if (!renamedTo && JoinPath(path, sizeof path, installFolder, name) && OsFileStamp(path, &size, &written))
+            return 0;
     }
     return 1;
 }

@@ -59,3 +59,13 @@ int ApplyDeleteList(const char* installFolder);
 // Returns 1, or 0 after a diagnostic when the system failed otherwise or the
 // journal cannot be written.
 int ApplyRenameList(const char* installFolder, UpdateJournal* journal);
+
+// What the copy left on disk, to tell on a later run whether it is still
+// there: a digest of the size and time of writing of every destination the
+// edition copies to that no later step changes (deletes, renames or
+// patches).
+uint64_t CopiedFilesStamp(const char* installFolder, uint32_t addContents);
+
+// Whether every file of the delete list is gone, but those a rename gives
+// their name back.
+int DeletedFilesGone(const char* installFolder);

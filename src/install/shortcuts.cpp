@@ -63,17 +63,30 @@ int BuildShortcutPaths(const ShortcutEntry& entry, const char* installFolder, co
     return entry.iconFile[0] == '\0' || JoinPath(paths->icon, sizeof paths->icon, installFolder, entry.iconFile);
 }
 
+// What MakeMenuFolder came to.
+enum MenuFolderResult : int {
+    kMenuFolderFailed = 0,   // it cannot be made or flushed, after a diagnostic
+    kMenuFolderReady = 1,    // it is there, its name flushed in its parent
+    kMenuFolderBlocked = 2,  // a file of that name is in the way, logged
+};
+
 // Makes a menu folder unless it exists, and flushes its name in its parent
-// (also when an interrupted run made it). Returns 1, or 0 after a
-// diagnostic.
+// (also when an interrupted run made it). Returns a MenuFolderResult.
 int MakeMenuFolder(const char* folder) {
-    if (!OsCreateFolder(folder) && OsLastErrorKind() != kErrorExists) {
-        DiagnoseLastError("cannot make the menu folder %s", folder);
-        return 0;
+    if (!OsCreateFolder(folder)) {
+        if (OsLastErrorKind() != kErrorExists) {
+            DiagnoseLastError("cannot make the menu folder %s", folder);
+            return kMenuFolderFailed;
+        }
+        // No run can change that: the shortcut is passed over.
+        if (!OsIsFolder(folder)) {
+            LogEvent("menu folder %s is a file: its shortcuts are skipped", folder);
+            return kMenuFolderBlocked;
+        }
     }
     ChangedFolders parent;
     NoteFolderOf(&parent, folder);
-    return FlushChangedFolders(parent);
+    return FlushChangedFolders(parent) ? kMenuFolderReady : kMenuFolderFailed;
 }
 
 }  // namespace
@@ -86,7 +99,10 @@ int MakeShortcut(const ShortcutEntry& entry, const char* installFolder, const ch
         LogEvent("shortcut %s skipped: no name, no Programs folder, or a path too long", entry.linkName);
         return 1;
     }
-    if (!MakeMenuFolder(paths.brandFolder) || !MakeMenuFolder(paths.menuFolder)) return 0;
+    for (const char* folder : {paths.brandFolder, paths.menuFolder}) {
+        const int made = MakeMenuFolder(folder);
+        if (made != kMenuFolderReady) return made == kMenuFolderBlocked;
+    }
     ShellLinkProperties link{};
     link.targetPath = paths.target;
     link.description = entry.description;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "common/digest.h"
 #include "common/run_log.h"
@@ -24,6 +25,10 @@ constexpr uint32_t kJournalSizeLimit = 256 * 1024;
 constexpr size_t kRecordSize = 160;
 // " #" and eight hexadecimal digits close every record, before its '\n'.
 constexpr size_t kChecksumLength = 10;
+// The records in the registry: a text value, the records joined by this.
+constexpr char kMirrorValue[] = "UpdateJournal";
+constexpr char kMirrorSeparator = '|';
+constexpr size_t kMirrorSize = 16 * 1024;
 
 // The names of the steps in their records, in UpdateStep order.
 constexpr const char* kStepNames[kStepCount] = {
@@ -54,7 +59,8 @@ size_t FormatIdentityRecord(char (&record)[kRecordSize], const UpdateIdentity& i
                         identity.targetVersion);
 }
 
-size_t FormatStepRecord(char (&record)[kRecordSize], int step) {
+size_t FormatStepRecord(char (&record)[kRecordSize], int step, uint64_t stamp) {
+    if (step == kStepCopy) return FormatRecord(record, "done %s expect=%016" PRIx64, kStepNames[step], stamp);
     return FormatRecord(record, "done %s", kStepNames[step]);
 }
 
@@ -92,15 +98,18 @@ int ReadIdentityRecord(const char* line, size_t length, UpdateIdentity* identity
 // as it would be written.
 int ReadStepRecord(const char* line, size_t length, JournalRecords* records) {
     char text[kRecordSize];
+    char again[kRecordSize];
     if (!CheckedRecordText(line, length, text)) return 0;
+    uint64_t stamp = 0;
+    std::sscanf(text, "done copy expect=%16" SCNx64, &stamp);
     for (int step = 0; step < kStepCount; ++step) {
-        if (std::strncmp(text, "done ", 5) == 0 && std::strcmp(text + 5, kStepNames[step]) == 0) {
+        if (FormatStepRecord(again, step, stamp) == length && std::memcmp(again, line, length) == 0) {
             records->done[step] = 1;
+            if (step == kStepCopy) records->copyStamp = stamp;
             return 1;
         }
     }
     unsigned renames = 0;
-    char again[kRecordSize];
     if (std::sscanf(text, "renamed %u", &renames) != 1 || FormatRenamesRecord(again, renames) != length ||
         std::memcmp(again, line, length) != 0)
         return 0;
@@ -129,6 +138,25 @@ uint64_t ReadRecords(const char* text, size_t length, JournalRecords* records) {
         start += line;
     }
     return start;
+}
+
+// Reads the records kept in the registry: the same as the file's, each
+// without its line end, joined by kMirrorSeparator.
+void ReadMirrorRecords(const char* text, JournalRecords* records) {
+    char line[kRecordSize];
+    for (size_t index = 0; text[0] != '\0'; ++index) {
+        const char* end = std::strchr(text, kMirrorSeparator);
+        const size_t length = end != nullptr ? static_cast<size_t>(end - text) : std::strlen(text);
+        if (length + 1 >= sizeof line) return;
+        std::memcpy(line, text, length);
+        line[length] = '\n';
+        const int read = index == 0 ? ReadIdentityRecord(line, length + 1, &records->identity)
+                                    : ReadStepRecord(line, length + 1, records);
+        if (!read) return;
+        if (index == 0) records->identified = 1;
+        if (end == nullptr) return;
+        text = end + 1;
+    }
 }
 
 // Reads the journal's content; its position is then at its end.
@@ -162,16 +190,83 @@ int AppendRecord(UpdateJournal* journal, const char* record, size_t length) {
     return 0;
 }
 
-// Empties the journal and writes identity's record in its own block, flushed.
-int WriteIdentityBlock(UpdateJournal* journal, const UpdateIdentity& identity) {
-    char block[kHeaderBlockSize] = {};
+int SameRecords(const JournalRecords& a, const JournalRecords& b) {
+    return std::memcmp(a.done, b.done, sizeof a.done) == 0 && a.renamesDone == b.renamesDone &&
+           a.copyStamp == b.copyStamp;
+}
+
+// Calls take(record, length) for each record that records' state is written
+// as: the update's, then each step done, then the renames done.
+template <typename Take>
+void ForEachRecord(const JournalRecords& records, Take take) {
     char record[kRecordSize];
-    const size_t length = FormatIdentityRecord(record, identity);
-    std::memcpy(block, record, length);
-    if (OsCutFile(journal->file, 0) && OsWriteFile(journal->file, block, sizeof block) && OsFlushFile(journal->file))
+    take(record, FormatIdentityRecord(record, records.identity));
+    for (int step = 0; step < kStepCount; ++step) {
+        if (records.done[step]) take(record, FormatStepRecord(record, step, records.copyStamp));
+        if (step == kStepDelete && records.renamesDone > 0 && !records.done[kStepRename])
+            take(record, FormatRenamesRecord(record, records.renamesDone));
+    }
+}
+
+// Sets the registry's records to the journal's current ones; with remove,
+// deletes them. The key is opened for each change, so that it is read as
+// the other writers of the registry left it. A registry that cannot be
+// written costs the update only this second record: it is logged, and the
+// update goes on. Returns 1 (also when the game has no key), or 0.
+int UpdateMirror(UpdateJournal* journal, bool remove = false) {
+    PlatformRegistryKey* key = OsOpenRegistryKey(journal->registryKey);
+    if (key == nullptr) return 1;
+    char text[kMirrorSize] = {};
+    size_t used = 0;
+    ForEachRecord(journal->current, [&](const char* record, size_t length) {
+        if (used + length >= sizeof text) return;
+        std::memcpy(text + used, record, length);
+        used += length;
+        text[used - 1] = kMirrorSeparator;
+    });
+    if (used > 0) text[used - 1] = '\0';
+    const int written = remove ? OsDeleteRegistryValue(key, kMirrorValue) : OsSetRegistryText(key, kMirrorValue, text);
+    if (!written) LogLastError("the update journal in the registry cannot be written");
+    OsCloseRegistryKey(key);
+    return written;
+}
+
+// Writes the journal file anew from its current records: the update's in
+// its own block, flushed before anything else, then the steps', flushed.
+int WriteJournalFile(UpdateJournal* journal) {
+    char block[kHeaderBlockSize] = {};
+    std::string steps;
+    bool first = true;
+    ForEachRecord(journal->current, [&](const char* record, size_t length) {
+        if (first) std::memcpy(block, record, length);
+        if (!first) steps.append(record, length);
+        first = false;
+    });
+    if (OsCutFile(journal->file, 0) && OsWriteFile(journal->file, block, sizeof block) &&
+        OsFlushFile(journal->file) &&
+        (steps.empty() || (OsWriteFile(journal->file, steps.data(), static_cast<uint32_t>(steps.size())) &&
+                           OsFlushFile(journal->file))))
         return 1;
     DiagnoseLastError("the update journal in %s cannot be written", journal->folder);
     return 0;
+}
+
+// How far records go: the steps done, then the renames done.
+uint64_t ProgressOf(const JournalRecords& records) {
+    uint64_t steps = 0;
+    for (int step = 0; step < kStepCount; ++step) steps += records.done[step];
+    return (steps << 32) | records.renamesDone;
+}
+
+// Starts identity's update anew in the journal and the registry.
+int BeginAnew(UpdateJournal* journal, const UpdateIdentity& identity) {
+    journal->current = JournalRecords{};
+    journal->current.identified = 1;
+    journal->current.identity = identity;
+    journal->begun = 1;
+    if (!WriteJournalFile(journal)) return 0;
+    UpdateMirror(journal);
+    return 1;
 }
 
 // Cuts a damaged tail off the journal, so that what is appended follows its
@@ -188,11 +283,18 @@ int CutBackToGoodRecords(UpdateJournal* journal) {
 
 }  // namespace
 
-int OpenUpdateJournal(const char* installFolder, UpdateJournal* journal) {
+int OpenUpdateJournal(const char* installFolder, const char* registrySubkey, UpdateJournal* journal) {
     *journal = UpdateJournal{};
     CopyText(journal->folder, installFolder);
     const int result = OsOpenFolderJournal(installFolder, &journal->file);
     if (result != kJournalOpened) return result;
+    CopyText(journal->registryKey, registrySubkey);
+    if (PlatformRegistryKey* key = OsOpenRegistryKey(registrySubkey)) {
+        std::unique_ptr<char[]> text(new (std::nothrow) char[kMirrorSize]);
+        if (text && OsQueryRegistryText(key, kMirrorValue, text.get(), kMirrorSize))
+            ReadMirrorRecords(text.get(), &journal->mirrored);
+        OsCloseRegistryKey(key);
+    }
     if (!ReadJournalFile(journal)) {
         DiagnoseLastError("the update journal in %s cannot be read", installFolder);
         OsCloseFile(journal->file);
@@ -208,26 +310,38 @@ int OpenUpdateJournal(const char* installFolder, UpdateJournal* journal) {
 }
 
 int BeginUpdateJournal(UpdateJournal* journal, const UpdateIdentity& identity) {
-    if (journal->found.identified && SameUpdate(journal->found.identity, identity)) {
-        if (!CutBackToGoodRecords(journal)) return 0;
-        journal->current = journal->found;
+    const bool inFile = journal->found.identified && SameUpdate(journal->found.identity, identity);
+    const bool inMirror = journal->mirrored.identified && SameUpdate(journal->mirrored.identity, identity);
+    if (inFile || inMirror) {
+        journal->current = inFile && (!inMirror || ProgressOf(journal->found) >= ProgressOf(journal->mirrored))
+                               ? journal->found
+                               : journal->mirrored;
         journal->begun = 1;
         for (int step = 0; step < kStepCount; ++step) {
             if (journal->current.done[step]) LogEvent("journal: %s done by an earlier run", kStepNames[step]);
         }
+        if (!inFile || !SameRecords(journal->found, journal->current)) {
+            LogEvent("journal: its file holds less than the registry; written anew");
+            if (!WriteJournalFile(journal)) return 0;
+        } else if (!CutBackToGoodRecords(journal)) {
+            return 0;
+        }
+        if (!inMirror || !SameRecords(journal->mirrored, journal->current)) UpdateMirror(journal);
         return 1;
     }
     if (journal->found.identified) {
         LogEvent("journal: an earlier run of another update (%016" PRIx64 " of package %016" PRIx64
                  ") set aside; this update begins anew",
                  journal->found.identity.scriptDigest, journal->found.identity.packageDigest);
+        journal->setAside = 1;
     }
-    if (!WriteIdentityBlock(journal, identity)) return 0;
-    journal->current = JournalRecords{};
-    journal->current.identified = 1;
-    journal->current.identity = identity;
-    journal->begun = 1;
-    return 1;
+    return BeginAnew(journal, identity);
+}
+
+int BeginUpdateJournalAnew(UpdateJournal* journal) {
+    LogEvent("journal: what it records is not on the disk (the game was installed again?); this update begins anew");
+    journal->setAside = 1;
+    return BeginAnew(journal, journal->current.identity);
 }
 
 int IsStepDone(const UpdateJournal& journal, UpdateStep step) {
@@ -241,10 +355,12 @@ int AreAllStepsDone(const UpdateJournal& journal) {
     return 1;
 }
 
-int MarkStepDone(UpdateJournal* journal, UpdateStep step) {
+int MarkStepDone(UpdateJournal* journal, UpdateStep step, uint64_t stamp) {
     char record[kRecordSize];
-    if (!AppendRecord(journal, record, FormatStepRecord(record, step))) return 0;
+    if (!AppendRecord(journal, record, FormatStepRecord(record, step, stamp))) return 0;
     journal->current.done[step] = 1;
+    if (step == kStepCopy) journal->current.copyStamp = stamp;
+    UpdateMirror(journal);
     return 1;
 }
 
@@ -252,18 +368,26 @@ int MarkRenamesDone(UpdateJournal* journal, uint32_t count) {
     char record[kRecordSize];
     if (!AppendRecord(journal, record, FormatRenamesRecord(record, count))) return 0;
     journal->current.renamesDone = count;
+    UpdateMirror(journal);
     return 1;
 }
 
 void CloseUpdateJournal(UpdateJournal* journal, int remove) {
     if (journal->file == nullptr) return;
     // With no step done, a run from the start does what resuming would.
-    const uint8_t* done = journal->begun ? journal->current.done : journal->found.done;
-    bool anyDone = false;
-    for (int step = 0; step < kStepCount; ++step) anyDone = anyDone || done[step] != 0;
+    const uint64_t progress = journal->begun ? ProgressOf(journal->current)
+                                             : ProgressOf(journal->found) | ProgressOf(journal->mirrored);
+    const bool anyDone = progress != 0;
     if (remove || !anyDone) {
-        if (!OsRemoveFolderJournal(journal->folder, journal->file))
-            LogLastError("the update journal in %s cannot be removed", journal->folder);
+        // The registry's records go first: a journal file left alone, also
+        // when they cannot go, resumes the update, which finds every step
+        // done and removes both.
+        if (UpdateMirror(journal, true)) {
+            if (!OsRemoveFolderJournal(journal->folder, journal->file))
+                LogLastError("the update journal in %s cannot be removed", journal->folder);
+        } else {
+            OsCloseFile(journal->file);
+        }
     } else {
         OsCloseFile(journal->file);
     }

@@ -30,7 +30,6 @@ enum DiskChange : int {
     kDiskDelete,       // path: a file deleted
     kDiskDiscard,      // path: a file nobody needs deleted (an abandoned new file); failing is harmless
     kDiskRename,       // path to newPath: renamed, replacing nothing
-    kDiskHardLink,     // path to newPath: the file at path given the further name newPath
     kDiskFolder,       // path: a folder made
     kDiskRegistry,     // a registry value written: on Windows path is its name, file its open key;
                        // on POSIX path is the registry file, whose replacement's changes follow

@@ -81,6 +81,24 @@ int OsCreateFolder(const char* path);
 // another name or link), 0 otherwise or when path does not exist.
 int OsIsSameFile(PlatformFile* file, const char* path);
 
+// The size of the file at path and the time it was last written, in the
+// system's own units: what tells, on a later run, whether it was written
+// since. Returns 1, or 0 when it is missing or cannot be told.
+int OsFileStamp(const char* path, uint64_t* size, uint64_t* written);
+
+// Returns 1 when path names a folder (also through a link), 0 otherwise.
+int OsIsFolder(const char* path);
+
+// Returns 1 when the file at path has other names: path is a symbolic link
+// to it, or it has further hard links; 0 otherwise or when it is missing. A
+// write into it would change what those names show too.
+int OsHasOtherNames(const char* path);
+
+// Removes every new file that interrupted replacements left in folder and in
+// the folders below it (not through links): files whose names end in the
+// suffix OsBeginReplacement gives, which no script can name.
+void OsRemoveStagedFiles(const char* folder);
+
 // Copies count bytes of source from offset to destination's position, which
 // then stands after them, in bounded memory; the source's position is
 // unspecified afterwards. Returns 1, or 0 when reading or writing failed or
@@ -152,13 +170,6 @@ enum SwapResult : int {
     kSwapDone = 1,      // path now has the new content
     kNothingStaged = 2, // no new file waits beside path (already swapped in, or never made)
 };
-
-// Keeps, beside path, the file at existing as path's new content without
-// copying it: a further name of that file (a hard link), swapped in later
-// with OsSwapInReplacement like a new file kept by OsKeepReplacement; a
-// leftover of an interrupted run there is replaced. Returns 1, or 0 when the
-// volume keeps no such names or it failed: a copy must do instead.
-int OsKeepLinkBeside(const char* path, const char* existing);
 
 // Puts the new file kept beside path in place of path, without a flush
 // (Windows: written through). Returns a SwapResult.
@@ -322,8 +333,16 @@ int OsQueryRegistryFolder(PlatformRegistryKey* key, const char* name, char* fold
 int OsQueryRegistryNumber(PlatformRegistryKey* key, const char* name, uint32_t* value);
 
 // Sets value name to number as 4 little-endian bytes of the binary type,
-// replacing any value of that name. Returns 1, or 0.
+// replacing any value of that name, and puts it on disk. Returns 1, or 0.
 int OsSetRegistryBinaryNumber(PlatformRegistryKey* key, const char* name, uint32_t number);
+
+// Sets value name to text, a string value, replacing any value of that name,
+// and puts it on disk. Returns 1, or 0.
+int OsSetRegistryText(PlatformRegistryKey* key, const char* name, const char* text);
+
+// Deletes value name, on disk; a value that is not there counts as deleted.
+// Returns 1, or 0.
+int OsDeleteRegistryValue(PlatformRegistryKey* key, const char* name);
 
 // Closes the key. key may be nullptr.
 void OsCloseRegistryKey(PlatformRegistryKey* key);

@@ -82,6 +82,25 @@ constexpr UpdateStepRun kUpdateSteps[] = {
 };
 static_assert(sizeof kUpdateSteps / sizeof kUpdateSteps[0] == kStepCount, "every step runs");
 
+// Whether the disk holds what the journal says is done: the files copied as
+// they were written, the files deleted gone. A game installed again over the
+// folder since then brings them back.
+bool JournalMatchesDisk(const InstallState& state) {
+    const UpdateJournal& journal = state.journal;
+    return (!IsStepDone(journal, kStepCopy) ||
+            journal.current.copyStamp == CopiedFilesStamp(state.installFolder, state.addContents)) &&
+           (!IsStepDone(journal, kStepDelete) || DeletedFilesGone(state.installFolder));
+}
+
+// Removes the new files that the run of another update, whose journal was
+// set aside, left anywhere in the install and save folders: they lie beside
+// that update's destinations, not this one's.
+void RemoveLeftoversOfAnotherUpdate(InstallState& state) {
+    OsRemoveStagedFiles(state.installFolder);
+    LocateSaveFolder(state.installFolder, state.saveFolder);
+    if (state.saveFolder[0] != '\0') OsRemoveStagedFiles(state.saveFolder);
+}
+
 int FailApply(PlatformWindow* dialog, const InstallState& state) {
     OsShowMessage(dialog, state.caption, kWriteFailedMessage);
     return kDialogApplyFailed;
@@ -98,10 +117,16 @@ int RunApplySequence(PlatformWindow* dialog) {
         DiagnoseLastError("cannot read %s", kPackageFileName);
         return FailApply(dialog, state);
     }
-    if (!BeginUpdateJournal(&state.journal, identity)) return FailApply(dialog, state);
+    if (!BeginUpdateJournal(&state.journal, identity) ||
+        (!JournalMatchesDisk(state) && !BeginUpdateJournalAnew(&state.journal)))
+        return FailApply(dialog, state);
+    if (state.journal.setAside) RemoveLeftoversOfAnotherUpdate(state);
     for (const UpdateStepRun& step : kUpdateSteps) {
         if (IsStepDone(state.journal, step.step)) continue;
-        if (!step.run(dialog, state) || !MarkStepDone(&state.journal, step.step)) return FailApply(dialog, state);
+        if (!step.run(dialog, state)) return FailApply(dialog, state);
+        // What the copy left, for a later run to tell whether it is still there.
+        const uint64_t stamp = step.step == kStepCopy ? CopiedFilesStamp(state.installFolder, state.addContents) : 0;
+        if (!MarkStepDone(&state.journal, step.step, stamp)) return FailApply(dialog, state);
     }
     // The bar stands full behind the last message, which its line repeats.
     ReportProgress(kUpdateCompletedMessage, 1, 1);

@@ -154,7 +154,7 @@ int LoadScriptOfProgramFolder(InstallState& state) {
 // Takes the install folder's journal, which is also its lock. Returns
 // kExitApplied once this run holds it, else the status to end with.
 int LockInstallFolder(InstallState& state) {
-    const int opened = OpenUpdateJournal(state.installFolder, &state.journal);
+    const int opened = OpenUpdateJournal(state.installFolder, g_settings.registrySubkey, &state.journal);
     if (opened == kJournalOpened) return kExitApplied;
     switch (opened) {
     case kJournalHeld:

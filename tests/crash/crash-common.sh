@@ -69,10 +69,10 @@ checksums() {
 }
 
 # Every file of the world is old or new; a new file beside its destination,
-# the journal, the copy that the update renames afterwards and the name
-# that two files swap through may stay after a crash, and the patched file
-# may hold its first patch alone (byte patches are written in place, and
-# redone by the next run).
+# the journal (in the registry too), the copy that the update renames
+# afterwards and the name that two files swap through may stay after a
+# crash, and the patched file may hold its first patch alone (byte patches
+# are written in place, and redone by the next run).
 expect_old_or_new() {
     checksums >"$work/now.md5"
     awk '
@@ -84,6 +84,8 @@ expect_old_or_new() {
             if ($2 in old && $1 == old[$2]) next
             if ($2 ~ /\.new-é$/ || $2 == "./game/Update.journal-é" || $2 == "./game/data/fresh.dat") next
             if ($2 == "./game/data/chain_t.dat") next
+            # The registry holds the update journal while the update runs.
+            if ($2 == "./registry.reg" || $2 == "./registry.txt") next
             if ($2 == "./game/data/system.dat") next
             print "torn or stray: " $2; bad = 1
         }
@@ -234,4 +236,106 @@ self_test_walk() {
     done
     [ "$diverged" -gt 0 ] || fail "with flushes off, none of $tried power cuts left a state unlike a clean run's"
     echo "PASS: with flushes off, $diverged of $tried power cuts left a state unlike a clean run's"
+}
+
+# The world is that of one clean run, but for the given paths (relative to
+# the world, as ./game/...), which may differ or be missing or extra.
+expect_clean_state_but() {
+    local context=$1 pattern='^$'
+    shift
+    local path
+    for path in "$@"; do pattern+="|  ${path//./\\.}\$"; done
+    diff <(grep -Ev "$pattern" "$work/new.md5") <(checksums | grep -Ev "$pattern") >&2 ||
+        fail "$context: not the state of one clean run"
+}
+
+# Damages the journal that a killed run left, as FATE says: deleted, cut:K
+# or flipped:K (cut at, or a bit flipped in, the K-th of a few bytes spread
+# over it), another (replaced by the journal of another update of the game),
+# reinstalled (the game installed again over its folder at 1.00, which
+# leaves files it does not know).
+damage_journal() {
+    local fate=$1 journal="$game/Update.journal-é" size at=0
+    size=$(stat -c %s "$journal" 2>/dev/null || echo 0)
+    [[ $fate != *:* ]] || at=$(((${fate#*:} * 2654435761 + size) % (size > 0 ? size : 1)))
+    case $fate in
+    deleted) rm -f "$journal" ;;
+    cut:*) truncate -s "$at" "$journal" ;;
+    flipped:*)
+        printf "$(printf '\\x%02x' $(($(od -An -tu1 -j "$at" -N1 "$journal") ^ 4)))" |
+            dd of="$journal" bs=1 seek="$at" conv=notrunc status=none
+        ;;
+    another) cp "$work/other-journal" "$journal" ;;
+    reinstalled) cp -a "$work/old/." "$game/" ;;
+    *) fail "unknown fate $fate" ;;
+    esac
+}
+
+# The journal of another update of the same game (its package holds one
+# more file), left by a run of it killed halfway, in $work/other-journal.
+make_other_journal() {
+    printf 'another\r\n' >"$work/pack/another.txt"
+    pack_update
+    reset_world
+    UPDATER_CRASH_AT=$((changes / 2)) run_updater --yes
+    cp "$game/Update.journal-é" "$work/other-journal"
+    rm "$work/pack/another.txt"
+    pack_update
+}
+
+# Whatever becomes of the journal between two runs, the next run leaves the
+# game, the saves, the shortcut and the registry as one clean run does. At
+# changes spread over the update a run is killed, its journal damaged by
+# each fate, and one more run made. A game installed again keeps what the
+# killed run renamed to names its installer does not know, which stay in the
+# way of the renames; every other file and save is as after a clean run.
+#   fates_walk
+fates_walk() {
+    local n fate runs=0
+    make_other_journal
+    for n in $((changes / 5)) $((changes * 2 / 5)) $((changes * 3 / 5)) $((changes * 4 / 5)); do
+        for fate in deleted cut:1 cut:2 cut:3 flipped:1 flipped:2 flipped:3 another reinstalled; do
+            reset_world
+            UPDATER_CRASH_AT=$n run_updater --yes
+            [ "$status" = 99 ] || fail "change $n: the run was not ended there (status $status)"
+            damage_journal "$fate"
+            run_updater --yes
+            expect_status 0
+            if [ "$fate" = reinstalled ]; then
+                # What the killed run renamed to names the installer does
+                # not know stays in the way of the renames.
+                expect_clean_state_but "journal $fate after change $n" ./game/data/fresh.dat \
+                    ./game/data/chain_a.dat ./game/data/chain_b.dat ./game/data/chain_t.dat
+            else
+                expect_clean_state "journal $fate after change $n"
+            fi
+            runs=$((runs + 1))
+        done
+    done
+    echo "PASS: $runs journals damaged, each followed by the clean state"
+}
+
+# A save the player writes while an update is interrupted is never
+# overwritten, and a new one is converted: the run is killed at the first
+# save put in place, the player saves over one save and makes a new one
+# (an original, in the old form), and one more run finishes.
+#   new_progress_walk
+new_progress_walk() {
+    local first
+    reset_world
+    UPDATER_CRASH_TRACE="$work/trace" run_updater --yes
+    first=$(awk '$2 == "swap" && $3 ~ /\/save\/save[0-9]+\.sav\.new-/ { print $1; exit }' "$work/trace")
+    [ -n "$first" ] || fail "no save is put in place"
+    reset_world
+    UPDATER_CRASH_AT=$first run_updater --yes
+    [ "$status" = 99 ] || fail "change $first: the run was not ended there (status $status)"
+    printf 'progress\r\n' >"$game/save/save111.sav"
+    cp "$work/old/save/save102.sav" "$game/save/save150.sav"
+    run_updater --yes
+    expect_status 0
+    [ "$(cat "$game/save/save111.sav")" = $'progress\r' ] || fail "the player's save was overwritten"
+    cmp -s "$game/save/save150.sav" "$game/save/save102.sav" || fail "the new save was not converted"
+    expect_clean_state_but "saves written meanwhile" ./game/save/save111.sav ./game/save/save150.sav \
+        ./game/save/backup-1000-1020/save150.sav
+    echo "PASS: the player's save stayed and the new one was converted"
 }

@@ -25,6 +25,8 @@
 //   UPDATER_CRASH_READ=N, UPDATER_CRASH_LIST=N, UPDATER_CRASH_LOCK=N
 //                               fail the N-th read, listing or lock with the
 //                               error (EIO when none is named)
+//   UPDATER_CRASH_TRACE=FILE    write there a line for each change: its
+//                               number, its kind and the path it touches
 //   UPDATER_CRASH_REPORT=FILE   at the end of the run, write there how many
 //                               changes and accesses were made ("changes N",
 //                               "reads N", "lists N", "locks N"), the change
@@ -46,7 +48,7 @@ constexpr int kCrashStatus = 99;
 
 constexpr const char* kChangeNames[kDiskChangeCount] = {
     "create", "write", "flush", "flush-volume", "flush-folder", "swap",     "delete",
-    "discard", "rename", "hard-link", "folder", "registry", "flush-registry", "link",
+    "discard", "rename", "folder", "registry", "flush-registry", "link",
 };
 constexpr const char* kAccessNames[kDiskAccessCount] = {"read", "list", "lock"};
 constexpr const char* kAccessVariables[kDiskAccessCount] = {"UPDATER_CRASH_READ", "UPDATER_CRASH_LIST",
@@ -60,6 +62,7 @@ struct CrashPlan {
     const char* error;         // nullptr: end the process
     bool persist;              // fail every change from crashAt on
     const char* report;        // nullptr: no report
+    std::FILE* trace;          // nullptr: no trace
     unsigned long changes;     // counted so far
     unsigned long accessAt[kDiskAccessCount];
     unsigned long accesses[kDiskAccessCount];
@@ -119,6 +122,13 @@ void ReadPlan() {
         StartPowerModel(NativeEnvironment("UPDATER_CRASH_STASH").c_str(), IsSet("UPDATER_CRASH_NO_FLUSH"));
     }
     if (g_plan.report != nullptr) std::atexit(WriteReport);
+    if (IsSet("UPDATER_CRASH_TRACE")) g_plan.trace = std::fopen(std::getenv("UPDATER_CRASH_TRACE"), "wb");
+}
+
+void TraceChange(DiskChange change, const DiskChangeTarget& target) {
+    const NativePath path = target.path != nullptr ? NativePath(target.path) : NativePath();
+    std::fprintf(g_plan.trace, "%lu %s %s\n", g_plan.changes, kChangeNames[change], NarrowText(path).c_str());
+    std::fflush(g_plan.trace);
 }
 
 // Fails the operation about to happen with the plan's error; the first
@@ -142,6 +152,7 @@ int Fail(unsigned long number, const char* kind) {
 int AllowDiskChange(DiskChange change, const DiskChangeTarget& target) {
     if (!g_plan.read) ReadPlan();
     ++g_plan.changes;
+    if (g_plan.trace != nullptr) TraceChange(change, target);
     const bool reached = g_plan.crashAt != 0 && g_plan.changes >= g_plan.crashAt;
     if (reached && g_plan.changes == g_plan.crashAt && g_plan.error == nullptr) {
         if (g_plan.power) {

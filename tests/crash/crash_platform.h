@@ -51,5 +51,8 @@ struct RegistryValueBefore {
 int ReadRegistryValue(intptr_t key, const NativePath& name, RegistryValueBefore* value);
 void RestoreRegistryValue(const RegistryValueBefore& value);
 
+// path as UTF-8, for a trace.
+std::string NarrowText(const NativePath& path);
+
 // The environment variable name as a native text; empty when unset.
 NativePath NativeEnvironment(const char* name);

@@ -97,3 +97,7 @@ NativePath NativeEnvironment(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? value : "";
 }
+
+std::string NarrowText(const NativePath& path) {
+    return path;
+}

@@ -140,3 +140,12 @@ NativePath NativeEnvironment(const char* name) {
     const DWORD length = ::GetEnvironmentVariableW(wideName, value, 1024);
     return length > 0 && length < 1024 ? NativePath(value, length) : NativePath();
 }
+
+std::string NarrowText(const NativePath& path) {
+    const int length = ::WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 1) return std::string();
+    std::string text(static_cast<size_t>(length), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, text.data(), length, nullptr, nullptr);
+    text.resize(static_cast<size_t>(length) - 1);
+    return text;
+}

@@ -6,14 +6,16 @@
 # finish the update. selftest walks a few changes with every flush counting
 # for nothing and must see the update go wrong.
 #
-#   crash_walk.sh UPDATER_CRASH UPDPACK power|fail|full|selftest [STRIDE]
+#   crash_walk.sh UPDATER_CRASH UPDPACK power|fail|full|selftest|fates [STRIDE]
 #
 # The update is crash-common.sh's. After each crash every file is its old
 # content or its new one; after each failure the run ends with a non-zero
 # status (but for the journal's removal, the last change, once the version
 # is recorded); and after one more run the game, the saves, the shortcut and
 # the registry are byte for byte those of one clean run. STRIDE walks every
-# STRIDE-th change only (default 1). The walks need no real flush, so they
+# STRIDE-th change only (default 1). fates damages the journal between two
+# runs in every way crash-common.sh's fates_walk lists, and lets the player
+# save while an update is interrupted. The walks need no real flush, so they
 # run in memory where the system has a tmpfs.
 set -euo pipefail
 
@@ -24,8 +26,11 @@ native_setup "$1" "$2"
 native_world
 prepare_walk
 [ "$changes" -gt 100 ] || fail "a clean run made only $changes changes"
-if [ "$3" = selftest ]; then
-    self_test_walk
-else
-    walk_changes "$3" "${4:-1}" 1
-fi
+case $3 in
+selftest) self_test_walk ;;
+fates)
+    fates_walk
+    new_progress_walk
+    ;;
+*) walk_changes "$3" "${4:-1}" 1 ;;
+esac

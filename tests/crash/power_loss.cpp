@@ -318,9 +318,6 @@ void RecordChange(DiskChange change, const DiskChangeTarget& target) {
     case kDiskDiscard:
         RecordRemoval(path);
         break;
-    case kDiskHardLink:
-        AddEntryChange(EntryChange{kEntryCreate, newPath, NativePath(), NativePath(), {}, false});
-        break;
     case kDiskFolder:
         AddEntryChange(EntryChange{kEntryFolder, path, NativePath(), NativePath(), {}, false});
         break;
@@ -371,4 +368,8 @@ void CutPower(const PowerCut& cut) {
     for (size_t i = g_model.changes.size(); i-- > 0;) {
         if (g_model.changes[i].lost) UndoChange(g_model.changes[i]);
     }
+    // The stash's names of the files put back would be further names of
+    // theirs, which a disk after a power cut does not hold.
+    std::error_code error;
+    fs::remove_all(fs::path(g_model.stash), error);
 }

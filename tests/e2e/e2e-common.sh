@@ -153,8 +153,11 @@ $output
 $errors"
 }
 
+# The registry file is as it was, but for the update's journal that a run
+# which did not finish keeps there.
 expect_registry_untouched() {
-    cmp -s "$UPDATER_REGISTRY" "$work/registry.before" || fail "the registry file changed:
+    grep -av '^"UpdateJournal"=' "$UPDATER_REGISTRY" | cmp -s - "$work/registry.before" ||
+        fail "the registry file changed:
 $(iconv -f CP932 -t UTF-8 "$UPDATER_REGISTRY")"
 }
 

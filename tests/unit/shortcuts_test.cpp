@@ -86,12 +86,16 @@ TEST_F(ShortcutsTest, EntryWhosePathsDoNotFitCreatesNothing) {
     }
 }
 
-TEST_F(ShortcutsTest, LinkThatCannotBeWrittenFailsTheStep) {
-    // A file stands where the game's menu folder goes.
+TEST_F(ShortcutsTest, MenuFolderBlockedByAFileSkipsItsShortcuts) {
+    // A file stands where the game's menu folder goes: no run can change
+    // that, so the shortcut is passed over, as one whose path is too long.
     ASSERT_TRUE(MakeTestFolder(brandFolder_.c_str()));
-    ASSERT_TRUE(WriteTestFile((brandFolder_ + "\\" + kGameMenu).c_str(), "x"));
+    const std::string blocking = brandFolder_ + "\\" + kGameMenu;
+    ASSERT_TRUE(WriteTestFile(blocking.c_str(), "x"));
     AddShortcutEntry("Game.lnk", "Game.exe", "", "", "", "");
-    EXPECT_EQ(CreateShortcuts(install_.c_str(), brand_.c_str(), kGameMenu), 0);
+    EXPECT_EQ(CreateShortcuts(install_.c_str(), brand_.c_str(), kGameMenu), 1);
+    std::string content;
+    EXPECT_TRUE(ReadTestFile(blocking.c_str(), &content) && content == "x");
 }
 
 #ifndef _WIN32

@@ -14,6 +14,8 @@
 
 namespace {
 
+// No registry key: these tests see the journal file alone.
+constexpr char kNoKey[] = "Software\\UpdaterTests\\NoSuchKey";
 constexpr UpdateIdentity kUpdate{0x0123456789abcdefu, 0x1111222233334444u, 1, 1020};
 constexpr UpdateIdentity kOtherTarget{0x0123456789abcdefu, 0x1111222233334444u, 1, 1030};
 constexpr UpdateIdentity kOtherPackage{0x0123456789abcdefu, 0x1111222233335555u, 1, 1020};
@@ -43,7 +45,7 @@ protected:
     // Opens the journal of game, expecting it to open.
     static UpdateJournal Open() {
         UpdateJournal journal{};
-        EXPECT_EQ(OpenUpdateJournal("game", &journal), kJournalOpened);
+        EXPECT_EQ(OpenUpdateJournal("game", kNoKey, &journal), kJournalOpened);
         return journal;
     }
 
@@ -106,7 +108,7 @@ TEST_F(UpdateJournalTest, ResumesTheSameUpdateAndSetsAsideAnother) {
 // Whatever a crash, a power cut or a full disk left of the journal, what is
 // read is what was whole, and what the next run appends is read after it.
 TEST_F(UpdateJournalTest, ReadsOnlyGoodRecordsAndAppendsAfterThem) {
-    const std::string copy = Record("done copy");
+    const std::string copy = Record("done copy expect=0000000000000000");
     std::string flipped = Record("done delete");
     flipped[2] ^= 0x04;
     struct Row {
@@ -125,6 +127,7 @@ TEST_F(UpdateJournalTest, ReadsOnlyGoodRecordsAndAppendsAfterThem) {
         {"the first record torn", IdentityBlock().substr(0, 30), false, false},
         {"a journal of the earlier format",
          "updater journal 1 digest=0123456789abcdef edition=1 target=1020\ndone copy\n", false, false},
+        {"a record of the earlier format", IdentityBlock() + Record("done copy"), false, false},
         {"another program's file", "done copy\n", false, false},
     };
     for (const Row& row : rows) {
@@ -144,11 +147,11 @@ TEST_F(UpdateJournalTest, ReadsOnlyGoodRecordsAndAppendsAfterThem) {
 TEST_F(UpdateJournalTest, LocksTheFolderAndLeavesNothingWhenNothingIsDone) {
     UpdateJournal journal = Open();
     UpdateJournal second{};
-    EXPECT_EQ(OpenUpdateJournal("game", &second), kJournalHeld);
+    EXPECT_EQ(OpenUpdateJournal("game", kNoKey, &second), kJournalHeld);
     ASSERT_EQ(BeginUpdateJournal(&journal, kUpdate), 1);
     CloseUpdateJournal(&journal, 0);
     EXPECT_EQ(EntriesOfGame(), 0u) << "no step done: a run from the start does the same";
-    EXPECT_EQ(OpenUpdateJournal("missing", &second), kJournalNotCreated);
+    EXPECT_EQ(OpenUpdateJournal("missing", kNoKey, &second), kJournalNotCreated);
 }
 
 }  // namespace

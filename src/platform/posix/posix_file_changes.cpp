@@ -105,6 +105,28 @@ int OsCreateFolder(const char* path) {
     return 1;
 }
 
+int OsFileStamp(const char* path, uint64_t* size, uint64_t* written) {
+    std::string native;
+    struct stat info;
+    if (!ToNativePath(path, &native) || stat(native.c_str(), &info) != 0) return 0;
+    *size = static_cast<uint64_t>(info.st_size);
+    *written = static_cast<uint64_t>(info.st_mtim.tv_sec) * 1000000000u + static_cast<uint64_t>(info.st_mtim.tv_nsec);
+    return 1;
+}
+
+int OsIsFolder(const char* path) {
+    std::string native;
+    struct stat info;
+    return ToNativePath(path, &native) && stat(native.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+int OsHasOtherNames(const char* path) {
+    std::string native;
+    struct stat info;
+    if (!ToNativePath(path, &native) || lstat(native.c_str(), &info) != 0) return 0;
+    return S_ISLNK(info.st_mode) || (S_ISREG(info.st_mode) && info.st_nlink > 1);
+}
+
 int OsIsSameFile(PlatformFile* file, const char* path) {
     std::string native;
     if (!ToNativePath(path, &native)) return 0;

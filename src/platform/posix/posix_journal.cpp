@@ -55,7 +55,7 @@ int FlushNewJournal(const std::string& path, int descriptor) {
 }
 
 // Opens path, creating it when missing, and refuses anything but a plain
-// file (a folder or a link planted there). Returns a FolderJournalResult;
+// file of that one name (a folder, a link or a hard link planted there). Returns a FolderJournalResult;
 // *descriptor is the open file for kJournalOpened.
 int OpenJournalFile(const std::string& path, int* descriptor) {
     constexpr int kFlags = O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
@@ -69,9 +69,12 @@ int OpenJournalFile(const std::string& path, int* descriptor) {
     }
     if (*descriptor < 0) return errno == ELOOP || errno == EISDIR ? kJournalUnusable : kJournalNotCreated;
     struct stat info;
-    if (fstat(*descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (fstat(*descriptor, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink > 1) {
+        // A file with other names may lie outside the game: it is never
+        // written through this one.
+        const bool linked = S_ISREG(info.st_mode);
         close(*descriptor);
-        errno = EISDIR;
+        errno = linked ? EMLINK : EISDIR;
         return kJournalUnusable;
     }
     return kJournalOpened;

@@ -229,6 +229,40 @@ PlatformRegistryKey* OpenRegistryKeyInText(const std::string& filePath, const st
     return key;
 }
 
+namespace {
+
+// The lines of key without any line of value name in its sections.
+std::vector<std::string> LinesWithoutValue(const PlatformRegistryKey& key, const char* name) {
+    PlatformRegistryKey rest = key;
+    for (long found = FindValueLine(rest, name); found >= 0; found = FindValueLine(rest, name))
+        rest.lines.erase(rest.lines.begin() + found);
+    return rest.lines;
+}
+
+// Joins lines, the new text of key's file, into *content after reading it
+// back as the next run will. Returns 1 when value name reads as expected
+// (missing, for nullptr) and every other value as key reads it; 0 otherwise.
+int CheckedText(const PlatformRegistryKey* key, const char* name, const std::vector<std::string>& lines,
+                const std::string* expected, std::string* content) {
+    content->clear();
+    for (const std::string& each : lines) *content += each;
+    PlatformRegistryKey after{key->filePath, key->subkey, SplitLines(*content)};
+    std::string bytes;
+    const bool present = QueryRegistryValueBytes(&after, name, &bytes);
+    const bool asExpected = expected != nullptr ? present && bytes == *expected : FindValueLine(after, name) < 0;
+    return asExpected && ValuesExcept(after.lines, key->subkey, name) == ValuesExcept(key->lines, key->subkey, name);
+}
+
+// Replaces the registry file with content, the key's new text. Returns 1,
+// or 0 with the file as it was.
+int ReplaceRegistryFile(PlatformRegistryKey* key, const std::string& content) {
+    if (!ReplaceNativeFile(key->filePath, content)) return 0;
+    key->lines = SplitLines(content);
+    return 1;
+}
+
+}  // namespace
+
 int RewriteRegistryText(const PlatformRegistryKey* key, const char* name, uint32_t number, std::string* content) {
     std::string line = RegistryQuoted(name) + "=hex:";
     std::string expected;
@@ -238,15 +272,7 @@ int RewriteRegistryText(const PlatformRegistryKey* key, const char* name, uint32
         AppendHexByte(&line, byte);
         expected.push_back(static_cast<char>(byte));
     }
-    const std::vector<std::string> lines = LinesWithValue(*key, name, line);
-    content->clear();
-    for (const std::string& each : lines) *content += each;
-
-    // Read the new text back as the next run will.
-    PlatformRegistryKey after{key->filePath, key->subkey, SplitLines(*content)};
-    std::string bytes;
-    return QueryRegistryValueBytes(&after, name, &bytes) && bytes == expected &&
-           ValuesExcept(after.lines, key->subkey, name) == ValuesExcept(key->lines, key->subkey, name);
+    return CheckedText(key, name, LinesWithValue(*key, name, line), &expected, content);
 }
 
 // The registry operations ---------------------------------------------------------
@@ -316,12 +342,26 @@ PlatformRegistryKey* OsOpenRegistryKey(const char* subkey) {
 }
 
 int OsSetRegistryBinaryNumber(PlatformRegistryKey* key, const char* name, uint32_t number) {
-    if (!AllowDiskChange(kDiskRegistry, PathTarget(key->filePath.c_str()))) return 0;
     std::string content;
-    if (!RewriteRegistryText(key, name, number, &content)) return 0;
-    if (!ReplaceNativeFile(key->filePath, content)) return 0;
-    key->lines = SplitLines(content);
-    return 1;
+    return AllowDiskChange(kDiskRegistry, PathTarget(key->filePath.c_str())) &&
+           RewriteRegistryText(key, name, number, &content) && ReplaceRegistryFile(key, content);
+}
+
+int OsSetRegistryText(PlatformRegistryKey* key, const char* name, const char* text) {
+    const std::string line = RegistryQuoted(name) + "=" + RegistryQuoted(text);
+    const std::string expected = std::string(text) + '\0';
+    std::string content;
+    return AllowDiskChange(kDiskRegistry, PathTarget(key->filePath.c_str())) &&
+           CheckedText(key, name, LinesWithValue(*key, name, line), &expected, &content) &&
+           ReplaceRegistryFile(key, content);
+}
+
+int OsDeleteRegistryValue(PlatformRegistryKey* key, const char* name) {
+    if (FindValueLine(*key, name) < 0) return 1;
+    std::string content;
+    return AllowDiskChange(kDiskRegistry, PathTarget(key->filePath.c_str())) &&
+           CheckedText(key, name, LinesWithoutValue(*key, name), nullptr, &content) &&
+           ReplaceRegistryFile(key, content);
 }
 
 // Texts in the file are Shift_JIS already, so every folder it names has a

@@ -3,6 +3,7 @@
 // rename so that the new name survives a power cut. Many files replaced as
 // one are kept beside their destinations until one syncfs per volume has put
 // them all on disk, then renamed, then each folder synced once.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <new>
 #include <string>
 #include <vector>
@@ -35,6 +37,10 @@ namespace {
 // Appended to the native path of the file being replaced. The "é" (UTF-8
 // bytes C3 A9) has no Shift_JIS form, so no name of a script can end so.
 constexpr char kReplacementSuffix[] = ".new-\xC3\xA9";
+
+// Folders are searched for leftovers this deep at most: a game's tree is far
+// shallower, and a loop of bind mounts must not run on.
+constexpr int kLargestFolderDepth = 32;
 
 int SyncDescriptor(int descriptor) {
     while (fsync(descriptor) != 0) {
@@ -182,6 +188,38 @@ void OsRemoveReplacementLeftover(const char* path) {
     RemoveNativeLeftover(native + kReplacementSuffix);
 }
 
+namespace {
+
+bool EndsWithSuffix(const char* name) {
+    const size_t length = std::strlen(name);
+    const size_t suffix = sizeof kReplacementSuffix - 1;
+    return length > suffix && std::memcmp(name + length - suffix, kReplacementSuffix, suffix) == 0;
+}
+
+void RemoveStagedBelow(const std::string& folder, int depth) {
+    DIR* listing = opendir(folder.c_str());
+    if (listing == nullptr) return;
+    while (const dirent* entry = readdir(listing)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+        const std::string path = folder + "/" + entry->d_name;
+        struct stat info;
+        if (lstat(path.c_str(), &info) != 0) continue;
+        if (S_ISDIR(info.st_mode) && depth < kLargestFolderDepth) {
+            RemoveStagedBelow(path, depth + 1);
+        } else if (S_ISREG(info.st_mode) && EndsWithSuffix(entry->d_name)) {
+            RemoveNativeLeftover(path);
+        }
+    }
+    closedir(listing);
+}
+
+}  // namespace
+
+void OsRemoveStagedFiles(const char* folder) {
+    std::string native;
+    if (ToNativePath(folder, &native)) RemoveStagedBelow(native, 0);
+}
+
 PlatformFlushGroup* OsBeginFlushGroup(const char* folder) {
     std::string native;
     if (!ToNativePath(folder, &native)) return nullptr;
@@ -223,16 +261,6 @@ void OsEndFlushGroup(PlatformFlushGroup* group) {
     for (const int volume : group->volumes) close(volume);
     delete group;
     errno = error;
-}
-
-int OsKeepLinkBeside(const char* path, const char* existing) {
-    std::string target;
-    std::string source;
-    if (!ToNativePath(path, &target) || !ToNativePath(existing, &source)) return 0;
-    const std::string temporary = target + kReplacementSuffix;
-    RemoveNativeLeftover(temporary);
-    return AllowDiskChange(kDiskHardLink, PathTarget(source.c_str(), temporary.c_str())) &&
-           link(source.c_str(), temporary.c_str()) == 0;
 }
 
 int OsSwapInReplacement(const char* path) {

@@ -66,6 +66,38 @@ int OsCreateFolder(const char* path) {
            ::CreateDirectoryW(wide.c_str(), nullptr);
 }
 
+int OsFileStamp(const char* path, uint64_t* size, uint64_t* written) {
+    std::wstring wide;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!Cp932ToWide(path, &wide) || !::GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data)) return 0;
+    *size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+    *written = (uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
+    return 1;
+}
+
+int OsIsFolder(const char* path) {
+    std::wstring wide;
+    if (!Cp932ToWide(path, &wide)) return 0;
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+int OsHasOtherNames(const char* path) {
+    std::wstring wide;
+    if (!Cp932ToWide(path, &wide)) return 0;
+    const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return 0;
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return 1;
+    const HANDLE file = ::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool shared = ::GetFileInformationByHandle(file, &info) && info.nNumberOfLinks > 1;
+    ::CloseHandle(file);
+    return shared;
+}
+
 int OsIsSameFile(PlatformFile* file, const char* path) {
     std::wstring wide;
     if (!Cp932ToWide(path, &wide)) return 0;

@@ -58,6 +58,14 @@ int OsOpenFolderJournal(const char* folder, PlatformFile** file) {
         if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return kJournalHeld;
         return kJournalNotCreated;
     }
+    // A file with other names may lie outside the game: it is never written
+    // through this one.
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!::GetFileInformationByHandle(handle, &info) || info.nNumberOfLinks > 1) {
+        ::CloseHandle(handle);
+        ::SetLastError(ERROR_TOO_MANY_LINKS);
+        return kJournalUnusable;
+    }
     *file = new (std::nothrow) PlatformFile{handle};
     if (*file != nullptr) return kJournalOpened;
     ::CloseHandle(handle);

@@ -38,6 +38,20 @@ bool Succeeded(LSTATUS status) {
     return false;
 }
 
+// The registry writes its changes to disk lazily: a value is flushed before
+// anything that relies on it being there after a power cut.
+int FlushKey(PlatformRegistryKey* key) {
+    return AllowDiskChange(kDiskFlushRegistry, FileTarget(reinterpret_cast<intptr_t>(KeyOf(key)))) &&
+           Succeeded(::RegFlushKey(KeyOf(key)));
+}
+
+// Sets value name to size bytes of data of type, flushed. Returns 1, or 0.
+int SetValueOnDisk(PlatformRegistryKey* key, const std::wstring& name, DWORD type, const BYTE* data, DWORD size) {
+    const intptr_t openKey = reinterpret_cast<intptr_t>(KeyOf(key));
+    return AllowDiskChange(kDiskRegistry, DiskChangeTarget{name.c_str(), nullptr, openKey, nullptr}) &&
+           Succeeded(::RegSetValueExW(KeyOf(key), name.c_str(), 0, type, data, size)) && FlushKey(key);
+}
+
 // The stored bytes and type of value name. Returns 0 when it is missing or
 // too long.
 int QueryStoredValue(PlatformRegistryKey* key, const char* name, DWORD* type, std::string* stored) {
@@ -108,14 +122,27 @@ PlatformRegistryKey* OsOpenRegistryKey(const char* subkey) {
 int OsSetRegistryBinaryNumber(PlatformRegistryKey* key, const char* name, uint32_t number) {
     std::wstring wideName;
     if (!Cp932ToWide(name, &wideName)) return 0;
-    const intptr_t openKey = reinterpret_cast<intptr_t>(KeyOf(key));
     BYTE bytes[4];
     for (int i = 0; i < 4; ++i) bytes[i] = static_cast<BYTE>(number >> (8 * i));
-    // The registry writes its changes to disk lazily: the value is flushed
-    // before anything that relies on it being there after a power cut.
+    return SetValueOnDisk(key, wideName, REG_BINARY, bytes, sizeof bytes);
+}
+
+int OsSetRegistryText(PlatformRegistryKey* key, const char* name, const char* text) {
+    std::wstring wideName;
+    std::wstring wideText;
+    if (!Cp932ToWide(name, &wideName) || !Cp932ToWide(text, &wideText)) return 0;
+    return SetValueOnDisk(key, wideName, REG_SZ, reinterpret_cast<const BYTE*>(wideText.c_str()),
+                          static_cast<DWORD>((wideText.size() + 1) * sizeof(wchar_t)));
+}
+
+int OsDeleteRegistryValue(PlatformRegistryKey* key, const char* name) {
+    std::wstring wideName;
+    if (!Cp932ToWide(name, &wideName)) return 0;
+    if (::RegQueryValueExW(KeyOf(key), wideName.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_FILE_NOT_FOUND)
+        return 1;
+    const intptr_t openKey = reinterpret_cast<intptr_t>(KeyOf(key));
     return AllowDiskChange(kDiskRegistry, DiskChangeTarget{wideName.c_str(), nullptr, openKey, nullptr}) &&
-           Succeeded(::RegSetValueExW(KeyOf(key), wideName.c_str(), 0, REG_BINARY, bytes, sizeof bytes)) &&
-           AllowDiskChange(kDiskFlushRegistry, FileTarget(openKey)) && Succeeded(::RegFlushKey(KeyOf(key)));
+           Succeeded(::RegDeleteValueW(KeyOf(key), wideName.c_str())) && FlushKey(key);
 }
 
 void OsCloseRegistryKey(PlatformRegistryKey* key) {

@@ -6,6 +6,7 @@
 // then moved. Every wrapper leaves GetLastError as the failing call set it.
 #include <windows.h>
 
+#include <cwchar>
 #include <new>
 #include <string>
 #include <vector>
@@ -191,6 +192,42 @@ DWORD WINAPI FlushFiles(void* parameter) {
 
 }  // namespace
 
+namespace {
+
+// Folders are searched for leftovers this deep at most.
+constexpr int kLargestFolderDepth = 32;
+
+bool EndsWithSuffix(const wchar_t* name) {
+    const size_t length = std::wcslen(name);
+    const size_t suffix = sizeof kReplacementSuffix / sizeof kReplacementSuffix[0] - 1;
+    return length > suffix && std::wcscmp(name + length - suffix, kReplacementSuffix) == 0;
+}
+
+void RemoveStagedBelow(const std::wstring& folder, int depth) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        if (std::wcscmp(found.cFileName, L".") == 0 || std::wcscmp(found.cFileName, L"..") == 0) continue;
+        const std::wstring path = folder + L"\\" + found.cFileName;
+        // A linked folder may lie outside the game: it is not entered.
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) continue;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            if (depth < kLargestFolderDepth) RemoveStagedBelow(path, depth + 1);
+        } else if (EndsWithSuffix(found.cFileName)) {
+            RemoveTemporary(path);
+        }
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+}
+
+}  // namespace
+
+void OsRemoveStagedFiles(const char* folder) {
+    std::wstring wide;
+    if (Cp932ToWide(folder, &wide)) RemoveStagedBelow(wide, 0);
+}
+
 PlatformFlushGroup* OsBeginFlushGroup(const char*) {
     return new PlatformFlushGroup;
 }
@@ -232,17 +269,6 @@ int OsFlushGroup(PlatformFlushGroup* group) {
 
 void OsEndFlushGroup(PlatformFlushGroup* group) {
     delete group;
-}
-
-int OsKeepLinkBeside(const char* path, const char* existing) {
-    std::wstring target;
-    std::wstring temporary;
-    std::wstring source;
-    if (!Cp932ToWide(path, &target) || !TemporaryPathOf(target, &temporary) || !Cp932ToWide(existing, &source))
-        return 0;
-    RemoveTemporary(temporary);
-    return AllowDiskChange(kDiskHardLink, PathTarget(source.c_str(), temporary.c_str())) &&
-           ::CreateHardLinkW(temporary.c_str(), source.c_str(), nullptr);
 }
 
 int OsSwapInReplacement(const char* path) {
