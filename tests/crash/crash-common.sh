@@ -204,6 +204,31 @@ walk_changes() {
     echo "PASS: $walked runs ended by the $walk walk, each followed by the clean state"
 }
 
+# Fails, in turn, every read, folder listing and lock a clean run makes:
+# no failure ends with success unless the update is complete, every file is
+# old or new, and one more run reaches the clean state.
+#   access_walk
+access_walk() {
+    local kind count n runs=0
+    for kind in read list lock; do
+        count=$(awk -v kind="${kind}s" '$1 == kind { print $2 }' "${crash_report_file:-$work/report}")
+        for ((n = 1; n <= count; n++)); do
+            reset_world
+            declare -x "UPDATER_CRASH_${kind^^}=$n"
+            run_updater --yes
+            unset "UPDATER_CRASH_${kind^^}"
+            if [ "$status" = 0 ] && ! update_completed; then
+                fail "$kind $n failed, yet the run reports success with the update incomplete"
+            fi
+            [ "$status" != 0 ] || expect_clean_state "the run whose $kind $n failed"
+            expect_old_or_new "failure of $kind $n"
+            finish_and_check "failure of $kind $n"
+            runs=$((runs + 1))
+        done
+    done
+    echo "PASS: $runs reads, listings and locks failed, each followed by the clean state"
+}
+
 # One more run, unless the update had completed, must reach the clean state.
 finish_and_check() {
     if ! update_completed; then

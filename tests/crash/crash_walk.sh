@@ -6,7 +6,7 @@
 # finish the update. selftest walks a few changes with every flush counting
 # for nothing and must see the update go wrong.
 #
-#   crash_walk.sh UPDATER_CRASH UPDPACK power|fail|full|selftest|fates [STRIDE]
+#   crash_walk.sh UPDATER_CRASH UPDPACK power|fail|full|selftest|fates|accesses [STRIDE]
 #
 # The update is crash-common.sh's. After each crash every file is its old
 # content or its new one; after each failure the run ends with a non-zero
@@ -15,7 +15,8 @@
 # the registry are byte for byte those of one clean run. STRIDE walks every
 # STRIDE-th change only (default 1). fates damages the journal between two
 # runs in every way crash-common.sh's fates_walk lists, and lets the player
-# save while an update is interrupted. The walks need no real flush, so they
+# save while an update is interrupted; accesses fails each read, folder
+# listing and lock in turn. The walks need no real flush, so they
 # run in memory where the system has a tmpfs.
 set -euo pipefail
 
@@ -32,5 +33,6 @@ fates)
     fates_walk
     new_progress_walk
     ;;
+accesses) access_walk ;;
 *) walk_changes "$3" "${4:-1}" 1 ;;
 esac

@@ -107,6 +107,32 @@ shortcuts)
         desktop-file-validate "$entry" >&2 || fail "$entry is no valid desktop entry"
     done
     ;;
+links)
+    # A write never follows a link out of the game: a file linked from
+    # elsewhere, or with a further hard link (a backup made with cp -al), is
+    # patched as a file of its own; a hard link planted at the journal's
+    # name is refused, and the file outside stays as it was.
+    make_example_update 'AppTitle = 白銀の庭' "Registory = $subkey" 'NewVersion = 1020, 1020' \
+        'SupportVersion = 1000, 1000' 'SaveVersion = 1000, 1000' 'CopyFile = config.txt, config.txt, config.txt' \
+        'ConvertFile ASCII = data\system.dat, 0, PATCHED' 'ConvertFile ASCII = data\script.dat, 0, PATCHED'
+    printf 'outside\r\n' >"$work/outside.dat"
+    ln -sf "$work/outside.dat" "$game/data/system.dat"
+    ln "$game/data/script.dat" "$work/backup.dat"
+    cp "$game/data/script.dat" "$work/script.before"
+    installed_registry '"Version"=dword:000003e8'
+    ln "$work/outside.dat" "$game/Update.journal-é"
+    run_updater --yes
+    [ "$status" != 0 ] || fail "a hard link at the journal's name was written through"
+    rm "$game/Update.journal-é"
+    cmp -s "$work/outside.dat" <(printf 'outside\r\n') || fail "the file outside the game changed"
+    run_updater --yes
+    expect_status 0
+    [ ! -L "$game/data/system.dat" ] || fail "the link was patched through"
+    [ "$(head -c 7 "$game/data/system.dat")" = PATCHED ] || fail "the game's file was not patched"
+    [ "$(head -c 7 "$game/data/script.dat")" = PATCHED ] || fail "the game's file was not patched"
+    cmp -s "$work/outside.dat" <(printf 'outside\r\n') || fail "the file outside the game changed"
+    cmp -s "$work/backup.dat" "$work/script.before" || fail "the hard-linked backup changed"
+    ;;
 *)
     fail "unknown scenario $scenario"
     ;;
