@@ -191,6 +191,22 @@ uint32_t FirstEntryToCopy(uint32_t addContents) {
     return i;
 }
 
+// Whether name (a path below the install folder) is deleted, renamed or
+// patched after the copy.
+bool ChangedAfterCopy(const char* name) {
+    for (uint32_t i = 0; i < g_deleteTable.count; ++i) {
+        if (EqualsNoCase(g_deleteTable.records[i].fileName, name)) return true;
+    }
+    for (uint32_t i = 0; i < g_renameTable.count; ++i) {
+        const RenameEntry& entry = g_renameTable.records[i];
+        if (EqualsNoCase(entry.oldName, name) || EqualsNoCase(entry.newName, name)) return true;
+    }
+    for (uint32_t i = 0; i < g_filePatchTable.count; ++i) {
+        if (EqualsNoCase(g_filePatchTable.records[i].fileName, name)) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int OpenCopySource(const char* source, PackageMember** member) {
@@ -202,7 +218,7 @@ int OpenCopySource(const char* source, PackageMember** member) {
     return kSourceCutShort;
 }
 
-int ApplyCopyList(PlatformWindow* owner, const char* installFolder, uint32_t addContents) {
+int ApplyCopyList(PlatformWindow* owner, const char* installFolder, uint32_t addContents, CopyScope scope) {
     if (g_copyTable.count == 0) {
         LogDiagnostic("the script has no CopyFile line: nothing to update");
         return 0;
@@ -225,7 +241,8 @@ int ApplyCopyList(PlatformWindow* owner, const char* installFolder, uint32_t add
     while (staged < g_copyTable.count) {
         const CopyEntry& entry = g_copyTable.records[staged];
         const char* source = SourceFor(entry, addContents);
-        if (source[0] != '\0' && !StageCopyEntry(entry, source, installFolder, group, &done, total)) break;
+        const bool wanted = scope == kCopyAll || !ChangedAfterCopy(entry.destination);
+        if (source[0] != '\0' && wanted && !StageCopyEntry(entry, source, installFolder, group, &done, total)) break;
         ++staged;
     }
     const uint32_t committed = CommitStagedEntries(group, installFolder, addContents, first, staged);
@@ -281,25 +298,6 @@ int ApplyRenameList(const char* installFolder, UpdateJournal* journal) {
     return 1;
 }
 
-namespace {
-
-// Whether name (a path below the install folder) is deleted, renamed or
-// patched after the copy.
-bool ChangedAfterCopy(const char* name) {
-    for (uint32_t i = 0; i < g_deleteTable.count; ++i) {
-        if (EqualsNoCase(g_deleteTable.records[i].fileName, name)) return true;
-    }
-    for (uint32_t i = 0; i < g_renameTable.count; ++i) {
-        const RenameEntry& entry = g_renameTable.records[i];
-        if (EqualsNoCase(entry.oldName, name) || EqualsNoCase(entry.newName, name)) return true;
-    }
-    for (uint32_t i = 0; i < g_filePatchTable.count; ++i) {
-        if (EqualsNoCase(g_filePatchTable.records[i].fileName, name)) return true;
-    }
-    return false;
-}
-
-}  // namespace
 
 uint64_t CopiedFilesStamp(const char* installFolder, uint32_t addContents) {
     uint64_t stamp = kDigestStart;

@@ -42,9 +42,17 @@ int OpenCopySource(const char* source, PackageMember** member);
 // message "ファイルが書き込めません。[destination]" is shown, owned by owner;
 // the entries before it go in and later ones are not attempted.
 //
+// With kCopyUnchangedLater, only the entries whose destination no later step
+// changes (deletes, renames or patches) are copied again: what a copy done
+// before left, when it is gone from the disk.
+//
 // Returns 1 when every entry was copied; 0 on a failure, and for an empty copy
 // list, without a message of its own.
-int ApplyCopyList(PlatformWindow* owner, const char* installFolder, uint32_t addContents);
+enum CopyScope : int {
+    kCopyAll,             // every entry
+    kCopyUnchangedLater,  // the entries whose destination no later step changes
+};
+int ApplyCopyList(PlatformWindow* owner, const char* installFolder, uint32_t addContents, CopyScope scope = kCopyAll);
 
 // Deletes every file of the delete list below installFolder, in table order.
 // A file that is missing, is a folder or may not be deleted is passed over, as

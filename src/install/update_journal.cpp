@@ -338,10 +338,10 @@ int BeginUpdateJournal(UpdateJournal* journal, const UpdateIdentity& identity) {
     return BeginAnew(journal, identity);
 }
 
-int BeginUpdateJournalAnew(UpdateJournal* journal) {
-    LogEvent("journal: what it records is not on the disk (the game was installed again?); this update begins anew");
-    journal->setAside = 1;
-    return BeginAnew(journal, journal->current.identity);
+void RedoStep(UpdateJournal* journal, UpdateStep step) {
+    if (!journal->current.done[step]) return;
+    LogEvent("journal: what %s did is no longer on the disk: it is done again", kStepNames[step]);
+    journal->current.done[step] = 0;
 }
 
 int IsStepDone(const UpdateJournal& journal, UpdateStep step) {

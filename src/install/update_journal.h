@@ -84,10 +84,10 @@ int OpenUpdateJournal(const char* installFolder, const char* registrySubkey, Upd
 // cannot be written.
 int BeginUpdateJournal(UpdateJournal* journal, const UpdateIdentity& identity);
 
-// Sets aside what the journal of this update records, when the disk does not
-// hold what it says is done (the game was installed again since): the update
-// begins anew. Returns 1, or 0 after a diagnostic.
-int BeginUpdateJournalAnew(UpdateJournal* journal);
+// Has step done again, when the disk no longer holds what it did (the game
+// was installed again since, or its files written): the step is done, and
+// recorded, once more.
+void RedoStep(UpdateJournal* journal, UpdateStep step);
 
 // Whether step of the journal's update is done.
 int IsStepDone(const UpdateJournal& journal, UpdateStep step);

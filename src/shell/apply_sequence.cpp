@@ -33,7 +33,8 @@ bool KeepsSaves(const InstallState& state) {
 }
 
 int CopyFiles(PlatformWindow* dialog, InstallState& state) {
-    return ApplyCopyList(dialog, state.installFolder, state.addContents);
+    return ApplyCopyList(dialog, state.installFolder, state.addContents,
+                         state.copyAgain ? kCopyUnchangedLater : kCopyAll);
 }
 
 int DeleteFiles(PlatformWindow*, InstallState& state) {
@@ -82,14 +83,19 @@ constexpr UpdateStepRun kUpdateSteps[] = {
 };
 static_assert(sizeof kUpdateSteps / sizeof kUpdateSteps[0] == kStepCount, "every step runs");
 
-// Whether the disk holds what the journal says is done: the files copied as
-// they were written, the files deleted gone. A game installed again over the
-// folder since then brings them back.
-bool JournalMatchesDisk(const InstallState& state) {
-    const UpdateJournal& journal = state.journal;
-    return (!IsStepDone(journal, kStepCopy) ||
-            journal.current.copyStamp == CopiedFilesStamp(state.installFolder, state.addContents)) &&
-           (!IsStepDone(journal, kStepDelete) || DeletedFilesGone(state.installFolder));
+// Checks the disk against what the journal says is done, and has done again
+// what is gone: the files copied as they were written (those no later step
+// changes, copied again alone: redoing a rename is never safe), the files
+// deleted gone; a game installed again over its folder, or written since,
+// brings them back, and its patched files with them.
+void RedoStepsGoneFromDisk(InstallState& state) {
+    UpdateJournal& journal = state.journal;
+    state.copyAgain = IsStepDone(journal, kStepCopy) &&
+                      journal.current.copyStamp != CopiedFilesStamp(state.installFolder, state.addContents);
+    const bool deletedBack = IsStepDone(journal, kStepDelete) && !DeletedFilesGone(state.installFolder);
+    if (state.copyAgain) RedoStep(&journal, kStepCopy);
+    if (deletedBack) RedoStep(&journal, kStepDelete);
+    if (state.copyAgain || deletedBack) RedoStep(&journal, kStepPatches);
 }
 
 // Removes the new files that the run of another update, whose journal was
@@ -117,9 +123,8 @@ int RunApplySequence(PlatformWindow* dialog) {
         DiagnoseLastError("cannot read %s", kPackageFileName);
         return FailApply(dialog, state);
     }
-    if (!BeginUpdateJournal(&state.journal, identity) ||
-        (!JournalMatchesDisk(state) && !BeginUpdateJournalAnew(&state.journal)))
-        return FailApply(dialog, state);
+    if (!BeginUpdateJournal(&state.journal, identity)) return FailApply(dialog, state);
+    RedoStepsGoneFromDisk(state);
     if (state.journal.setAside) RemoveLeftoversOfAnotherUpdate(state);
     for (const UpdateStepRun& step : kUpdateSteps) {
         if (IsStepDone(state.journal, step.step)) continue;

@@ -19,6 +19,7 @@ struct InstallState {
     char caption[kPathFieldSize];        // title of the dialog and every message box
     char targetVersionText[kVersionTextFieldSize];  // the chosen NewVersion as "Ver.1.02"
     UpdateJournal journal;               // the install folder's journal, open and locked while the run works on it
+    bool copyAgain;                      // the copy was done, but what it left is gone: copied again in part
 };
 
 inline InstallState g_installState;

@@ -278,7 +278,8 @@ expect_clean_state_but() {
 # or flipped:K (cut at, or a bit flipped in, the K-th of a few bytes spread
 # over it), another (replaced by the journal of another update of the game),
 # reinstalled (the game installed again over its folder at 1.00, which
-# leaves files it does not know).
+# leaves files it does not know), played (the journal intact, but the game
+# run meanwhile wrote a file the update copies).
 damage_journal() {
     local fate=$1 journal="$game/Update.journal-é" size at=0
     size=$(stat -c %s "$journal" 2>/dev/null || echo 0)
@@ -292,6 +293,7 @@ damage_journal() {
         ;;
     another) cp "$work/other-journal" "$journal" ;;
     reinstalled) cp -a "$work/old/." "$game/" ;;
+    played) printf 'settings\r\n' >"$game/bin/file3.dat" ;;
     *) fail "unknown fate $fate" ;;
     esac
 }
@@ -311,15 +313,15 @@ make_other_journal() {
 # Whatever becomes of the journal between two runs, the next run leaves the
 # game, the saves, the shortcut and the registry as one clean run does. At
 # changes spread over the update a run is killed, its journal damaged by
-# each fate, and one more run made. A game installed again keeps what the
-# killed run renamed to names its installer does not know, which stay in the
-# way of the renames; every other file and save is as after a clean run.
+# each fate, and one more run made. A game installed again gets its copied,
+# deleted and patched files done again; the names its installer brings back
+# that renames done took away stay, as a rename is never done twice.
 #   fates_walk
 fates_walk() {
     local n fate runs=0
     make_other_journal
     for n in $((changes / 5)) $((changes * 2 / 5)) $((changes * 3 / 5)) $((changes * 4 / 5)); do
-        for fate in deleted cut:1 cut:2 cut:3 flipped:1 flipped:2 flipped:3 another reinstalled; do
+        for fate in deleted cut:1 cut:2 cut:3 flipped:1 flipped:2 flipped:3 another reinstalled played; do
             reset_world
             UPDATER_CRASH_AT=$n run_updater --yes
             [ "$status" = 99 ] || fail "change $n: the run was not ended there (status $status)"
@@ -327,10 +329,10 @@ fates_walk() {
             run_updater --yes
             expect_status 0
             if [ "$fate" = reinstalled ]; then
-                # What the killed run renamed to names the installer does
-                # not know stays in the way of the renames.
-                expect_clean_state_but "journal $fate after change $n" ./game/data/fresh.dat \
-                    ./game/data/chain_a.dat ./game/data/chain_b.dat ./game/data/chain_t.dat
+                # The installer brings back the names that renames done
+                # before took away, which are never renamed twice.
+                expect_clean_state_but "journal $fate after change $n" ./game/data/chain_a.dat \
+                    ./game/data/chain_b.dat ./game/data/chain_t.dat
             else
                 expect_clean_state "journal $fate after change $n"
             fi
