@@ -77,14 +77,14 @@ int Rewrite(const char* folder) {
     std::vector<std::string> names;
     char name[kPathFieldSize];
     int isFolder = 0;
-    while (OsNextFolderEntry(listing, name, sizeof name, &isFolder)) {
+    while (OsNextFolderEntry(listing, name, sizeof name, &isFolder) == 1) {
         if (!isFolder && std::strncmp(name, "save", 4) == 0) names.push_back(name);
     }
     OsCloseFolderListing(listing);
     for (const std::string& save : names) {
         const std::string path = std::string(folder) + "/" + save;
         SaveImage image{};
-        if (!LoadWholeFile(path.c_str(), &image) ||
+        if (LoadWholeFile(path.c_str(), &image) != kSaveLoaded ||
             !ReplaceWholeFile(path.c_str(), image.bytes.get(), image.length)) {
             std::fprintf(stderr, "save_bench: cannot rewrite %s\n", path.c_str());
             return 1;
