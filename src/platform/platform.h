@@ -407,3 +407,6 @@ struct ShellLinkProperties {
 // POSIX a desktop entry, .desktop in place of .lnk), replacing one of that
 // name. Returns 1, or 0.
 int OsWriteShellLink(const char* linkPath, const ShellLinkProperties& link);
+
+// The path of the file OsWriteShellLink writes for linkPath, for the log.
+std::string OsShellLinkFile(const char* linkPath);

@@ -86,13 +86,15 @@ example_patched_system() {
 
 # The example update with shortcuts of every kind in place of its own: with
 # and without subfolder, icon and arguments, and two entries of one link name,
-# of which the second counts. ソ and 表 have a '\' as their second byte.
+# of which the second counts. ソ and 表 have a '\' as their second byte; the
+# arguments hold blanks, '$', '`', '\' and '%'.
+shortcut_arguments='-window -name $HOME `id` C:\ゲーム\ 50%'
 make_shortcut_update() {
     make_example_update 'AppTitle = 白銀の庭' 'Registory = Software\Shirogane\Niwa' 'NewVersion = 1020, 1020' \
         'SupportVersion = 1000, 1000' 'SaveVersion = 1000, 1000' \
         'BrandMenuFolder = ソフト表' 'GameMenuFolder = 白銀の庭' \
         'CopyFile = title2.dat, title2.dat, bgm\title2.dat' \
-        'Shortcut = 白銀の庭.lnk, 白銀の庭を始めます, niwa.exe, -window, niwa.ico, bin' \
+        "Shortcut = 白銀の庭.lnk, 白銀の庭を始めます, niwa.exe, \"$shortcut_arguments\", niwa.ico, bin" \
         'Shortcut = 表示設定.lnk, 古い設定, old.exe, -old, old.ico, old' \
         'Shortcut = 表示設定.lnk, 画面の設定, 表示.exe, , , ""'
 }
