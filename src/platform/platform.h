@@ -178,7 +178,8 @@ enum FolderJournalResult : int {
     kJournalOpened = 0,      // *file is the journal, locked for this process
     kJournalHeld = 1,        // another process holds it: another updater works on the folder
     kJournalNotCreated = 2,  // the folder takes no file: missing, no rights, full or read-only
-    kJournalUnusable = 3,    // it cannot be locked, the lock cannot be checked, or it is no plain file
+    kJournalUnusable = 3,    // it cannot be locked, or the lock cannot be checked
+    kJournalNotAFile = 4,    // a folder, a pipe, a device or a link stands at its name
 };
 
 // Opens folder's journal, created empty when missing, locked for this process

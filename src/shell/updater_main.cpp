@@ -60,8 +60,6 @@ InstallLookup ReadInstallState(InstallState& state, const char* subkey) {
         if (!OsQueryRegistryNumber(key, kAddContentsValue, &state.addContents)) {
             state.addContents = 0;
         }
-        LogEvent("registry: InstallFolder \"%s\", Version %u, AddContents %u", state.installFolder,
-                 state.installedVersion, state.addContents);
     } else {
         LogDiagnostic("registry key HKEY_CURRENT_USER\\%s has no InstallFolder text (or an empty one, or "
                       "one longer than 259 bytes)",
@@ -100,6 +98,9 @@ void DiagnoseScriptLoad(int result, const char* scriptPath, const std::string& r
         break;
     case kScriptMalformed:
         LogDiagnostic("%s", reason.c_str());
+        break;
+    case kScriptTooLarge:
+        LogDiagnostic("%s: %s", scriptPath, kScriptTooLargeReason);
         break;
     }
 }
@@ -164,6 +165,12 @@ int LockInstallFolder(InstallState& state) {
         DiagnoseLastError("the update journal cannot be created in %s", state.installFolder);
         OsShowMessage(nullptr, state.caption, kWriteFailedMessage);
         return kExitWriteFailed;
+    case kJournalNotAFile:
+        LogDiagnostic("the update journal cannot be created in %s: Update.journal-* there is no file but a "
+                      "folder, a pipe, a device or a link; remove it",
+                      state.installFolder);
+        OsShowMessage(nullptr, state.caption, kWriteFailedMessage);
+        return kExitWriteFailed;
     default:
         DiagnoseLastError("the install folder %s cannot be locked", state.installFolder);
         return kExitAlreadyRunning;
@@ -202,6 +209,8 @@ int FindAndLockInstall(InstallState& state) {
     case kGameInstalled:
         break;
     }
+    LogEvent("registry: InstallFolder \"%s\", Version %u, AddContents %u", state.installFolder,
+             state.installedVersion, state.addContents);
     return kExitApplied;
 }
 

@@ -151,4 +151,11 @@ TEST_F(UpdateJournalTest, LocksTheFolderAndLeavesNothingWhenNothingIsDone) {
     EXPECT_EQ(OpenUpdateJournal("missing", &second), kJournalNotCreated);
 }
 
+// A folder at the journal's name once counted as another updater's lock.
+TEST_F(UpdateJournalTest, FolderAtTheJournalsNameIsNoJournal) {
+    std::filesystem::create_directory(NativeTestPath("game") / std::filesystem::path(u8"Update.journal-\u00E9"));
+    UpdateJournal journal{};
+    EXPECT_EQ(OpenUpdateJournal("game", &journal), kJournalNotAFile);
+}
+
 }  // namespace

@@ -55,8 +55,8 @@ int FlushNewJournal(const std::string& path, int descriptor) {
 }
 
 // Opens path, creating it when missing, and refuses anything but a plain
-// file (a folder or a link planted there). Returns a FolderJournalResult;
-// *descriptor is the open file for kJournalOpened.
+// file (a folder, a pipe, a device or a link planted there). Returns a
+// FolderJournalResult; *descriptor is the open file for kJournalOpened.
 int OpenJournalFile(const std::string& path, int* descriptor) {
     constexpr int kFlags = O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
     *descriptor = open(path.c_str(), kFlags);
@@ -67,12 +67,16 @@ int OpenJournalFile(const std::string& path, int* descriptor) {
         // Another updater may have made it meanwhile.
         if (errno == EEXIST) *descriptor = open(path.c_str(), kFlags);
     }
-    if (*descriptor < 0) return errno == ELOOP || errno == EISDIR ? kJournalUnusable : kJournalNotCreated;
     struct stat info;
+    if (*descriptor < 0) {
+        const int error = errno;
+        if (lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return kJournalNotAFile;
+        errno = error;
+        return kJournalNotCreated;
+    }
     if (fstat(*descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
         close(*descriptor);
-        errno = EISDIR;
-        return kJournalUnusable;
+        return kJournalNotAFile;
     }
     return kJournalOpened;
 }
