@@ -99,6 +99,42 @@ make_shortcut_update() {
         'Shortcut = 表示設定.lnk, 画面の設定, 表示.exe, , , ""'
 }
 
+# The state of the disk -----------------------------------------------------------
+
+# The checksums of every file below FOLDER, paths relative to it.
+checksums_of() {
+    (cd "$1" && find . -type f -print0 | sort -z | xargs -0 md5sum)
+}
+
+# Every file that the checksums in NOW list holds its content of OLD or of
+# NEW, and every file that OLD and NEW both list is there. A path that
+# matches STRAYS (an awk regular expression) may hold anything, or be gone;
+# one that matches GONE may be gone (a name a rename has taken away):
+#   expect_old_or_new_sums OLD NEW NOW STRAYS GONE WHAT
+expect_old_or_new_sums() {
+    strays=$4 gone=$5 awk '
+        FILENAME == ARGV[1] { old[$2] = $1; next }
+        FILENAME == ARGV[2] { new[$2] = $1; next }
+        {
+            seen[$2] = 1
+            if (($2 in new && $1 == new[$2]) || ($2 in old && $1 == old[$2]) || $2 ~ ENVIRON["strays"]) next
+            print "torn or stray: " $2; bad = 1
+        }
+        END {
+            for (path in new) if (!(path in seen) && path in old && path !~ ENVIRON["strays"] &&
+                                  path !~ ENVIRON["gone"]) {
+                print "lost: " path; bad = 1
+            }
+            exit bad
+        }' "$1" "$2" "$3" >&2 || fail "$6: a file is neither old nor new"
+}
+
+# The checksums in NOW are those in EXPECTED:   expect_same_sums EXPECTED NOW WHAT
+expect_same_sums() {
+    cmp -s "$1" "$2" || fail "$3:
+$(diff "$1" "$2" | head)"
+}
+
 # The native runs ----------------------------------------------------------------
 
 # Makes the distribution folder $dist with the updater UPDATER packed for by

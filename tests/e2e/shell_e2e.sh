@@ -60,6 +60,16 @@ dialog_lines() {
 
 question='適用しますか？ (y: 適用 / n: 終了)'
 
+# The run applied the update: status 0, the given lines, then the dialog
+# (installed version, target, save-data note) answered 適用, the completion,
+# and the registry's Version set to BYTES:
+#   expect_applied INSTALLED TARGET NOTE BYTES [LINE...]
+expect_applied() {
+    expect_status 0
+    expect_output "${@:5}" "$(dialog_lines "$1" "$2" "$3")" "$question yes" "[$caption]" "$completed"
+    expect_registry_version "$4"
+}
+
 case $scenario in
 script-missing)
     # A package without Update.ini, and none beside the updater.
@@ -141,10 +151,8 @@ applied-ok)
     standard_update
     installed_registry '"Version"=dword:000003fc'
     run_updater --yes
-    expect_status 0
-    expect_output "[$caption]" '既にこのパッチは適用済みです。' '更に上書きで適用しますか？' 'OK? yes' \
-        "$(dialog_lines 1.020 Ver.1.02 "$carry_note")" "$question yes" "[$caption]" "$completed"
-    expect_registry_version fc,03,00,00
+    expect_applied 1.020 Ver.1.02 "$carry_note" fc,03,00,00 \
+        "[$caption]" '既にこのパッチは適用済みです。' '更に上書きで適用しますか？' 'OK? yes'
     ;;
 output-closed)
     # The reader of the output is gone before the first line: the update
@@ -163,9 +171,7 @@ dialog-apply)
     standard_update
     installed_registry '"AddContents"=dword:00000000'
     run_updater --yes
-    expect_status 0
-    expect_output "$(dialog_lines 1.000 Ver.1.02 "$removal_note")" "$question yes" "[$caption]" "$completed"
-    expect_registry_version fc,03,00,00
+    expect_applied 1.000 Ver.1.02 "$removal_note" fc,03,00,00
     ;;
 dialog-end)
     standard_update
@@ -179,9 +185,7 @@ add-contents)
     standard_update
     installed_registry '"Version"=hex:e8,03,00,00' '"AddContents"=hex:01,00,00,00'
     run_updater --yes
-    expect_status 0
-    expect_output "$(dialog_lines 1.000 Ver.1.021 "$removal_note")" "$question yes" "[$caption]" "$completed"
-    expect_registry_version fd,03,00,00
+    expect_applied 1.000 Ver.1.021 "$removal_note" fd,03,00,00
     ;;
 version-unrecorded)
     # The registry file is larger than the updater may write (ulimit -f, in
@@ -334,9 +338,7 @@ program-folder-outside-sjis)
     run_updater --check "$dist"
     expect_status 0
     run_updater --yes
-    expect_status 0
-    expect_output "$(dialog_lines 1.000 Ver.1.02 "$removal_note")" "$question yes" "[$caption]" "$completed"
-    expect_registry_version fc,03,00,00
+    expect_applied 1.000 Ver.1.02 "$removal_note" fc,03,00,00
     ;;
 command-line)
     run_updater --help
