@@ -101,10 +101,12 @@ shortcuts)
     printf '#!/bin/sh\nprintf "%%s\\n" "$0" "$@" >"%s"\n' "$work/started" >"$game/表示.exe"
     printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s"\n' "$work/started" >"$work/bin/wine"
     chmod +x "$game/表示.exe" "$work/bin/wine"
-    run_updater --yes
+    run_updater --yes --log "$work/run.log"
     expect_status 0
     expect_message "[$caption]" "$completed"
     menu="$XDG_DATA_HOME/applications/ソフト表/白銀の庭"
+    grep -qF "shortcut $menu/白銀の庭.desktop -> $game/bin/niwa.exe" "$work/run.log" ||
+        fail "the log names no desktop entry: $(cat "$work/run.log")"
     [ "$(menu_files)" = "$(printf '%s\n' ソフト表/白銀の庭/白銀の庭.desktop ソフト表/白銀の庭/表示設定.desktop | sort)" ] ||
         fail "the menu holds: $(menu_files)"
     expect_entry ソフト表/白銀の庭/表示設定.desktop '[Desktop Entry]' Type=Application Name=表示設定 \
