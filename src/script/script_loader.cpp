@@ -200,7 +200,7 @@ const char* ScriptLoadMessage(int result) {
     case kScriptNotFound: return kScriptNotFoundMessage;
     case kScriptNoMemory: return kScriptNoMemoryMessage;
     case kScriptUnreadable: return kScriptUnreadableMessage;
-    case kScriptMalformed: return kScriptMalformedMessage;
+    case kScriptMalformed:
     case kScriptTooLarge: return kScriptMalformedMessage;
     default: return nullptr;
     }
