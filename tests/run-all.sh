@@ -1,6 +1,7 @@
 #!/bin/bash
 # Runs every test on a Debian machine, installing first what is missing:
-# the native unit and end-to-end tests under AddressSanitizer and
+# the release configuration built by GCC and clang with every warning an
+# error, the native unit and end-to-end tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer, every fuzz target for a short smoke run, and
 # the Windows build's unit and end-to-end tests under Wine. All of them run
 # in one ctest run, whose summary closes the output; the exit status is
@@ -12,6 +13,12 @@ bash tests/setup-machine.sh all
 
 cmake --preset native-asan -DUPDATER_WERROR=ON
 cmake --build --preset native-asan
+# The programs optimised as for a release, by GCC and by clang, every
+# warning an error: the optimisers warn of what no other build shows.
+cmake --preset native-release
+cmake --build --preset native-release
+cmake --preset native-release-clang
+cmake --build --preset native-release-clang
 cmake --preset fuzz -DUPDATER_WERROR=ON
 cmake --build --preset fuzz
 cmake --preset windows -DUPDATER_WERROR=ON

@@ -3,15 +3,18 @@
 # it: under Wine on a virtual X display (Xvfb), with the Japanese font that
 # replaces "ＭＳ Ｐゴシック", cropped to the dialog and saved as PNG.
 #
-#   tools/screenshot-dialog.sh UPDATER_EXE DRIVER_EXE [OUTPUT]
+#   tools/screenshot-dialog.sh UPDATER_EXE DRIVER_EXE [OUTPUT [INSTALL_FOLDER]]
 #
-# OUTPUT defaults to docs/dialog.png. Needs Wine, Xvfb and ImageMagick.
+# OUTPUT defaults to docs/dialog.png, INSTALL_FOLDER (the game's folder the
+# dialog names, a Windows path below C:\) to C:\Games\テストゲーム. Needs
+# Wine, Xvfb and ImageMagick.
 set -euo pipefail
 
 repository=$(dirname "$(dirname "$(realpath "${BASH_SOURCE[0]}")")")
 updater_exe=$(realpath "$1")
 driver_exe=$(realpath "$2")
 output=$(realpath -m "${3:-$repository/docs/dialog.png}")
+install_folder=${4:-'C:\Games\テストゲーム'}
 
 root=$(mktemp -d)
 xvfb=
@@ -40,14 +43,15 @@ export DISPLAY=":$(cat "$root/display")"
 
 # An example update of version 1.00 to 1.02 whose saves are removed.
 dist="$WINEPREFIX/drive_c/Update"
-mkdir -p "$dist" "$WINEPREFIX/drive_c/Games/テストゲーム"
+install_path=${install_folder#C:\\}
+mkdir -p "$dist" "$WINEPREFIX/drive_c/${install_path//\\//}"
 cp "$updater_exe" "$dist/updater.exe"
 cp "$driver_exe" "$root/updater_driver.exe"
 printf '%s\r\n' 'AppTitle = テストゲーム' 'Registory = Software\Example\テストゲーム' \
     'NewVersion = 1020, 1020' 'SupportVersion = 1000, 1000' 'SaveVersion = 1010, 1010' |
     iconv -f UTF-8 -t CP932 >"$dist/Update.ini"
 wine reg add 'HKCU\Software\Example\テストゲーム' /v InstallFolder /t REG_SZ \
-    /d 'C:\Games\テストゲーム' /f >/dev/null
+    /d "$install_folder" /f >/dev/null
 wine reg add 'HKCU\Software\Example\テストゲーム' /v Version /t REG_BINARY /d e8030000 /f >/dev/null
 
 # To a file, not a pipe: the updater keeps the driver's output open.

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <exception>
+#include <new>
 
 #include "common/ascii.h"
 #include "platform/platform.h"
@@ -174,7 +174,7 @@ int PlanAsJson(std::string* json) {
         // on anything else.
         *json = plan.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
         return 1;
-    } catch (const std::exception&) {
+    } catch (const std::bad_alloc&) {
         json->clear();
         return 0;
     }

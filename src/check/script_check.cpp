@@ -103,7 +103,9 @@ void CheckScript(ScriptCheckReport* report) {
     if (result != kScriptLoaded) {
         const std::string where =
             notes.failureLine != 0 ? LinePrefix(notes.failureLine) : std::string(kScriptFileName) + ": ";
-        const std::string why = !notes.failure.empty() ? notes.failure : std::string(ScriptLoadMessage(result)) + "\n";
+        const std::string why = !notes.failure.empty()        ? notes.failure
+                                : result == kScriptTooLarge ? std::string(kScriptTooLargeReason) + "\n"
+                                                            : std::string(ScriptLoadMessage(result)) + "\n";
         report->errors += where + "error " + std::to_string(result) + ": " + why + errors;
         report->utf8Text = notes.utf8Text;
         return;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "common/run_log.h"
 #include "common/sjis_text.h"
@@ -111,11 +112,12 @@ int MakeShortcut(const ShortcutEntry& entry, const char* installFolder, const ch
     link.iconPath = paths.icon[0] != '\0' ? paths.icon : nullptr;
     link.iconIndex = 0;
     link.showCommand = kShowNormal;
+    const std::string file = OsShellLinkFile(paths.link);
     if (!OsWriteShellLink(paths.link, link)) {
-        DiagnoseLastError("cannot write the shortcut %s", paths.link);
+        DiagnoseLastError("cannot write the shortcut %s", file.c_str());
         return 0;
     }
-    LogEvent("shortcut %s -> %s", paths.link, paths.target);
+    LogEvent("shortcut %s -> %s", file.c_str(), paths.target);
     return 1;
 }
 

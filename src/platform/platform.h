@@ -189,7 +189,8 @@ enum FolderJournalResult : int {
     kJournalOpened = 0,      // *file is the journal, locked for this process
     kJournalHeld = 1,        // another process holds it: another updater works on the folder
     kJournalNotCreated = 2,  // the folder takes no file: missing, no rights, full or read-only
-    kJournalUnusable = 3,    // it cannot be locked, the lock cannot be checked, or it is no plain file
+    kJournalUnusable = 3,    // it cannot be locked, or the lock cannot be checked
+    kJournalNotAFile = 4,    // a folder, a pipe, a device, a link or a file with other names stands there
 };
 
 // Opens folder's journal, created empty when missing, locked for this process
@@ -426,3 +427,6 @@ struct ShellLinkProperties {
 // POSIX a desktop entry, .desktop in place of .lnk), replacing one of that
 // name. Returns 1, or 0.
 int OsWriteShellLink(const char* linkPath, const ShellLinkProperties& link);
+
+// The path of the file OsWriteShellLink writes for linkPath, for the log.
+std::string OsShellLinkFile(const char* linkPath);

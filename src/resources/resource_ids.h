@@ -2,6 +2,7 @@
 // the Win32 user interface.
 #pragma once
 
+#define IDI_UPDATER 1               // the programs' icon
 #define IDD_UPDATE 101              // the confirmation dialog
 
 #define IDC_INSTALLED_VERSION 1000  // installed version, "1.020"

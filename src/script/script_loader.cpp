@@ -27,10 +27,6 @@ constexpr uint32_t kScriptSpareBytes = 16;
 constexpr int kLongestFieldList = 8;
 static_assert(kScriptSpareBytes > kLongestFieldList);
 
-// A larger script is taken as a memory failure: no script is that large, and
-// a damaged package directory must not make the loader zero-fill gigabytes.
-constexpr uint32_t kScriptSizeLimit = 64u << 20;
-
 constexpr size_t kWordScratchSize = 1024;  // a statement's first word
 
 // The loading pass over one script text.
@@ -192,9 +188,8 @@ void ClearUpdatePlan() {
 }
 
 // A zero-filled buffer for length bytes of text and the spare zeros, or
-// nullptr.
+// nullptr when memory runs out.
 std::unique_ptr<char[]> AllocateScriptText(uint32_t length) {
-    if (length > kScriptSizeLimit) return nullptr;
     return std::unique_ptr<char[]>(new (std::nothrow) char[size_t{length} + kScriptSpareBytes]());
 }
 
@@ -205,7 +200,8 @@ const char* ScriptLoadMessage(int result) {
     case kScriptNotFound: return kScriptNotFoundMessage;
     case kScriptNoMemory: return kScriptNoMemoryMessage;
     case kScriptUnreadable: return kScriptUnreadableMessage;
-    case kScriptMalformed: return kScriptMalformedMessage;
+    case kScriptMalformed:
+    case kScriptTooLarge: return kScriptMalformedMessage;
     default: return nullptr;
     }
 }
@@ -227,6 +223,10 @@ int LoadUpdateScriptFrom(const char* scriptPath, const ScriptLoadObserver* obser
     const uint32_t length = MemberSize(member);
     LogEvent("%s: %u bytes, %s %s", scriptPath, length, member->kind == kMemberLoose ? "loose, not from" : "from",
              kPackageFileName);
+    if (length > kScriptSizeLimit) {
+        CloseMember(member);
+        return kScriptTooLarge;
+    }
     std::unique_ptr<char[]> text = AllocateScriptText(length);
     if (!text) {
         CloseMember(member);
@@ -240,6 +240,7 @@ int LoadUpdateScriptFrom(const char* scriptPath, const ScriptLoadObserver* obser
 
 int LoadUpdateScriptText(const char* text, uint32_t length, const ScriptLoadObserver* observer) {
     ClearUpdatePlan();
+    if (length > kScriptSizeLimit) return kScriptTooLarge;
     std::unique_ptr<char[]> copy = AllocateScriptText(length);
     if (!copy) return kScriptNoMemory;
     if (length != 0) std::memcpy(copy.get(), text, length);

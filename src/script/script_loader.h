@@ -14,9 +14,15 @@ enum ScriptLoadResult : int {
     kScriptNoMemory = 2,    // no memory for the script text
     kScriptUnreadable = 3,  // reading the script failed
     kScriptMalformed = 4,   // a directive or rule statement is malformed
+    kScriptTooLarge = 5,    // larger than any script: shown as malformed
 };
 
-// The messages shown for results 1 to 4.
+// A larger script fails with kScriptTooLarge: no script is that large, and a
+// damaged package directory must not make the loader zero-fill gigabytes.
+constexpr uint32_t kScriptSizeLimit = 64u << 20;
+constexpr char kScriptTooLargeReason[] = "larger than 64 MiB, the most a script may hold";
+
+// The messages shown for results 1 to 5.
 constexpr char kScriptNotFoundMessage[] = "設定ファイルが見つかりません。処理を中断します。";
 constexpr char kScriptNoMemoryMessage[] = "メモリが確保出来ません。処理を中断します。";
 constexpr char kScriptUnreadableMessage[] = "設定ファイルが破損しています。処理を中断します。";
@@ -63,5 +69,5 @@ struct ScriptLoadObserver {
 int LoadUpdateScriptFrom(const char* scriptPath, const ScriptLoadObserver* observer);
 
 // The same for a script already in memory: length bytes of text. Returns
-// kScriptLoaded, kScriptNoMemory or kScriptMalformed.
+// kScriptLoaded, kScriptNoMemory, kScriptMalformed or kScriptTooLarge.
 int LoadUpdateScriptText(const char* text, uint32_t length, const ScriptLoadObserver* observer);

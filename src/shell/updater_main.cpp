@@ -27,6 +27,10 @@ constexpr char kVersionValue[] = "Version";
 constexpr char kAddContentsValue[] = "AddContents";
 constexpr VersionNumber kVersionWhenAbsent = 1000;
 
+// What a stage of the run returns to let the run go on to the next; any
+// other value is the ExitStatus to end with. No exit status is negative.
+constexpr int kGoOn = -1;
+
 // What the registry says of the installed game.
 enum InstallLookup {
     kGameNotInstalled,    // no key, or no install folder named
@@ -60,8 +64,6 @@ InstallLookup ReadInstallState(InstallState& state, const char* subkey) {
         if (!OsQueryRegistryNumber(key, kAddContentsValue, &state.addContents)) {
             state.addContents = 0;
         }
-        LogEvent("registry: InstallFolder \"%s\", Version %u, AddContents %u", state.installFolder,
-                 state.installedVersion, state.addContents);
     } else {
         LogDiagnostic("registry key HKEY_CURRENT_USER\\%s has no InstallFolder text (or an empty one, or "
                       "one longer than 259 bytes)",
@@ -100,6 +102,9 @@ void DiagnoseScriptLoad(int result, const char* scriptPath, const std::string& r
         break;
     case kScriptMalformed:
         LogDiagnostic("%s", reason.c_str());
+        break;
+    case kScriptTooLarge:
+        LogDiagnostic("%s: %s", scriptPath, kScriptTooLargeReason);
         break;
     }
 }
@@ -151,17 +156,23 @@ int LoadScriptOfProgramFolder(InstallState& state) {
     return result;
 }
 
-// Takes the install folder's journal, which is also its lock. Returns
-// kExitApplied once this run holds it, else the status to end with.
+// Takes the install folder's journal, which is also its lock. Returns kGoOn
+// once this run holds it, else the status to end with.
 int LockInstallFolder(InstallState& state) {
     const int opened = OpenUpdateJournal(state.installFolder, g_settings.registrySubkey, &state.journal);
-    if (opened == kJournalOpened) return kExitApplied;
+    if (opened == kJournalOpened) return kGoOn;
     switch (opened) {
     case kJournalHeld:
         LogDiagnostic("another updater is working on %s", state.installFolder);
         return kExitAlreadyRunning;
     case kJournalNotCreated:
         DiagnoseLastError("the update journal cannot be created in %s", state.installFolder);
+        OsShowMessage(nullptr, state.caption, kWriteFailedMessage);
+        return kExitWriteFailed;
+    case kJournalNotAFile:
+        LogDiagnostic("the update journal cannot be created in %s: Update.journal-* there is no file but a "
+                      "folder, a pipe, a device or a link; remove it",
+                      state.installFolder);
         OsShowMessage(nullptr, state.caption, kWriteFailedMessage);
         return kExitWriteFailed;
     default:
@@ -172,8 +183,8 @@ int LockInstallFolder(InstallState& state) {
 
 // Reads the installed game from the registry and locks its install folder.
 // Another updater may have finished between the first reading and the lock,
-// so the registry is read again under the lock. Returns kExitApplied when
-// the game is installed and its folder locked, else the status to end with.
+// so the registry is read again under the lock. Returns kGoOn when the game
+// is installed and its folder locked, else the status to end with.
 int FindAndLockInstall(InstallState& state) {
     char message[kMessageSize];
     InstallLookup lookup = ReadInstallState(state, g_settings.registrySubkey);
@@ -181,7 +192,7 @@ int FindAndLockInstall(InstallState& state) {
         char lockedFolder[kPathFieldSize];
         CopyText(lockedFolder, state.installFolder);
         const int locked = LockInstallFolder(state);
-        if (locked != kExitApplied) return locked;
+        if (locked != kGoOn) return locked;
         lookup = ReadInstallState(state, g_settings.registrySubkey);
         if (lookup == kGameInstalled && std::strcmp(lockedFolder, state.installFolder) != 0) {
             LogDiagnostic("InstallFolder changed to %s while the updater locked %s", state.installFolder,
@@ -202,7 +213,9 @@ int FindAndLockInstall(InstallState& state) {
     case kGameInstalled:
         break;
     }
-    return kExitApplied;
+    LogEvent("registry: InstallFolder \"%s\", Version %u, AddContents %u", state.installFolder,
+             state.installedVersion, state.addContents);
+    return kGoOn;
 }
 
 // The version gate, the dialog and the record of the new version, with the
@@ -263,7 +276,7 @@ int RunGuarded(PlatformModule* module) {
     FormatTitledCaption(state.caption, g_settings.appTitle);
     state.addContents = 0;
     int status = FindAndLockInstall(state);
-    if (status == kExitApplied) status = GateAndApply(module, state);
+    if (status == kGoOn) status = GateAndApply(module, state);
     // Once the version is recorded the journal has served; otherwise it
     // keeps what is done for the next run.
     CloseUpdateJournal(&state.journal, status == kExitApplied);

@@ -2,8 +2,9 @@
 # Kills the updater, from outside, right before each of its rename, unlink,
 # fsync, fdatasync and syncfs calls and every fifth write (strace's signal
 # injection, each call of one clean run in turn), on crash-common.sh's
-# update; after each kill every file is old or new, and one more run reaches
-# byte for byte the state of one clean run.
+# update; after each kill every file is old or new, and one more run (none
+# after a kill once the update had completed) reaches byte for byte the
+# state of one clean run.
 #
 #   strace_walk.sh UPDATER UPDPACK
 #
@@ -40,11 +41,10 @@ for call in rename renameat renameat2 unlink unlinkat fsync fdatasync syncfs wri
         (strace -f -qq -o /dev/null -e trace="$call" -e inject="$call:signal=KILL:when=$n" \
             "$dist/updater" --yes </dev/null >/dev/null 2>&1) 2>/dev/null || true
         expect_old_or_new "kill at $call $n"
-        run_updater --yes
-        expect_status 0
-        expect_clean_state "the run after the kill at $call $n"
+        finish_and_check "kill at $call $n"
         kills=$((kills + 1))
     done
 done
-[ "$kills" -gt 100 ] || fail "only $kills kills: the trace found too few calls"
+# A clean run makes some 80 of these calls.
+[ "$kills" -gt 50 ] || fail "only $kills kills: the trace found too few calls"
 echo "PASS: $kills kills, each followed by a run that reached the clean state"

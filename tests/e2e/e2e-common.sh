@@ -86,15 +86,53 @@ example_patched_system() {
 
 # The example update with shortcuts of every kind in place of its own: with
 # and without subfolder, icon and arguments, and two entries of one link name,
-# of which the second counts. ソ and 表 have a '\' as their second byte.
+# of which the second counts. ソ and 表 have a '\' as their second byte; the
+# arguments hold blanks, '$', '`', '\' and '%'.
+shortcut_arguments='-window -name $HOME `id` C:\ゲーム\ 50%'
 make_shortcut_update() {
     make_example_update 'AppTitle = 白銀の庭' 'Registory = Software\Shirogane\Niwa' 'NewVersion = 1020, 1020' \
         'SupportVersion = 1000, 1000' 'SaveVersion = 1000, 1000' \
         'BrandMenuFolder = ソフト表' 'GameMenuFolder = 白銀の庭' \
         'CopyFile = title2.dat, title2.dat, bgm\title2.dat' \
-        'Shortcut = 白銀の庭.lnk, 白銀の庭を始めます, niwa.exe, -window, niwa.ico, bin' \
+        "Shortcut = 白銀の庭.lnk, 白銀の庭を始めます, niwa.exe, \"$shortcut_arguments\", niwa.ico, bin" \
         'Shortcut = 表示設定.lnk, 古い設定, old.exe, -old, old.ico, old' \
         'Shortcut = 表示設定.lnk, 画面の設定, 表示.exe, , , ""'
+}
+
+# The state of the disk -----------------------------------------------------------
+
+# The checksums of every file below FOLDER, paths relative to it.
+checksums_of() {
+    (cd "$1" && find . -type f -print0 | sort -z | xargs -0 md5sum)
+}
+
+# Every file that the checksums in NOW list holds its content of OLD or of
+# NEW, and every file that OLD and NEW both list is there. A path that
+# matches STRAYS (an awk regular expression) may hold anything, or be gone;
+# one that matches GONE may be gone (a name a rename has taken away):
+#   expect_old_or_new_sums OLD NEW NOW STRAYS GONE WHAT
+expect_old_or_new_sums() {
+    strays=$4 gone=$5 awk '
+        FILENAME == ARGV[1] { old[$2] = $1; next }
+        FILENAME == ARGV[2] { new[$2] = $1; next }
+        {
+            seen[$2] = 1
+            if (($2 in new && $1 == new[$2]) || ($2 in old && $1 == old[$2]) || $2 ~ ENVIRON["strays"]) next
+            print "torn or stray: " $2; bad = 1
+        }
+        END {
+            for (path in new) if (!(path in seen) && path in old && path !~ ENVIRON["strays"] &&
+                                  path !~ ENVIRON["gone"]) {
+                print "lost: " path; bad = 1
+            }
+            exit bad
+        }' "$1" "$2" "$3" >&2 || fail "$6: a file is neither old nor new"
+}
+
+# The checksums in NOW are those in EXPECTED:   expect_same_sums EXPECTED NOW WHAT
+expect_same_sums() {
+    cmp -s "$1" "$2" || fail "$3:
+$(diff "$1" "$2" | head)"
 }
 
 # The native runs ----------------------------------------------------------------

@@ -91,21 +91,38 @@ no-copy-lines)
     expect_registry_untouched
     ;;
 shortcuts)
+    # 表示.exe can run here; niwa.exe is a Windows program that runs through
+    # Wine. Each entry is started as a desktop would start it (gio launch,
+    # with a wine that records what it is given): every argument arrives
+    # whole.
     make_shortcut_update
     installed_registry '"Version"=dword:000003e8'
-    run_updater --yes
+    mkdir -p "$game/bin" "$work/bin"
+    printf '#!/bin/sh\nprintf "%%s\\n" "$0" "$@" >"%s"\n' "$work/started" >"$game/表示.exe"
+    printf '#!/bin/sh\nprintf "%%s\\n" "$@" >"%s"\n' "$work/started" >"$work/bin/wine"
+    chmod +x "$game/表示.exe" "$work/bin/wine"
+    run_updater --yes --log "$work/run.log"
     expect_status 0
     expect_message "[$caption]" "$completed"
+    menu="$XDG_DATA_HOME/applications/ソフト表/白銀の庭"
+    grep -qF "shortcut $menu/白銀の庭.desktop -> $game/bin/niwa.exe" "$work/run.log" ||
+        fail "the log names no desktop entry: $(cat "$work/run.log")"
     [ "$(menu_files)" = "$(printf '%s\n' ソフト表/白銀の庭/白銀の庭.desktop ソフト表/白銀の庭/表示設定.desktop | sort)" ] ||
         fail "the menu holds: $(menu_files)"
-    # Windows programs are no Linux programs: they are opened, not run.
-    expect_entry ソフト表/白銀の庭/白銀の庭.desktop '[Desktop Entry]' Type=Application Name=白銀の庭 \
-        Comment=白銀の庭を始めます "Exec=xdg-open \"$game/bin/niwa.exe\"" "Path=$game/bin" "Icon=$game/niwa.ico"
     expect_entry ソフト表/白銀の庭/表示設定.desktop '[Desktop Entry]' Type=Application Name=表示設定 \
-        Comment=画面の設定 "Exec=xdg-open \"$game/表示.exe\""
-    for entry in "$XDG_DATA_HOME"/applications/ソフト表/白銀の庭/*.desktop; do
+        Comment=画面の設定 "Exec=\"$game/表示.exe\""
+    for entry in "$menu"/*.desktop; do
         desktop-file-validate "$entry" >&2 || fail "$entry is no valid desktop entry"
     done
+    started_by() {
+        rm -f "$work/started"
+        PATH="$work/bin:$PATH" gio launch "$1" >&2 || fail "$1 does not start"
+        for _ in $(seq 100); do [ -s "$work/started" ] && break; sleep 0.1; done
+        cat "$work/started" 2>/dev/null
+    }
+    [ "$(started_by "$menu/白銀の庭.desktop")" = "$(printf '%s\n' "$game/bin/niwa.exe" -window -name '$HOME' '`id`' \
+        'C:\ゲーム\' 50%)" ] || fail "wine is given: $(cat "$work/started")"
+    [ "$(started_by "$menu/表示設定.desktop")" = "$game/表示.exe" ] || fail "表示.exe is given: $(cat "$work/started")"
     ;;
 links)
     # A write never follows a link out of the game: a file linked from

@@ -60,6 +60,16 @@ dialog_lines() {
 
 question='適用しますか？ (y: 適用 / n: 終了)'
 
+# The run applied the update: status 0, the given lines, then the dialog
+# (installed version, target, save-data note) answered 適用, the completion,
+# and the registry's Version set to BYTES:
+#   expect_applied INSTALLED TARGET NOTE BYTES [LINE...]
+expect_applied() {
+    expect_status 0
+    expect_output "${@:5}" "$(dialog_lines "$1" "$2" "$3")" "$question yes" "[$caption]" "$completed"
+    expect_registry_version "$4"
+}
+
 case $scenario in
 script-missing)
     # A package without Update.ini, and none beside the updater.
@@ -103,18 +113,22 @@ not-installed)
     run_updater --yes
     expect_status 5
     expect_diagnostic "has no InstallFolder"
-    expect_output "[$caption]" \
-        "『${title}』がインストールされていません。インストールが終了してから再度アップデートを行って下さいませ。"
+    not_installed="『${title}』がインストールされていません。インストールが終了してから再度アップデートを行って下さいませ。"
+    expect_output "[$caption]" "$not_installed"
     expect_registry_untouched
     rm "$UPDATER_REGISTRY"
     run_updater --yes
     expect_status 5
     expect_diagnostic "registry.reg: No such file or directory"
     [ ! -e "$UPDATER_REGISTRY" ] || fail "a registry file was made"
-    # A registry file saved as UTF-8 is told so.
+    # A registry file saved as UTF-8 is told so, with the way to convert it,
+    # and names no game.
     printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\%s]\n"InstallFolder"="%s/ゲーム"\n' "$subkey" "$work" >"$UPDATER_REGISTRY"
+    mkdir -p "$work/ゲーム"
     run_updater --yes
-    expect_diagnostic "is UTF-8 text; it must be saved as Shift_JIS (code page 932)"
+    expect_status 5
+    expect_diagnostic "is UTF-8 text; it must be saved as Shift_JIS (code page 932), as iconv -f UTF-8 -t CP932"
+    expect_output "[$caption]" "$not_installed"
     ;;
 too-old)
     standard_update 'NewVersion = 1020, 1020' 'SupportVersion = 1015, 1015' 'SaveVersion = 1000, 1000'
@@ -137,10 +151,8 @@ applied-ok)
     standard_update
     installed_registry '"Version"=dword:000003fc'
     run_updater --yes
-    expect_status 0
-    expect_output "[$caption]" '既にこのパッチは適用済みです。' '更に上書きで適用しますか？' 'OK? yes' \
-        "$(dialog_lines 1.020 Ver.1.02 "$carry_note")" "$question yes" "[$caption]" "$completed"
-    expect_registry_version fc,03,00,00
+    expect_applied 1.020 Ver.1.02 "$carry_note" fc,03,00,00 \
+        "[$caption]" '既にこのパッチは適用済みです。' '更に上書きで適用しますか？' 'OK? yes'
     ;;
 output-closed)
     # The reader of the output is gone before the first line: the update
@@ -159,9 +171,7 @@ dialog-apply)
     standard_update
     installed_registry '"AddContents"=dword:00000000'
     run_updater --yes
-    expect_status 0
-    expect_output "$(dialog_lines 1.000 Ver.1.02 "$removal_note")" "$question yes" "[$caption]" "$completed"
-    expect_registry_version fc,03,00,00
+    expect_applied 1.000 Ver.1.02 "$removal_note" fc,03,00,00
     ;;
 dialog-end)
     standard_update
@@ -175,9 +185,7 @@ add-contents)
     standard_update
     installed_registry '"Version"=hex:e8,03,00,00' '"AddContents"=hex:01,00,00,00'
     run_updater --yes
-    expect_status 0
-    expect_output "$(dialog_lines 1.000 Ver.1.021 "$removal_note")" "$question yes" "[$caption]" "$completed"
-    expect_registry_version fd,03,00,00
+    expect_applied 1.000 Ver.1.021 "$removal_note" fd,03,00,00
     ;;
 version-unrecorded)
     # The registry file is larger than the updater may write (ulimit -f, in
@@ -237,6 +245,23 @@ second-instance)
     grep -qxF '更新は完了しました。' <<<"$output" || fail "no completion: $output"
     expect_registry_version fc,03,00,00
     ;;
+journal-not-a-file)
+    # A folder or a pipe where the journal goes is named as such, and fails
+    # the update as a folder that takes no file does; gone, the update runs.
+    standard_update
+    installed_registry '"Version"=dword:000003e8'
+    for kind in mkdir mkfifo; do
+        "$kind" "$game/Update.journal-é"
+        run_updater --yes
+        expect_status 7
+        expect_diagnostic "the update journal cannot be created in $game: Update.journal-* there is no file but a folder"
+        expect_output "[$caption]" "$general_failure"
+        expect_registry_untouched
+        rm -r "$game/Update.journal-é"
+    done
+    run_updater --yes
+    expect_status 0
+    ;;
 check)
     # The plan of the program's own folder, and of a folder named; nothing
     # is applied or recorded.
@@ -270,12 +295,15 @@ check)
     grep -qF "$work/missing: the folder cannot be entered" <<<"$errors" || fail "no folder named: $errors"
     ;;
 log)
-    # A complete run and a failed copy, each appended to the log with its
-    # time, its steps and its outcome.
-    standard_update
+    # A complete run, on a terminal, and a failed copy, each appended to the
+    # log with its time, its steps and its outcome.
+    standard_update 'CopyFile = readme.txt, readme.txt, sub\readme.txt'
     installed_registry '"Version"=dword:000003f2'
-    run_updater --yes --log "$work/run.log"
-    expect_status 0
+    mkdir -p "$game/sub"
+    script -qefc "'$dist/updater' --yes --log '$work/run.log'" /dev/null </dev/null >"$work/terminal" ||
+        fail "the run on a terminal failed: $(cat "$work/terminal")"
+    # The progress line writes paths as Linux does.
+    grep -qF '% sub/readme.txt' "$work/terminal" || fail "no progress of sub/readme.txt: $(cat -v "$work/terminal")"
     standard_update 'CopyFile = missing.txt, missing.txt, missing.txt'
     run_updater --yes --log "$work/run.log"
     expect_status 7
@@ -283,11 +311,12 @@ log)
     log=$(sed 's/^[0-9]\{4\}-[0-9][0-9]-[0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9] //' "$work/run.log")
     [ "$(grep -c '^updater [0-9.]* started$' <<<"$log")" = 2 ] || fail "the log holds not two runs: $log"
     [ "$(wc -l <"$work/run.log")" = "$(grep -c '^[0-9]\{4\}-' "$work/run.log")" ] || fail "a line has no time: $log"
+    [ "$(grep -c '^registry: InstallFolder' <<<"$log")" = 2 ] || fail "not one registry line a run: $log"
     # Paths appear as Linux writes them.
     for line in "program folder: $dist/" \
         "registry: InstallFolder \"$game\", Version 1010, AddContents 0" \
         'edition: standard; installed 1010, NewVersion 1020, SupportVersion 1000, SaveVersion 1010' \
-        "written $game/readme.txt (12 bytes from readme.txt in UpdateData.dat)" \
+        "written $game/sub/readme.txt (12 bytes from readme.txt in UpdateData.dat)" \
         'registry: Version 1020 recorded' 'outcome: applied, exit status 0' \
         'updater: source missing.txt is found neither beside the updater nor in UpdateData.dat' \
         'outcome: a file could not be written, exit status 7'; do
@@ -309,9 +338,7 @@ program-folder-outside-sjis)
     run_updater --check "$dist"
     expect_status 0
     run_updater --yes
-    expect_status 0
-    expect_output "$(dialog_lines 1.000 Ver.1.02 "$removal_note")" "$question yes" "[$caption]" "$completed"
-    expect_registry_version fc,03,00,00
+    expect_applied 1.000 Ver.1.02 "$removal_note" fc,03,00,00
     ;;
 command-line)
     run_updater --help

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "common/run_log.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_text.h"
 #include "test_support.h"
@@ -49,31 +50,59 @@ TEST_F(PosixShellTest, ProgramsFolderFollowsTheXdgDataHome) {
     }
 }
 
-TEST_F(PosixShellTest, DesktopEntryQuotesExecAndEscapesValues) {
-    // Characters that the Exec quoting, the field codes and the value
-    // escapes each must keep literal.
-    const std::string game = ProgramPath(folder_) + "\\a \"b\" `$c` 50%";
-    const std::string target = game + "\\表示.exe";
-    const std::string working = game + "\\ソフト";
-    const std::string icon = game + "\\表.ico";
-    ShellLinkProperties link{target.c_str(), " 表示 100%", "-w %1", working.c_str(), icon.c_str(), 0, 1};
-    ASSERT_EQ(OsWriteShellLink("表示.lnk", link), 1);
-    std::string text;
-    ASSERT_TRUE(ReadTestFile("表示.desktop", &text));
-    const std::string native = folder_ + "/a \"b\" `$c` 50%";
-    const std::string quoted = folder_ + "/a \\\\\"b\\\\\" \\\\`\\\\$c\\\\` 50%%";
-    EXPECT_EQ(text, Utf8(u8"[Desktop Entry]\nType=Application\nName=表示\nComment=\\s表示 100%\nExec=xdg-open \"") +
-                        quoted + Utf8(u8"/表示.exe\"\nPath=") + native + Utf8(u8"/ソフト\nIcon=") + native +
-                        Utf8(u8"/表.ico\n"));
+// The log's lines, for the arguments a desktop entry drops.
+std::string g_logged;
+void KeepLogLine(const char* line) {
+    g_logged += line;
+    g_logged += '\n';
+}
 
-    // A target that runs is started itself, with its arguments.
+TEST_F(PosixShellTest, DesktopEntryQuotesExecAndEscapesValues) {
+    // The game's folder holds characters that the Exec quoting, the field
+    // codes and the value escapes each must keep literal.
+    const std::string game = ProgramPath(folder_) + "\\a \"b\" `$c` 50%";
+    const std::string quoted = folder_ + "/a \\\\\"b\\\\\" \\\\`\\\\$c\\\\` 50%%";
     ASSERT_TRUE(MakeTestFolder(game.c_str()));
-    ASSERT_TRUE(WriteTestFile(target.c_str(), "#!/bin/sh\n"));
-    std::filesystem::permissions(NativeTestPath(target.c_str()), std::filesystem::perms::owner_exec,
+    ASSERT_TRUE(WriteTestFile((game + "\\run.sh").c_str(), "#!/bin/sh\n"));
+    std::filesystem::permissions(NativeTestPath((game + "\\run.sh").c_str()), std::filesystem::perms::owner_exec,
                                  std::filesystem::perm_options::add);
-    ASSERT_EQ(OsWriteShellLink("表示.lnk", link), 1);
-    ASSERT_TRUE(ReadTestFile("表示.desktop", &text));
-    EXPECT_NE(text.find("\nExec=\"" + quoted + Utf8(u8"/表示.exe\" -w %%1\n")), std::string::npos) << text;
+    struct Row { const char* target; const char* arguments; const char8_t* exec; } rows[] = {
+        // A Windows program that cannot run natively runs through Wine with
+        // its arguments; one that can, itself.
+        {"表示.EXE", "-window -lang ja", u8"wine \"@/表示.EXE\" -window -lang ja"},
+        {"run.sh", "-w %1", u8"\"@/run.sh\" -w %%1"},
+        {"setup.bat", "", u8"wine \"@/setup.bat\""},
+        // Windows' splitting of the arguments, then each word quoted as the
+        // Exec line needs: blanks, '"', '`', '$' and '\' (escaped once more
+        // as a string value), '%' doubled.
+        {"a.com", "-name \"Mr $HOME\" \\\"q\\\" `id` C:\\ゲーム\\ 1%",
+         u8"wine \"@/a.com\" -name \"Mr \\\\$HOME\" \"\\\\\"q\\\\\"\" \"\\\\`id\\\\`\" \"C:\\\\\\\\ゲーム\\\\\\\\\" 1%%"},
+        {"a.exe", "\"\" a\\\\\\\"b \"c d\"e ~", u8"wine \"@/a.exe\" \"\" \"a\\\\\\\\\\\\\"b\" \"c de\" \"~\""},
+        // A document is opened, without arguments.
+        {"読んでね.txt", "", u8"xdg-open \"@/読んでね.txt\""},
+        {"読んでね.txt", "-x", u8"xdg-open \"@/読んでね.txt\""},
+    };
+    SetLogFileSink(KeepLogLine);
+    for (const Row& row : rows) {
+        const std::string target = game + "\\" + row.target;
+        const std::string working = game + "\\ソフト";
+        const std::string icon = game + "\\表.ico";
+        ShellLinkProperties link{target.c_str(), " 表示 100%", row.arguments, working.c_str(), icon.c_str(), 0, 1};
+        g_logged.clear();
+        ASSERT_EQ(OsWriteShellLink("表示.lnk", link), 1) << row.target;
+        std::string text;
+        ASSERT_TRUE(ReadTestFile("表示.desktop", &text)) << row.target;
+        std::string exec = Utf8(row.exec);
+        exec.replace(exec.find('@'), 1, quoted);
+        const std::string native = folder_ + "/a \"b\" `$c` 50%";
+        EXPECT_EQ(text, Utf8(u8"[Desktop Entry]\nType=Application\nName=表示\nComment=\\s表示 100%\nExec=") + exec +
+                            "\nPath=" + native + Utf8(u8"/ソフト\nIcon=") + native + Utf8(u8"/表.ico\n"))
+            << row.target << " " << row.arguments;
+        EXPECT_EQ(g_logged.find("表示.desktop: arguments \"-x\" dropped") != std::string::npos,
+                  std::string(row.arguments) == "-x")
+            << g_logged;
+    }
+    SetLogFileSink(nullptr);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "script/rule_tables.h"
@@ -208,6 +209,11 @@ TEST_F(LoadScriptFile, ResultCodesOfOpeningAndReading) {
     ASSERT_TRUE(WriteTestFile("Update.ini", ""));
     EXPECT_EQ(LoadUpdateScript("Update.ini"), kScriptLoaded) << "an empty loose script";
     EXPECT_EQ(g_copyTable.count, 0u);
+
+    // Once told as no memory for it.
+    std::filesystem::resize_file(NativeTestPath("Update.ini"), kScriptSizeLimit + 1);
+    EXPECT_EQ(LoadUpdateScript("Update.ini"), kScriptTooLarge) << "a script beyond the limit";
+    EXPECT_STREQ(ScriptLoadMessage(kScriptTooLarge), kScriptMalformedMessage);
 }
 
 // A tiny package claiming a script of 64 MiB once made the loader zero-fill

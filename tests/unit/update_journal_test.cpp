@@ -154,4 +154,19 @@ TEST_F(UpdateJournalTest, LocksTheFolderAndLeavesNothingWhenNothingIsDone) {
     EXPECT_EQ(OpenUpdateJournal("missing", kNoKey, &second), kJournalNotCreated);
 }
 
+// A folder at the journal's name once counted as another updater's lock; a
+// hard link planted there had a file outside the game written.
+TEST_F(UpdateJournalTest, NothingButAFileOfItsOwnIsAJournal) {
+    const std::filesystem::path name(u8"Update.journal-\u00E9");
+    ASSERT_TRUE(MakeTestFolder("linked"));
+    ASSERT_TRUE(WriteTestFile("outside.conf", "keep"));
+    std::filesystem::create_directory(NativeTestPath("game") / name);
+    std::filesystem::create_hard_link(NativeTestPath("outside.conf"), NativeTestPath("linked") / name);
+    UpdateJournal journal{};
+    EXPECT_EQ(OpenUpdateJournal("game", kNoKey, &journal), kJournalNotAFile);
+    EXPECT_EQ(OpenUpdateJournal("linked", kNoKey, &journal), kJournalNotAFile);
+    std::string content;
+    EXPECT_TRUE(ReadTestFile("outside.conf", &content) && content == "keep");
+}
+
 }  // namespace

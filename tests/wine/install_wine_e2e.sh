@@ -165,7 +165,7 @@ shortcuts | shortcuts-1252)
     [ "$(menu_files)" = "$(printf '%s\n' ソフト表/白銀の庭/白銀の庭.lnk ソフト表/白銀の庭/表示設定.lnk | sort)" ] ||
         fail "the menu holds: $(menu_files)"
     expect_link 'ソフト表\白銀の庭\白銀の庭.lnk' "target=$game_windows\\bin\\niwa.exe" \
-        "item-list=$game_windows\\bin\\niwa.exe" arguments=-window \
+        "item-list=$game_windows\\bin\\niwa.exe" "arguments=$shortcut_arguments" \
         description=白銀の庭を始めます "working-folder=$game_windows\\bin" "icon=$game_windows\\niwa.ico,0" show=1
     expect_link 'ソフト表\白銀の庭\表示設定.lnk' "target=$game_windows\\表示.exe" \
         "item-list=$game_windows\\表示.exe" arguments= description=画面の設定 \

@@ -36,7 +36,7 @@ sweep)
     [ "$(md5sum <"$saves/save002.sav")" = "$before" ] || fail "save002.sav changed"
     [ -d "$saves/save003.sav" ] || fail "the folder named like a save is gone"
     actual=$(cd "$saves" && ls | tr '\n' ' ')
-    [ "$actual" = 'save001.sav save002.sav save003.sav ' ] || fail "the save folder holds $actual"
+    [ "$actual" = 'backup-1010-1020 save001.sav save002.sav save003.sav ' ] || fail "the save folder holds $actual"
     ;;
 reset)
     saves="$game/save"
@@ -49,7 +49,7 @@ reset)
     drive dialog "$caption" 1.000 "$game_windows" "『${title}』 を Ver.1.02 にアップデートします。" "$removal_note" apply \
         message "$caption" "$completed" ok
     actual=$(cd "$saves" && ls | tr '\n' ' ')
-    [ "$actual" = 'config.dat save1000.sav ' ] || fail "the save folder holds $actual"
+    [ "$actual" = 'backup-1000-1020 config.dat save1000.sav ' ] || fail "the save folder holds $actual"
     ;;
 *)
     fail "unknown scenario $scenario"

@@ -55,8 +55,9 @@ int FlushNewJournal(const std::string& path, int descriptor) {
 }
 
 // Opens path, creating it when missing, and refuses anything but a plain
-// file of that one name (a folder, a link or a hard link planted there). Returns a FolderJournalResult;
-// *descriptor is the open file for kJournalOpened.
+// file of that one name (a folder, a pipe, a device, a link or a hard link
+// planted there). Returns a FolderJournalResult; *descriptor is the open file
+// for kJournalOpened.
 int OpenJournalFile(const std::string& path, int* descriptor) {
     constexpr int kFlags = O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
     *descriptor = open(path.c_str(), kFlags);
@@ -67,15 +68,18 @@ int OpenJournalFile(const std::string& path, int* descriptor) {
         // Another updater may have made it meanwhile.
         if (errno == EEXIST) *descriptor = open(path.c_str(), kFlags);
     }
-    if (*descriptor < 0) return errno == ELOOP || errno == EISDIR ? kJournalUnusable : kJournalNotCreated;
     struct stat info;
+    if (*descriptor < 0) {
+        const int error = errno;
+        if (lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) return kJournalNotAFile;
+        errno = error;
+        return kJournalNotCreated;
+    }
+    // A file with other names may lie outside the game: it is never written
+    // through this one.
     if (fstat(*descriptor, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink > 1) {
-        // A file with other names may lie outside the game: it is never
-        // written through this one.
-        const bool linked = S_ISREG(info.st_mode);
         close(*descriptor);
-        errno = linked ? EMLINK : EISDIR;
-        return kJournalUnusable;
+        return kJournalNotAFile;
     }
     return kJournalOpened;
 }

@@ -328,10 +328,14 @@ PlatformRegistryKey* OsOpenRegistryKey(const char* subkey) {
     }
     }
     // An editor's natural choice on Linux, but the values would read as other
-    // characters: the folder of the game would not be found.
+    // characters: a game folder that does not exist, or none that any system
+    // call takes. The file holds no key the program can use.
     if (FindUtf8Text(content.data(), content.size()) < content.size()) {
-        LogDiagnostic("registry file %s is UTF-8 text; it must be saved as Shift_JIS (code page 932)",
+        LogDiagnostic("registry file %s is UTF-8 text; it must be saved as Shift_JIS (code page 932), as "
+                      "iconv -f UTF-8 -t CP932 converts it",
                       ForDiagnostic(path).c_str());
+        errno = EILSEQ;
+        return nullptr;
     }
     PlatformRegistryKey* key = OpenRegistryKeyInText(path, content, subkey);
     if (key == nullptr) {

@@ -13,7 +13,8 @@
 //     hex:fc,03,00,00    bytes (binary); hex(N): bytes of another type N
 //   A hex list may go on over further lines, each but the last ending in '\'.
 // - Every text is Shift_JIS bytes, as everywhere in the program; a 0x5C that is
-//   the second byte of a double-byte character is no escape.
+//   the second byte of a double-byte character is no escape. A file that is
+//   UTF-8 text holding characters beyond ASCII opens no key.
 // - A query reads a value's bytes whatever its type; a string's bytes end with
 //   a zero, as the Windows registry holds them. When a key or value occurs
 //   more than once, the last occurrence counts, as after an import.

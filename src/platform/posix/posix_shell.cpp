@@ -11,10 +11,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "common/run_log.h"
 #include "common/sjis_text.h"
 #include "platform/disk_change_hook.h"
 #include "platform/platform.h"
@@ -70,27 +73,65 @@ std::string EscapeValue(const std::string& value) {
     return escaped;
 }
 
-// path as one quoted argument of an Exec line, before the value escaping:
-// '"', '`', '$' and '\' take a backslash, and '%' is doubled, as field
-// codes start with it.
-std::string QuoteExecArgument(const std::string& path) {
-    std::string quoted = "\"";
-    for (const char c : path) {
-        if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
-        if (c == '%') quoted += '%';
-        quoted += c;
+// The characters an argument of an Exec line may hold only inside quotes.
+constexpr char kReservedInExec[] = " \t\n\"'\\><~|&;$*?#()`";
+
+// word as one argument of an Exec line, before the value escaping: inside
+// double quotes when quoted is set or it holds a reserved character (or
+// nothing), where '"', '`', '$' and '\' take a backslash; '%' doubled
+// everywhere, as field codes start with it.
+std::string ExecArgument(const std::string& word, bool quoted) {
+    quoted = quoted || word.empty() || word.find_first_of(kReservedInExec) != std::string::npos;
+    std::string argument = quoted ? "\"" : "";
+    for (const char c : word) {
+        if (quoted && (c == '"' || c == '`' || c == '$' || c == '\\')) argument += '\\';
+        if (c == '%') argument += '%';
+        argument += c;
     }
-    return quoted + "\"";
+    if (quoted) argument += '"';
+    return argument;
 }
 
-// arguments as written, with every '%' doubled.
-std::string ExecArguments(const std::string& arguments) {
-    std::string doubled;
-    for (const char c : arguments) {
-        if (c == '%') doubled += '%';
-        doubled += c;
+// arguments split into words as the start-up code of a Windows program splits
+// its command line: blanks outside double quotes separate words; 2n
+// backslashes before a quote stand for n, and the quote opens or closes a
+// quoted part; 2n+1 stand for n and a literal quote; other backslashes are
+// literal. So the words reach the program, through Wine or natively, as they
+// would on Windows.
+std::vector<std::string> SplitWindowsArguments(const std::string& arguments) {
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false;
+    bool quoted = false;
+    for (size_t i = 0; i < arguments.size();) {
+        const char c = arguments[i];
+        if ((c == ' ' || c == '\t') && !quoted) {
+            if (inWord) words.push_back(word);
+            word.clear();
+            inWord = false;
+            ++i;
+            continue;
+        }
+        inWord = true;
+        if (c == '"') {
+            quoted = !quoted;
+            ++i;
+        } else if (c == '\\') {
+            const size_t count = std::min(arguments.find_first_not_of('\\', i), arguments.size()) - i;
+            const bool beforeQuote = i + count < arguments.size() && arguments[i + count] == '"';
+            word.append(beforeQuote ? count / 2 : count, '\\');
+            i += count;
+            if (beforeQuote && count % 2 == 1) {
+                word += '"';
+                ++i;
+            }
+        } else {
+            word += c;
+            ++i;
+        }
     }
-    return doubled;
+    if (inWord) words.push_back(word);
+    return words;
 }
 
 constexpr char kLinkSuffix[] = ".lnk";
@@ -108,20 +149,47 @@ std::string ShownName(std::string name) {
     return name;
 }
 
-// The text of the desktop entry for the link named name (Shift_JIS). A
-// target that can be run is run; any other (a document) is opened with
-// xdg-open. Returns 0 when a text is not valid Shift_JIS.
-int DesktopEntryText(const char* name, const ShellLinkProperties& link, std::string* text) {
+// Whether target (a native path) names a program Windows runs: on Linux such
+// a program runs through Wine.
+bool IsWindowsProgram(const std::string& target) {
+    return EndsWithNoCase(target, ".exe") || EndsWithNoCase(target, ".bat") || EndsWithNoCase(target, ".com");
+}
+
+// The Exec line that starts target (a native path) with arguments (UTF-8): a
+// file that can be run is run, a Windows program through wine, each with its
+// arguments; any other file (a document) is opened with xdg-open, which takes
+// no arguments: *dropped tells whether there were some.
+std::string ExecLine(const std::string& target, const std::string& arguments, bool* dropped) {
+    struct stat info;
+    const bool runnable = stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(target.c_str(), X_OK) == 0;
+    const bool windows = !runnable && IsWindowsProgram(target);
+    const std::vector<std::string> words = SplitWindowsArguments(arguments);
+    std::string exec = runnable ? "" : windows ? "wine " : "xdg-open ";
+    exec += ExecArgument(target, true);
+    *dropped = !runnable && !windows && !words.empty();
+    if (*dropped) return exec;
+    for (const std::string& word : words) {
+        exec += ' ';
+        exec += ExecArgument(word, false);
+    }
+    return exec;
+}
+
+// The text of the desktop entry for the link linkPath (Shift_JIS). Returns 0
+// when a text is not valid Shift_JIS.
+int DesktopEntryText(const char* linkPath, const ShellLinkProperties& link, std::string* text) {
     std::string utf8Name, description, target, arguments, workingFolder, icon;
-    if (!Cp932ToUtf8(name, &utf8Name) || !Cp932ToUtf8(link.description, &description) ||
+    if (!Cp932ToUtf8(BaseNameOf(linkPath), &utf8Name) || !Cp932ToUtf8(link.description, &description) ||
         !ToNativePath(link.targetPath, &target) || !Cp932ToUtf8(link.arguments, &arguments) ||
         (link.workingFolder != nullptr && !ToNativePath(link.workingFolder, &workingFolder)) ||
         (link.iconPath != nullptr && !ToNativePath(link.iconPath, &icon)))
         return 0;
-    struct stat info;
-    const bool runnable = stat(target.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(target.c_str(), X_OK) == 0;
-    std::string exec = runnable ? QuoteExecArgument(target) : "xdg-open " + QuoteExecArgument(target);
-    if (runnable && !arguments.empty()) exec += " " + ExecArguments(arguments);
+    bool dropped = false;
+    const std::string exec = ExecLine(target, arguments, &dropped);
+    if (dropped) {
+        LogEvent("shortcut %s: arguments \"%s\" dropped: xdg-open opens a document without arguments",
+                 OsShellLinkFile(linkPath).c_str(), link.arguments);
+    }
     *text = "[Desktop Entry]\nType=Application\n";
     *text += "Name=" + EscapeValue(ShownName(utf8Name)) + "\n";
     *text += "Comment=" + EscapeValue(description) + "\n";
@@ -148,14 +216,18 @@ int OsGetProgramsFolder(char* path, size_t capacity) {
     return 0;
 }
 
+std::string OsShellLinkFile(const char* linkPath) {
+    std::string file = linkPath;
+    if (EndsWithNoCase(file, kLinkSuffix)) file.resize(file.size() - std::strlen(kLinkSuffix));
+    return file + kDesktopSuffix;
+}
+
 int OsWriteShellLink(const char* linkPath, const ShellLinkProperties& link) {
     std::string text;
-    if (!DesktopEntryText(BaseNameOf(linkPath), link, &text)) return 0;
+    if (!DesktopEntryText(linkPath, link, &text)) return 0;
     // Menus list desktop entries by their suffix. Like every file the update
     // writes, an entry replaces the old one whole.
     std::string native;
-    if (!ToNativePath(linkPath, &native)) return 0;
-    if (EndsWithNoCase(native, kLinkSuffix)) native.resize(native.size() - std::strlen(kLinkSuffix));
-    native += kDesktopSuffix;
+    if (!ToNativePath(OsShellLinkFile(linkPath).c_str(), &native)) return 0;
     return AllowDiskChange(kDiskLink, PathTarget(native.c_str())) && ReplaceNativeFile(native, text);
 }

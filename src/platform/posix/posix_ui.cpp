@@ -57,7 +57,7 @@ void SetPosixAnswerMode(PosixAnswerMode mode) {
 void ShowProgressOnTerminal(const char* name, uint64_t done, uint64_t total) {
     const unsigned percent = total == 0 ? 100 : static_cast<unsigned>(done * 100 / total);
     char line[kPathFieldSize];
-    FormatText(line, sizeof line, "\r\x1b[K%3u%% %s", percent, name);
+    FormatText(line, sizeof line, "\r\x1b[K%3u%% %s", percent, WithLinuxSeparators(name).c_str());
     OsWriteError(line);
     g_progressShown = true;
 }

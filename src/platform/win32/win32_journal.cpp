@@ -56,6 +56,11 @@ int OsOpenFolderJournal(const char* folder, PlatformFile** file) {
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
         if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) return kJournalHeld;
+        const DWORD attributes = ::GetFileAttributesW(path.c_str());
+        ::SetLastError(error);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            return kJournalNotAFile;
+        }
         return kJournalNotCreated;
     }
     // A file with other names may lie outside the game: it is never written
@@ -64,7 +69,7 @@ int OsOpenFolderJournal(const char* folder, PlatformFile** file) {
     if (!::GetFileInformationByHandle(handle, &info) || info.nNumberOfLinks > 1) {
         ::CloseHandle(handle);
         ::SetLastError(ERROR_TOO_MANY_LINKS);
-        return kJournalUnusable;
+        return kJournalNotAFile;
     }
     *file = new (std::nothrow) PlatformFile{handle};
     if (*file != nullptr) return kJournalOpened;

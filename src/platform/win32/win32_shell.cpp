@@ -121,3 +121,7 @@ int OsWriteShellLink(const char* linkPath, const ShellLinkProperties& link) {
                                                              : static_cast<DWORD>(saved));
     return 0;
 }
+
+std::string OsShellLinkFile(const char* linkPath) {
+    return linkPath;
+}
