@@ -20,7 +20,7 @@ int WritePatch(const FilePatch& patch, const char* path) {
             LogLastError("patches end at %s", path);
             return 0;
         }
-        DiagnoseLastError("cannot open %s to patch it", path);
+        DiagnoseFileError(path, "cannot open %s to patch it", path);
         return -1;
     }
     // Never more than the record's data, whatever its length field says.
@@ -28,7 +28,7 @@ int WritePatch(const FilePatch& patch, const char* path) {
     if (patch.length > 0 && static_cast<size_t>(patch.length) <= sizeof patch.data)
         written = OsWriteFileAt(file, static_cast<uint64_t>(patch.offset), patch.data,
                                 static_cast<uint32_t>(patch.length));
-    if (!written) DiagnoseLastError("cannot patch %s", path);
+    if (!written) DiagnoseFileError(path, "cannot patch %s", path);
     OsCloseFile(file);
     if (!written) return -1;
     LogEvent("patched %s: %d bytes at %d", path, patch.length, patch.offset);
@@ -54,7 +54,7 @@ int WritePatches(const char* installFolder, PlatformFlushGroup* group) {
         const int written = WritePatch(patch, path);
         if (written <= 0) return written == 0;
         if (!OsAddToFlushGroup(group, path)) {
-            DiagnoseLastError("cannot flush %s", path);
+            DiagnoseFileError(path, "cannot flush %s", path);
             return 0;
         }
     }
@@ -68,9 +68,9 @@ int ApplyFilePatches(const char* installFolder) {
     PlatformFlushGroup* group = OsBeginFlushGroup(installFolder);
     int applied = group != nullptr && WritePatches(installFolder, group);
     if (group == nullptr) {
-        DiagnoseLastError("cannot open %s to patch its files", installFolder);
+        DiagnoseFileError(installFolder, "cannot open %s to patch its files", installFolder);
     } else if (applied && !OsFlushGroup(group)) {
-        DiagnoseLastError("cannot flush the patched files in %s", installFolder);
+        DiagnoseFileError(installFolder, "cannot flush the patched files in %s", installFolder);
         applied = 0;
     }
     OsEndFlushGroup(group);

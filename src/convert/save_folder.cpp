@@ -104,7 +104,7 @@ int StageSaveConversion(const char* path, PlatformFlushGroup* group) {
         return 1;
     }
     if (!StoreWholeFile(path, image.bytes.get(), image.length, group)) {
-        DiagnoseLastError("cannot write the converted save beside %s", path);
+        DiagnoseFileError(path, "cannot write the converted save beside %s", path);
         return 0;
     }
     return 1;
@@ -173,7 +173,7 @@ int SweepSaveFolder(const char* saveFolder) {
     RemoveSaveLeftovers(saveFolder, saves);
     PlatformFlushGroup* group = OsBeginFlushGroup(saveFolder);
     if (group == nullptr) {
-        DiagnoseLastError("cannot open the save folder %s", saveFolder);
+        DiagnoseFileError(saveFolder, "cannot open the save folder %s", saveFolder);
         return 0;
     }
     int staged = 1;
@@ -187,7 +187,7 @@ int SweepSaveFolder(const char* saveFolder) {
         }
     }
     if (staged && !OsFlushGroup(group)) {
-        DiagnoseLastError("cannot flush the converted saves in %s", saveFolder);
+        DiagnoseFileError(saveFolder, "cannot flush the converted saves in %s", saveFolder);
         staged = 0;
     }
     OsEndFlushGroup(group);
@@ -204,7 +204,7 @@ int CommitSweptSaves(const char* saveFolder) {
         if (!JoinPath(path, sizeof path, saveFolder, saves[i].text)) continue;
         const int result = OsSwapInReplacement(path);
         if (result == kSwapFailed) {
-            DiagnoseLastError("cannot put the converted save in place of %s", path);
+            DiagnoseFileError(path, "cannot put the converted save in place of %s", path);
             return 0;
         }
         if (result == kSwapDone) {
@@ -213,7 +213,7 @@ int CommitSweptSaves(const char* saveFolder) {
         }
     }
     if (swapped && !OsFlushFolder(saveFolder)) {
-        DiagnoseLastError("cannot flush the save folder %s", saveFolder);
+        DiagnoseFileError(saveFolder, "cannot flush the save folder %s", saveFolder);
         return 0;
     }
     return 1;

@@ -65,7 +65,7 @@ int BuildShortcutPaths(const ShortcutEntry& entry, const char* installFolder, co
 // Makes a menu folder unless it exists. Returns 1, or 0 after a diagnostic.
 int MakeMenuFolder(const char* folder) {
     if (OsCreateFolder(folder) || OsLastErrorKind() == kErrorExists) return 1;
-    DiagnoseLastError("cannot make the menu folder %s", folder);
+    DiagnoseFileError(folder, "cannot make the menu folder %s", folder);
     return 0;
 }
 
@@ -89,7 +89,7 @@ int MakeShortcut(const ShortcutEntry& entry, const char* installFolder, const ch
     link.iconIndex = 0;
     link.showCommand = kShowNormal;
     if (!OsWriteShellLink(paths.link, link)) {
-        DiagnoseLastError("cannot write the shortcut %s", paths.link);
+        DiagnoseFileError(paths.link, "cannot write the shortcut %s", paths.link);
         return 0;
     }
     LogEvent("shortcut %s -> %s", paths.link, paths.target);

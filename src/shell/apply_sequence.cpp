@@ -1,5 +1,6 @@
 #include "shell/apply_sequence.h"
 
+#include "common/failure_note.h"
 #include "common/run_log.h"
 #include "convert/file_patches.h"
 #include "convert/save_folder.h"
@@ -8,6 +9,7 @@
 #include "install/update_journal.h"
 #include "platform/platform.h"
 #include "script/update_plan.h"
+#include "shell/cause_message.h"
 #include "shell/install_state.h"
 #include "shell/shell_texts.h"
 #include "shell/version_gate.h"
@@ -82,7 +84,7 @@ constexpr UpdateStepRun kUpdateSteps[] = {
 static_assert(sizeof kUpdateSteps / sizeof kUpdateSteps[0] == kStepCount, "every step runs");
 
 int FailApply(PlatformWindow* dialog, const InstallState& state) {
-    OsShowMessage(dialog, state.caption, kWriteFailedMessage);
+    ShowMessageWithCause(dialog, state.caption, kWriteFailedMessage);
     return kDialogApplyFailed;
 }
 
@@ -91,6 +93,7 @@ int FailApply(PlatformWindow* dialog, const InstallState& state) {
 int RunApplySequence(PlatformWindow* dialog) {
     InstallState& state = g_installState;
     LogEvent("dialog: apply");
+    ClearFailureNote();
     const UpdateIdentity identity{g_scriptDigest, state.addContents != 0 ? 1u : 0u,
                                   ChooseEditionVersions(g_settings, state.addContents).newVersion};
     if (!BeginUpdateJournal(&state.journal, identity)) return FailApply(dialog, state);

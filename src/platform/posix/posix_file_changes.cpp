@@ -3,7 +3,9 @@
 //
 // The copy runs in the kernel (copy_file_range) and falls back to pread and
 // pwrite through one 1 MiB buffer where the kernel refuses, so memory stays
-// bounded whatever the size of a member.
+// bounded whatever the size of a member. A copy that is digested goes
+// through the buffer from the start: each block is read once, hashed while
+// it is in the cache, and written.
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -49,7 +51,7 @@ int WriteAllAt(int out, const char* bytes, size_t count, off_t offset) {
 
 }  // namespace
 
-int CopyRangeInChunks(int in, off_t inOffset, int out, off_t outOffset, uint64_t count) {
+int CopyRangeInChunks(int in, off_t inOffset, int out, off_t outOffset, uint64_t count, PlatformDigest* digest) {
     if (count == 0) return 1;
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[kChunkSize]);
     if (!buffer) return 0;
@@ -61,6 +63,7 @@ int CopyRangeInChunks(int in, off_t inOffset, int out, off_t outOffset, uint64_t
             return 0;
         }
         if (got == 0) return 0;
+        if (digest != nullptr && !OsAddToDigest(digest, buffer.get(), static_cast<size_t>(got))) return 0;
         if (!WriteAllAt(out, buffer.get(), static_cast<size_t>(got), outOffset)) return 0;
         inOffset += got;
         outOffset += got;
@@ -68,6 +71,31 @@ int CopyRangeInChunks(int in, off_t inOffset, int out, off_t outOffset, uint64_t
     }
     return 1;
 }
+
+namespace {
+
+// Copies count bytes from in at inOffset to out at outOffset in the kernel,
+// without moving either file position. Returns 1, or 0 when a read or write
+// failed or in ended early.
+int CopyInKernel(int in, off_t inOffset, int out, off_t outOffset, uint64_t count) {
+    while (count > 0) {
+        const ssize_t copied =
+            copy_file_range(in, &inOffset, out, &outOffset, static_cast<size_t>(std::min(count, kKernelStep)), 0);
+        if (copied > 0) {
+            count -= static_cast<uint64_t>(copied);
+            continue;
+        }
+        if (copied < 0 && errno == EINTR) continue;
+        if (copied < 0 && !KernelRefusedCopy(errno)) return 0;
+        // Refused, or nothing copied (the source ended, or a file system that
+        // copies nothing this way): the portable path copies the rest or
+        // finds the end of the source.
+        return CopyRangeInChunks(in, inOffset, out, outOffset, count, nullptr);
+    }
+    return 1;
+}
+
+}  // namespace
 
 int RenameWithoutReplaceFlag(const char* from, const char* to) {
     struct stat info;
@@ -124,32 +152,21 @@ int OsIsSameFile(PlatformFile* file, const char* path) {
     return named.st_dev == open.st_dev && named.st_ino == open.st_ino;
 }
 
-int OsCopyFileRange(PlatformFile* source, uint64_t offset, uint64_t count, PlatformFile* destination) {
+int OsCopyFileRange(PlatformFile* source, uint64_t offset, uint64_t count, PlatformFile* destination,
+                    PlatformDigest* digest) {
     const off_t start = lseek(destination->descriptor, 0, SEEK_CUR);
     constexpr uint64_t kLargestOffset = static_cast<uint64_t>(INT64_MAX);
-    if (start < 0 || count > kLargestOffset || offset > kLargestOffset - count || !AllowDiskChange(kDiskWrite))
+    if (start < 0 || count > kLargestOffset - static_cast<uint64_t>(start) || offset > kLargestOffset - count ||
+        !AllowDiskChange(kDiskWrite))
         return 0;
-    off_t in = static_cast<off_t>(offset);
-    off_t out = start;
-    uint64_t left = count;
-    while (left > 0) {
-        const ssize_t copied = copy_file_range(source->descriptor, &in, destination->descriptor, &out,
-                                               static_cast<size_t>(std::min(left, kKernelStep)), 0);
-        if (copied > 0) {
-            left -= static_cast<uint64_t>(copied);
-            continue;
-        }
-        if (copied < 0 && errno == EINTR) continue;
-        if (copied < 0 && !KernelRefusedCopy(errno)) return 0;
-        // Refused, or nothing copied (the source ended, or a file system that
-        // copies nothing this way): the portable path copies the rest or
-        // finds the end of the source.
-        if (!CopyRangeInChunks(source->descriptor, in, destination->descriptor, out, left)) return 0;
-        out += static_cast<off_t>(left);
-        left = 0;
-    }
+    const off_t in = static_cast<off_t>(offset);
+    const int copied = digest != nullptr
+                           ? CopyRangeInChunks(source->descriptor, in, destination->descriptor, start, count, digest)
+                           : CopyInKernel(source->descriptor, in, destination->descriptor, start, count);
+    if (!copied) return 0;
     // Start writing the copied range to disk now, so that the flush that
     // makes a new file durable finds most of it written.
-    sync_file_range(destination->descriptor, start, out - start, SYNC_FILE_RANGE_WRITE);
-    return lseek(destination->descriptor, out, SEEK_SET) >= 0;
+    const off_t end = start + static_cast<off_t>(count);
+    sync_file_range(destination->descriptor, start, end - start, SYNC_FILE_RANGE_WRITE);
+    return lseek(destination->descriptor, end, SEEK_SET) >= 0;
 }

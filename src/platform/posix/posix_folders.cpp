@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstring>
 #include <new>
 #include <string>
@@ -54,4 +55,11 @@ void OsCloseFolderListing(PlatformFolderListing* listing) {
     if (listing == nullptr) return;
     closedir(listing->folder);
     delete listing;
+}
+
+int OsFolderIsMissing(const char* folder) {
+    std::string native;
+    struct stat info;
+    if (!ToNativePath(folder, &native) || stat(native.c_str(), &info) == 0) return 0;
+    return errno == ENOENT || errno == ENOTDIR;
 }

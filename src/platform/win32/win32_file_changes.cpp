@@ -3,8 +3,9 @@
 //
 // MoveFileW never replaces an existing file or folder, which is what a rename
 // of the update needs. The copy goes through one 1 MiB buffer, so memory stays
-// bounded whatever the size of a member, also in a 32-bit process. Every
-// wrapper leaves GetLastError as the failing call set it.
+// bounded whatever the size of a member, also in a 32-bit process; a digested
+// copy hashes each block there before writing it. Every wrapper leaves
+// GetLastError as the failing call set it.
 #include <windows.h>
 
 #include <algorithm>
@@ -75,7 +76,8 @@ int OsIsSameFile(PlatformFile* file, const char* path) {
     return same;
 }
 
-int OsCopyFileRange(PlatformFile* source, uint64_t offset, uint64_t count, PlatformFile* destination) {
+int OsCopyFileRange(PlatformFile* source, uint64_t offset, uint64_t count, PlatformFile* destination,
+                    PlatformDigest* digest) {
     if (offset > static_cast<uint64_t>(INT64_MAX) || !AllowDiskChange(kDiskWrite)) return 0;
     LARGE_INTEGER start;
     start.QuadPart = static_cast<LONGLONG>(offset);
@@ -94,6 +96,7 @@ int OsCopyFileRange(PlatformFile* source, uint64_t offset, uint64_t count, Platf
             ::SetLastError(ERROR_HANDLE_EOF);
             return 0;
         }
+        if (digest != nullptr && !OsAddToDigest(digest, buffer.get(), got)) return 0;
         if (!WriteAll(destination->handle, buffer.get(), got)) return 0;
         count -= got;
     }

@@ -64,6 +64,13 @@ int OsReadFile(PlatformFile* file, void* buffer, uint32_t count, uint32_t* deliv
     return 1;
 }
 
+int OsReadFileAt(PlatformFile* file, uint64_t offset, void* buffer, uint32_t count, uint32_t* delivered) {
+    if (offset > static_cast<uint64_t>(INT64_MAX)) return 0;
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(offset);
+    return ::SetFilePointerEx(file->handle, position, nullptr, FILE_BEGIN) && OsReadFile(file, buffer, count, delivered);
+}
+
 int OsWriteFile(PlatformFile* file, const void* buffer, uint32_t count) {
     if (!AllowDiskChange(kDiskWrite)) return 0;
     const char* position = static_cast<const char*>(buffer);

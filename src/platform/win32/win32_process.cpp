@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "common/failure_note.h"
 #include "common/sjis_text.h"
 #include "platform/platform.h"
 #include "platform/win32/win32_paths.h"
@@ -72,6 +73,22 @@ int OsLastErrorKind() {
         return kErrorRefused;
     default:
         return kErrorIo;
+    }
+}
+
+int OsLastFailureCause() {
+    switch (::GetLastError()) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return kCauseDiskFull;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return kCauseInUse;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+        return kCauseDenied;
+    default:
+        return kCauseUntold;
     }
 }
 
