@@ -8,7 +8,7 @@
 set -euo pipefail
 
 want=${1:-all}
-native_packages=(g++ cmake ninja-build googletest nlohmann-json3-dev clang libclang-rt-dev strace desktop-file-utils)
+native_packages=(g++ cmake ninja-build googletest nlohmann-json3-dev libssl-dev clang libclang-rt-dev strace desktop-file-utils)
 windows_packages=(g++-mingw-w64-i686 wine wine32:i386 xvfb xauth fonts-wine fonts-ipafont-gothic locales osslsigncode openssl zip unzip)
 
 as_root() {

@@ -207,12 +207,7 @@ damage)
         "$updpack" list "$work/whole.dat" |
             awk -F'\t' -v name="$1" -v data=$((16 + 40 * count)) '$1 == name { print data + $2 }'
     }
-    # Flips the bits MASK of byte OFFSET of the package.
-    flip() {
-        local byte
-        byte=$(od -An -tu1 -j "$1" -N1 "$dist/UpdateData.dat" | tr -d ' ')
-        printf "$(printf '\\%03o' $((byte ^ $2)))" | dd of="$dist/UpdateData.dat" bs=1 seek="$1" conv=notrunc status=none
-    }
+    flip() { flip_bits "$dist/UpdateData.dat" "$@"; }
     # The row NAME, with the package damaged by the command after it: the
     # check fails saying CHECKED, the updater's output ends with the lines
     # SHOWN, and its status is 11.

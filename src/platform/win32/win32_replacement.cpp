@@ -51,6 +51,22 @@ int TemporaryPathOf(const std::wstring& target, std::wstring* temporary) {
     return 1;
 }
 
+// Moves temporary over target, written through. MoveFileExW says "access
+// denied" also when another program holds target open without sharing its
+// deletion, as a running game does: opening it for deletion, as the move
+// does, tells that case apart, and its sharing violation then stands as the
+// move's error. Returns 1, or 0 with the last error set.
+int MoveOver(const std::wstring& temporary, const std::wstring& target) {
+    if (::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 1;
+    if (::GetLastError() != ERROR_ACCESS_DENIED) return 0;
+    const HANDLE probe = ::CreateFileW(target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const DWORD error = probe == INVALID_HANDLE_VALUE ? ::GetLastError() : ERROR_ACCESS_DENIED;
+    if (probe != INVALID_HANDLE_VALUE) ::CloseHandle(probe);
+    ::SetLastError(error == ERROR_SHARING_VIOLATION ? ERROR_SHARING_VIOLATION : ERROR_ACCESS_DENIED);
+    return 0;
+}
+
 // Deletes the new file, keeping the error of the failure that led here.
 void RemoveTemporary(const std::wstring& temporary) {
     const DWORD error = ::GetLastError();
@@ -84,8 +100,7 @@ PlatformFile* OsReplacementFile(PlatformReplacement* replacement) {
 int OsCommitReplacement(PlatformReplacement* replacement) {
     bool done = AllowDiskChange(kDiskFlush) && ::FlushFileBuffers(replacement->file.handle) != 0;
     done = ::CloseHandle(replacement->file.handle) != 0 && done;
-    done = done && AllowDiskChange(kDiskSwap) && ::MoveFileExW(replacement->temporary.c_str(), replacement->target.c_str(),
-                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    done = done && AllowDiskChange(kDiskSwap) && MoveOver(replacement->temporary, replacement->target);
     if (!done) RemoveTemporary(replacement->temporary);
     delete replacement;
     return done ? 1 : 0;
@@ -171,9 +186,7 @@ int OsSwapInReplacement(const char* path) {
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? kNothingStaged : kSwapFailed;
     }
     if (!AllowDiskChange(kDiskSwap)) return kSwapFailed;
-    return ::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-               ? kSwapDone
-               : kSwapFailed;
+    return MoveOver(temporary, target) ? kSwapDone : kSwapFailed;
 }
 
 int OsFlushFolder(const char*) {
