@@ -41,12 +41,20 @@ size_t SizeField(size_t entry, size_t count) { return 16 + 32 * count + 8 * entr
 
 TEST_F(PackageDigestsTest, EveryDamageOfAPackageWithDigestsIsFound) {
     // Entries: Update.ini, b.dat, abc.txt, then the list (entry 3).
-    const std::string whole = DigestedPackage({{"Update.ini", "AppTitle = A\r\n"}, {"b.dat", "bbbb"}, {"abc.txt", "abc"}});
+    const std::string whole =
+        DigestedPackage({{"Update.ini", "AppTitle = A\r\n"}, {"b.dat", "bbbb"}, {"abc.txt", "abc"}});
     ASSERT_FALSE(whole.empty());
     const size_t data = 16 + 4 * 40;
     const size_t list = data + 14 + 4 + 3;
     using Damage = std::function<void(std::string&)>;
-    struct Row { const char* name; Damage damage; int result; const char* told; std::vector<uint32_t> damaged; } rows[] = {
+    // told: what the message says; damaged: the entries FindDamagedMembers names.
+    struct Row {
+        const char* name;
+        Damage damage;
+        int result;
+        const char* told;
+        std::vector<uint32_t> damaged;
+    } rows[] = {
         {"whole", [](std::string&) {}, kDigestsListed, "", {}},
         {"a bit of a member's data", [&](std::string& p) { p[data + 14 + 1] ^= 0x01; }, kDigestsListed, "", {1}},
         {"a bit of the script", [&](std::string& p) { p[data] ^= 0x40; }, kDigestsListed, "", {0}},

@@ -100,9 +100,11 @@ std::string DigestedPackage(const std::vector<std::pair<std::string, std::string
     const std::string package = folder + "\\package.dat";
     char message[512];
     std::string bytes;
-    const bool written = WritePackage(package.c_str(), kLongNameLayout, sources.data(),
-                                      static_cast<uint32_t>(sources.size()), message, sizeof message) == kPackageWritten &&
-                         ReadTestFile(package.c_str(), &bytes);
+    const uint32_t count = static_cast<uint32_t>(sources.size());
+    const bool written =
+        WritePackage(package.c_str(), kLongNameLayout, sources.data(), count, message, sizeof message) ==
+            kPackageWritten &&
+        ReadTestFile(package.c_str(), &bytes);
     std::error_code ignored;
     fs::remove_all(NativeTestPath(folder.c_str()), ignored);
     return written ? bytes : "";

@@ -86,7 +86,8 @@ int OsReadFileAt(PlatformFile* file, uint64_t offset, void* buffer, uint32_t cou
     char* position = static_cast<char*>(buffer);
     uint32_t total = 0;
     while (total < count) {
-        const ssize_t got = pread(file->descriptor, position + total, count - total, static_cast<off_t>(offset + total));
+        const ssize_t got =
+            pread(file->descriptor, position + total, count - total, static_cast<off_t>(offset + total));
         if (got < 0) {
             if (errno == EINTR) continue;
             return 0;

@@ -68,7 +68,8 @@ int OsReadFileAt(PlatformFile* file, uint64_t offset, void* buffer, uint32_t cou
     if (offset > static_cast<uint64_t>(INT64_MAX)) return 0;
     LARGE_INTEGER position;
     position.QuadPart = static_cast<LONGLONG>(offset);
-    return ::SetFilePointerEx(file->handle, position, nullptr, FILE_BEGIN) && OsReadFile(file, buffer, count, delivered);
+    return ::SetFilePointerEx(file->handle, position, nullptr, FILE_BEGIN) &&
+           OsReadFile(file, buffer, count, delivered);
 }
 
 int OsWriteFile(PlatformFile* file, const void* buffer, uint32_t count) {
