@@ -82,21 +82,9 @@ int OsReadFile(PlatformFile* file, void* buffer, uint32_t count, uint32_t* deliv
 }
 
 int OsReadFileAt(PlatformFile* file, uint64_t offset, void* buffer, uint32_t count, uint32_t* delivered) {
-    if (offset > static_cast<uint64_t>(INT64_MAX) - count) return 0;
-    char* position = static_cast<char*>(buffer);
-    uint32_t total = 0;
-    while (total < count) {
-        const ssize_t got =
-            pread(file->descriptor, position + total, count - total, static_cast<off_t>(offset + total));
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            return 0;
-        }
-        if (got == 0) break;
-        total += static_cast<uint32_t>(got);
-    }
-    *delivered = total;
-    return 1;
+    return offset <= static_cast<uint64_t>(INT64_MAX) &&
+           lseek(file->descriptor, static_cast<off_t>(offset), SEEK_SET) >= 0 &&
+           OsReadFile(file, buffer, count, delivered);
 }
 
 int OsWriteFile(PlatformFile* file, const void* buffer, uint32_t count) {
