@@ -20,15 +20,16 @@ int ReadExactlyAt(PlatformFile* file, uint64_t offset, void* buffer, uint32_t co
     return OsReadFileAt(file, offset, buffer, count, &delivered) && delivered == count;
 }
 
-// The SHA-256 of size bytes of file from offset, read in bounded pieces.
-// Returns 1, or 0 when reading failed or the file ended early.
-int DigestOfFileRange(PlatformFile* file, uint64_t offset, uint64_t size, unsigned char (&digest)[kSha256Size]) {
-    std::unique_ptr<unsigned char[]> piece(new (std::nothrow) unsigned char[kReadPieceSize]);
-    PlatformDigest* running = piece ? OsBeginSha256() : nullptr;
+// The SHA-256 of size bytes of file from offset, read in pieces through
+// piece, of kReadPieceSize bytes. Returns 1, or 0 when reading failed or the
+// file ended early.
+int DigestOfFileRange(PlatformFile* file, uint64_t offset, uint64_t size, unsigned char* piece,
+                      unsigned char (&digest)[kSha256Size]) {
+    PlatformDigest* running = OsBeginSha256();
     if (running == nullptr) return 0;
     for (uint64_t done = 0; done < size;) {
         const uint32_t count = static_cast<uint32_t>(size - done < kReadPieceSize ? size - done : kReadPieceSize);
-        if (!ReadExactlyAt(file, offset + done, piece.get(), count) || !OsAddToDigest(running, piece.get(), count)) {
+        if (!ReadExactlyAt(file, offset + done, piece, count) || !OsAddToDigest(running, piece, count)) {
             OsAbandonDigest(running);
             return 0;
         }
@@ -176,14 +177,15 @@ int DigestOfBytes(const void* bytes, size_t length, unsigned char (&digest)[kSha
 }
 
 int FindDamagedMembers(const char* path, const PackageDigests& digests, std::vector<uint32_t>* damaged) {
-    PlatformFile* file = digests.listed != nullptr ? OsOpenForReading(path) : nullptr;
+    std::unique_ptr<unsigned char[]> piece(new (std::nothrow) unsigned char[kReadPieceSize]);
+    PlatformFile* file = digests.listed != nullptr && piece ? OsOpenForReading(path) : nullptr;
     if (file == nullptr) return 0;
     int read = 1;
     for (uint32_t i = 0; i < digests.directory.count && read; ++i) {
         if (i == digests.listEntry) continue;
         const PackageEntry& entry = digests.directory.entries[i];
         unsigned char actual[kSha256Size];
-        read = DigestOfFileRange(file, entry.dataStart, entry.size, actual);
+        read = DigestOfFileRange(file, entry.dataStart, entry.size, piece.get(), actual);
         if (read && std::memcmp(actual, digests.listed[i], kSha256Size) != 0) damaged->push_back(i);
     }
     OsCloseFile(file);
