@@ -148,12 +148,18 @@ int ReadDigestsTelling(const char* path, PackageDigests* digests) {
     return result;
 }
 
+// Lists a package whose directory is sound even when its digest list is
+// damaged, which it then tells, failing.
 int List(int argc, char** argv) {
     if (argc != 1) return UsageError("list needs exactly one package");
+    PackageDirectory directory;
+    char message[kPackageMessageSize];
+    if (!ReadPackageDirectory(argv[0], &directory, message, sizeof message)) {
+        Complain(message);
+        return kUpdpackFailed;
+    }
     PackageDigests digests;
     const int result = ReadDigestsTelling(argv[0], &digests);
-    if (result != kDigestsListed && result != kDigestsAbsent) return kUpdpackFailed;
-    const PackageDirectory& directory = digests.directory;
     std::printf("layout: %s, %u member%s\n", directory.layout == kLongNameLayout ? "long-names" : "short-names",
                 directory.count, directory.count == 1 ? "" : "s");
     for (uint32_t i = 0; i < directory.count; ++i) {
@@ -163,7 +169,9 @@ int List(int argc, char** argv) {
         std::printf("\t%u\t%u\t%s\n", entry.offset, entry.size, listed ? DigestText(digests.listed[i]).c_str() : "-");
     }
     ReleasePackageDigests(&digests);
-    return std::fflush(stdout) == 0 ? kUpdpackDone : kUpdpackFailed;
+    ReleasePackageDirectory(&directory);
+    const bool sound = result == kDigestsListed || result == kDigestsAbsent;
+    return std::fflush(stdout) == 0 && sound ? kUpdpackDone : kUpdpackFailed;
 }
 
 // Verify ------------------------------------------------------------------
