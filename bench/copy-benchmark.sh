@@ -3,7 +3,10 @@
 # same run with extracting the same files from a tar archive (tar -xf), with
 # copying them (cp), and with copying them and then writing them to disk
 # (cp, then sync: the updater puts everything it writes on disk), and the
-# updater's peak memory.
+# updater's peak memory. The updater runs twice: on the package, whose
+# members it hashes as it writes them (digests on), and on the same files
+# lying loose beside it, which it takes as they are and copies in the kernel
+# (digests off).
 #
 #   bench/copy-benchmark.sh
 #
@@ -52,6 +55,12 @@ total=$(du -sb "$files" | cut -f1)
 cp "$build/src/main/updater" "$update/updater"
 "$build/tools/updpack" create "$update/UpdateData.dat" "$files"/* >/dev/null
 (cd "$files" && tar -cf "$work/files.tar" .)
+# The same update with every source loose beside the updater (links to the
+# same files), and no package.
+loose="$work/loose"
+mkdir "$loose"
+cp "$update/updater" "$update/Update.ini" "$loose/"
+ln "$files"/* "$loose/"
 
 export UPDATER_REGISTRY="$work/registry.reg"
 export XDG_RUNTIME_DIR="$work"
@@ -65,11 +74,16 @@ fresh_target() {
 }
 
 # Each contender runs its command after the words it is given (a timer).
-run_updater() {
+# The updater of FOLDER:   updater_in FOLDER TIMER...
+updater_in() {
+    local folder=$1
+    shift
     printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\UpdaterBenchmark\\Game]\n"InstallFolder"="%s"\n"Version"=hex:e8,03,00,00\n' \
         "$work/target" >"$UPDATER_REGISTRY"
-    "$@" "$update/updater" --yes >/dev/null </dev/null
+    "$@" "$folder/updater" --yes >/dev/null </dev/null
 }
+run_updater() { updater_in "$update" "$@"; }
+run_loose() { updater_in "$loose" "$@"; }
 run_tar() { "$@" tar -xf "$work/files.tar" -C "$work/target"; }
 run_cp() { "$@" cp "$files"/* "$work/target/"; }
 run_cpsync() { "$@" sh -c 'cp "$1"/* "$2"/ && sync' - "$files" "$work/target"; }
@@ -81,34 +95,44 @@ run_cpsync() { "$@" sh -c 'cp "$1"/* "$2"/ && sync' - "$files" "$work/target"; }
 # $work/name.time.
 declare -A times
 echo "Measuring (a warm-up round, then $runs rounds)..."
-contenders=(updater tar cp cpsync)
+contenders=(updater loose tar cp cpsync)
 for round in $(seq 0 "$runs"); do
-    for turn in 0 1 2 3; do
-        name=${contenders[(round + turn) % 4]}
+    for turn in 0 1 2 3 4; do
+        name=${contenders[(round + turn) % 5]}
         fresh_target
         start=$(date +%s%N)
         "run_$name" /usr/bin/time -v -o "$work/$name.time"
         end=$(date +%s%N)
         if [ "$round" -gt 0 ]; then
             times[$name]+="$(( (end - start) / 1000000 )) "
-        elif [ "$name" = updater ]; then
+        elif [ "$name" = updater ] || [ "$name" = loose ]; then
             diff -rq "$files" "$work/target" >/dev/null || { echo "copy-benchmark: the updater's copy differs" >&2; exit 1; }
         fi
     done
 done
 
 updater_ms=$(median "${times[updater]}")
+loose_ms=$(median "${times[loose]}")
 tar_ms=$(median "${times[tar]}")
 cp_ms=$(median "${times[cp]}")
 cpsync_ms=$(median "${times[cpsync]}")
 updater_kib=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/updater.time")
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+# The median of the ratios of the runs of two contenders in the same round.
+paired_ratio() {
+    local a=($1) b=($2) i ratios=
+    for i in "${!a[@]}"; do ratios+="$(ratio "${a[i]}" "${b[i]}") "; done
+    printf '%s\n' $ratios | sort -n | sed -n "$(( (runs + 1) / 2 ))p"
+}
 printf '\nUpdate: %d members plus one of 512 MiB, %.2f GiB in all\n' "$members" \
     "$(awk -v t="$total" 'BEGIN { print t / 1073741824 }')"
 printf '%-22s %6s ms (median of: %s)\n' "updater --yes" "$updater_ms" "${times[updater]}" \
+    "updater, loose" "$loose_ms" "${times[loose]}" \
     "tar -xf" "$tar_ms" "${times[tar]}" "cp" "$cp_ms" "${times[cp]}" "cp, then sync" "$cpsync_ms" "${times[cpsync]}"
 printf 'updater / tar -xf:     %s\n' "$(ratio "$updater_ms" "$tar_ms")"
 printf 'updater / cp:          %s\n' "$(ratio "$updater_ms" "$cp_ms")"
-printf 'updater / cp, sync:    %s\n' "$(ratio "$updater_ms" "$cpsync_ms")"
+printf 'updater / cp, sync:    %s (median of the rounds: %s); loose: %s (%s)\n' \
+    "$(ratio "$updater_ms" "$cpsync_ms")" "$(paired_ratio "${times[updater]}" "${times[cpsync]}")" \
+    "$(ratio "$loose_ms" "$cpsync_ms")" "$(paired_ratio "${times[loose]}" "${times[cpsync]}")"
 printf 'updater peak memory:   %.1f MiB\n' "$(awk -v k="$updater_kib" 'BEGIN { print k / 1024 }')"

@@ -8,8 +8,8 @@
 set -euo pipefail
 
 want=${1:-all}
-native_packages=(g++ cmake ninja-build googletest nlohmann-json3-dev clang libclang-rt-dev strace desktop-file-utils
-                 libglib2.0-bin)
+native_packages=(g++ cmake ninja-build googletest nlohmann-json3-dev libssl-dev clang libclang-rt-dev strace
+                 desktop-file-utils libglib2.0-bin)
 windows_packages=(g++-mingw-w64-i686 wine wine32:i386 xvfb xauth fonts-wine fonts-ipafont-gothic locales osslsigncode openssl python3 unzip)
 
 as_root() {

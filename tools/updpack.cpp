@@ -1,9 +1,10 @@
-// updpack: builds, lists and extracts update packages (UpdateData.dat), and
-// checks an update (updpack_check.cpp).
+// updpack: builds, lists, extracts and verifies update packages
+// (UpdateData.dat), and checks an update (updpack_check.cpp).
 //
 //   updpack create [--short-names] PACKAGE FILE...
 //   updpack list PACKAGE
 //   updpack extract PACKAGE [-C DIR] [NAME...]
+//   updpack verify PACKAGE
 //   updpack check [--strict] [FOLDER]
 #include "updpack.h"
 
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "common/sjis_text.h"
+#include "package/package_digests.h"
 #include "package/package_directory.h"
 #include "package/package_writer.h"
 #include "platform/platform.h"
@@ -27,32 +29,42 @@ constexpr char kSynopsis[] =
     "Usage: updpack create [--short-names] PACKAGE FILE...\n"
     "       updpack list PACKAGE\n"
     "       updpack extract PACKAGE [-C DIR] [NAME...]\n"
+    "       updpack verify PACKAGE\n"
     "       updpack check [--strict] [FOLDER]\n"
     "       updpack --help | --version\n";
 
 constexpr char kUsage[] =
     "\n"
-    "Builds, lists and extracts the update packages (UpdateData.dat) that the\n"
-    "updater reads its files from, and checks an update before it ships.\n"
+    "Builds, lists, extracts and verifies the update packages (UpdateData.dat)\n"
+    "that the updater reads its files from, and checks an update before it\n"
+    "ships.\n"
     "\n"
     "  create    stores each FILE under its base name, in the long-name layout\n"
     "            (names of up to 31 bytes in Shift_JIS), or with --short-names\n"
-    "            in the short-name layout (up to 15 bytes). Names that do not\n"
-    "            fit, or that equal another without regard to letter case, are\n"
-    "            refused and no package is written. The package is written\n"
-    "            to a new file and put in place only when complete: a failed\n"
-    "            create leaves an existing PACKAGE and every FILE as they were,\n"
-    "            and a FILE that is PACKAGE itself is refused.\n"
+    "            in the short-name layout (up to 15 bytes), and adds the member\n"
+    "            @SHA256SUMS: the SHA-256 of the directory and of every FILE,\n"
+    "            which the updater checks before it installs anything. Names\n"
+    "            that do not fit, that equal another without regard to letter\n"
+    "            case, or that are @SHA256SUMS are refused and no package is\n"
+    "            written. The package is written to a new file and put in\n"
+    "            place only when complete: a failed create leaves an existing\n"
+    "            PACKAGE and every FILE as they were, and a FILE that is\n"
+    "            PACKAGE itself is refused.\n"
     "  list      prints the layout, then one line per directory entry in\n"
-    "            order: name, offset in the data area, size in bytes.\n"
-    "  extract   writes every member, or the NAMEs given, into DIR (which must\n"
-    "            exist; default: the current folder). Before anything is\n"
-    "            written, names that would leave DIR, a member that would be\n"
-    "            written over PACKAGE, and two members that would become one\n"
-    "            file on disk are refused.\n"
+    "            order: name, offset in the data area, size in bytes, and the\n"
+    "            SHA-256 the package lists for it (- for none).\n"
+    "  extract   writes every member but @SHA256SUMS, or the NAMEs given, into\n"
+    "            DIR (which must exist; default: the current folder). Before\n"
+    "            anything is written, names that would leave DIR, a member\n"
+    "            that would be written over PACKAGE, and two members that\n"
+    "            would become one file on disk are refused.\n"
+    "  verify    reads every member and compares it with its SHA-256, naming\n"
+    "            each damaged one; a package without @SHA256SUMS cannot be\n"
+    "            verified and fails.\n"
     "  check     loads FOLDER's Update.ini (default: the current folder), loose\n"
     "            or from its UpdateData.dat, exactly as the updater does and\n"
-    "            prints the plan as JSON; checks that the package is whole and\n"
+    "            prints the plan as JSON; verifies the package as verify does\n"
+    "            (warning of a package without digests) and checks that it\n"
     "            holds every CopyFile source of both editions. Warnings and\n"
     "            errors go to standard error, naming the line of Update.ini.\n"
     "            With --strict every warning fails the check too.\n"
@@ -127,6 +139,17 @@ int Create(int argc, char** argv) {
 
 // List --------------------------------------------------------------------
 
+// Reads the digests of the package at path for list and verify. Returns a
+// PackageDigestsResult; damage and a package that cannot be read are told.
+int ReadDigestsTelling(const char* path, PackageDigests* digests) {
+    char message[kPackageMessageSize];
+    const int result = ReadPackageDigests(path, digests, message, sizeof message);
+    if (result == kPackageDamaged || result == kPackageNotOpened) Complain(message);
+    return result;
+}
+
+// Lists a package whose directory is sound even when its digest list is
+// damaged, which it then tells, failing.
 int List(int argc, char** argv) {
     if (argc != 1) return UsageError("list needs exactly one package");
     PackageDirectory directory;
@@ -135,15 +158,54 @@ int List(int argc, char** argv) {
         Complain(message);
         return kUpdpackFailed;
     }
+    PackageDigests digests;
+    const int result = ReadDigestsTelling(argv[0], &digests);
     std::printf("layout: %s, %u member%s\n", directory.layout == kLongNameLayout ? "long-names" : "short-names",
                 directory.count, directory.count == 1 ? "" : "s");
     for (uint32_t i = 0; i < directory.count; ++i) {
         const PackageEntry& entry = directory.entries[i];
+        const bool listed = digests.listed != nullptr && i != digests.listEntry;
         PutText(stdout, entry.name);
-        std::printf("\t%u\t%u\n", entry.offset, entry.size);
+        std::printf("\t%u\t%u\t%s\n", entry.offset, entry.size, listed ? DigestText(digests.listed[i]).c_str() : "-");
     }
+    ReleasePackageDigests(&digests);
     ReleasePackageDirectory(&directory);
-    return std::fflush(stdout) == 0 ? kUpdpackDone : kUpdpackFailed;
+    const bool sound = result == kDigestsListed || result == kDigestsAbsent;
+    return std::fflush(stdout) == 0 && sound ? kUpdpackDone : kUpdpackFailed;
+}
+
+// Verify ------------------------------------------------------------------
+
+int Verify(int argc, char** argv) {
+    if (argc != 1) return UsageError("verify needs exactly one package");
+    const char* packagePath = argv[0];
+    PackageDigests digests;
+    const int result = ReadDigestsTelling(packagePath, &digests);
+    char message[kPackageMessageSize];
+    if (result == kDigestsAbsent) {
+        FormatText(message, sizeof message, "%s: the package has no digest list (%s): made by another tool, its "
+                   "members cannot be verified", packagePath, kDigestListName);
+        Complain(message);
+    }
+    if (result != kDigestsListed) {
+        ReleasePackageDigests(&digests);
+        return kUpdpackFailed;
+    }
+    std::vector<uint32_t> damaged;
+    int status = kUpdpackDone;
+    if (!FindDamagedMembers(packagePath, digests, &damaged)) {
+        FormatText(message, sizeof message, "%s: cannot read the members", packagePath);
+        Complain(message);
+        status = kUpdpackFailed;
+    }
+    for (uint32_t index : damaged) {
+        FormatText(message, sizeof message, "%s: %s", packagePath, DamagedMemberText(digests, index).c_str());
+        Complain(message);
+        status = kUpdpackFailed;
+    }
+    if (status == kUpdpackDone) std::printf("%u members match their SHA-256\n", digests.directory.count - 1);
+    ReleasePackageDigests(&digests);
+    return std::fflush(stdout) == 0 ? status : kUpdpackFailed;
 }
 
 // Extract -----------------------------------------------------------------
@@ -158,7 +220,7 @@ int ExtractEntry(PlatformFile* package, const PackageEntry& entry, const char* o
         FormatText(message, capacity, "%s: cannot create the file", outputPath);
         return 0;
     }
-    if (!OsCopyFileRange(package, entry.dataStart, entry.size, OsReplacementFile(output))) {
+    if (!OsCopyFileRange(package, entry.dataStart, entry.size, OsReplacementFile(output), nullptr)) {
         OsAbandonReplacement(output);
         FormatText(message, capacity, "%s: cannot copy member \"%s\" into it", outputPath, entry.name);
         return 0;
@@ -190,6 +252,8 @@ int SelectEntries(const PackageDirectory& directory, const std::vector<const cha
         return 0;
     }
     for (uint32_t i = 0; i < directory.count; ++i) {
+        // The digest list is the package's own, no file of the update.
+        if (firstOf[i] == i && EqualsNoCase(directory.entries[i].name, kDigestListName)) continue;
         if (firstOf[i] == i) {
             selected->push_back(i);
             continue;
@@ -331,6 +395,7 @@ int RunUpdpack(int argc, char** argv) {
     if (std::strcmp(command, "create") == 0) return Create(argc - 2, argv + 2);
     if (std::strcmp(command, "list") == 0) return List(argc - 2, argv + 2);
     if (std::strcmp(command, "extract") == 0) return Extract(argc - 2, argv + 2);
+    if (std::strcmp(command, "verify") == 0) return Verify(argc - 2, argv + 2);
     const int strict = argc > 2 && std::strcmp(argv[2], "--strict") == 0;
     const int first = strict ? 3 : 2;
     if (argc > first + 1) return UsageError("check takes at most one folder");

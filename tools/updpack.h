@@ -1,4 +1,4 @@
-// updpack: builds, lists and extracts update packages.
+// updpack: builds, lists, extracts and verifies update packages.
 //
 // The command works on Shift_JIS texts like the rest of the program; its
 // entry point (updpack_main.cpp) converts the arguments.
@@ -12,11 +12,11 @@
 // status: kUpdpackDone, kUpdpackFailed or kUpdpackUsage.
 int RunUpdpack(int argc, char** argv);
 
-// True for the commands: create, list, extract, check.
+// True for the commands: create, list, extract, verify, check.
 bool IsCommand(const char* command);
 
-// The first of the count arguments after command (create, list, extract or
-// check) that begins with '-' and is no option command knows at its place,
+// The first of the count arguments after command (create, list, extract,
+// verify or check) that begins with '-' and is no option command knows at its place,
 // or nullptr when there is none. The value after -C is no option.
 const char* UnknownOption(const char* command, int count, char** arguments);
 

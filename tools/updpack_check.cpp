@@ -10,7 +10,7 @@ int CheckUpdate(const char* folder, int strict) {
 }
 
 bool IsCommand(const char* command) {
-    for (const char* known : {"create", "list", "extract", "check"}) {
+    for (const char* known : {"create", "list", "extract", "verify", "check"}) {
         if (std::strcmp(command, known) == 0) return true;
     }
     return false;

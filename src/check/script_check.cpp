@@ -97,9 +97,9 @@ void CheckScript(ScriptCheckReport* report) {
     report->status = kCheckFailed;
     report->output.clear();
     report->notes.clear();
-    report->errors = notes.warnings;
     std::string errors;
-    const int packageSound = CheckPackage(&errors);
+    const int packageSound = CheckPackage(&notes.warnings, &errors);
+    report->errors = notes.warnings;
     if (result != kScriptLoaded) {
         const std::string where =
             notes.failureLine != 0 ? LinePrefix(notes.failureLine) : std::string(kScriptFileName) + ": ";

@@ -22,11 +22,13 @@ struct ScriptCheckReport {
 //
 // Errors, which fail the check: the script does not load (the statement and
 // why); UpdateData.dat is damaged (a directory entry that lies outside the
-// file, named); a CopyFile source of either edition is found neither loose
-// nor in the package, or runs past the end of the package; a CopyFile with a
-// source has no destination.
+// file, or a member that does not match its SHA-256, named; a directory or
+// digest list that does not match); a CopyFile source of either edition is
+// found neither loose nor in the package, or runs past the end of the
+// package; a CopyFile with a source has no destination.
 //
-// Warnings, for what loads but is likely a mistake: a script that is no
+// Warnings, for what loads but is likely a mistake: a package without a
+// digest list; a script that is no
 // valid Shift_JIS text (saved as UTF-8, for instance); a number too large for
 // its 32 bits; a field taken from the next line because its own line ended
 // early; a record dropped past the 256th of its kind; a line ignored because

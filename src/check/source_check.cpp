@@ -1,10 +1,12 @@
 #include "check/source_check.h"
 
 #include <cstring>
+#include <vector>
 
 #include "common/sjis_text.h"
 #include "install/file_operations.h"
 #include "package/member_reader.h"
+#include "package/package_digests.h"
 #include "package/package_directory.h"
 #include "package/package_format.h"
 #include "platform/platform.h"
@@ -55,19 +57,28 @@ int CheckSource(const char* source, const char* editions, const std::string& pre
 
 }  // namespace
 
-int CheckPackage(std::string* errors) {
+int CheckPackage(std::string* warnings, std::string* errors) {
     PlatformFile* file = OsOpenForReading(kPackageFileName);
     if (file == nullptr) return 1;
     OsCloseFile(file);
-    PackageDirectory directory;
+    const std::string prefix = std::string(kPackageFileName) + ": ";
+    PackageDigests digests;
     char message[kPackageMessageSize];
-    if (ReadPackageDirectory(kPackageFileName, &directory, message, sizeof message)) {
-        ReleasePackageDirectory(&directory);
-        return 1;
+    const int result = ReadPackageDigests(kPackageFileName, &digests, message, sizeof message);
+    if (result == kDigestsAbsent) {
+        *warnings += prefix + "warning: the package has no digest list (" + kDigestListName +
+                     "), as one made by another tool: damage to it cannot be found; make it with updpack create\n";
+    }
+    if (result == kDigestsAbsent || result == kDigestsListed) {
+        std::vector<uint32_t> damaged;
+        int sound = result == kDigestsAbsent || FindDamagedMembers(kPackageFileName, digests, &damaged);
+        if (!sound) *errors += prefix + "error: the members cannot be read\n";
+        for (uint32_t index : damaged) *errors += prefix + "error: " + DamagedMemberText(digests, index) + "\n";
+        ReleasePackageDigests(&digests);
+        return sound && damaged.empty();
     }
     // The message begins with the package's name.
     std::string error = message;
-    const std::string prefix = std::string(kPackageFileName) + ": ";
     if (error.compare(0, prefix.size(), prefix) == 0) error.erase(0, prefix.size());
     *errors += prefix + "error: " + error + "\n";
     return 0;

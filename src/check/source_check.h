@@ -6,10 +6,12 @@
 
 #include "check/check_notes.h"
 
-// An error when UpdateData.dat is there but damaged: a directory entry that
-// lies outside the file, named. Returns 1 when there is no package or it is
+// Errors when UpdateData.dat is there but damaged: a directory entry that
+// lies outside the file, named; a directory or digest list that does not
+// match; each member whose bytes do not match its SHA-256, named. A warning
+// when it has no digest list. Returns 1 when there is no package or it is
 // whole.
-int CheckPackage(std::string* errors);
+int CheckPackage(std::string* warnings, std::string* errors);
 
 // Errors for the copy entries that would make the copy step fail: a source
 // of either edition that is not there whole, a destination that is empty.

@@ -20,6 +20,7 @@ enum ExitStatus : int {
     kExitNotRecorded = 8,
     kExitDialogNotShown = 9,
     kExitNoMemory = 10,
+    kExitDataDamaged = 11,
     // updater --check.
     kCheckPassed = 0,
     kCheckFailed = 2,
@@ -49,6 +50,8 @@ inline constexpr ExitStatusRow kUpdaterExitStatuses[] = {
     {kExitNotRecorded, "version not recorded", "applied, but the new version could not be recorded"},
     {kExitDialogNotShown, "dialog not shown", "the confirmation dialog could not be shown"},
     {kExitNoMemory, "not enough memory", "not enough memory: the run stopped, and the next run finishes the update"},
+    {kExitDataDamaged, "update data damaged",
+     "the update data (UpdateData.dat, or the Update.ini in it) is damaged: nothing was changed"},
 };
 
 inline constexpr ExitStatusRow kCheckExitStatuses[] = {

@@ -19,12 +19,12 @@ int GiveOwnFile(const char* path) {
     PlatformFile* source = OsOpenForReading(path);
     uint64_t length = 0;
     if (source == nullptr || !OsFileLength(source, &length)) {
-        DiagnoseLastError("cannot read %s to patch it", path);
+        DiagnoseFileError(path, "cannot read %s to patch it", path);
         OsCloseFile(source);
         return 0;
     }
     PlatformReplacement* replacement = OsBeginReplacement(path);
-    int copied = replacement != nullptr && OsCopyFileRange(source, 0, length, OsReplacementFile(replacement));
+    int copied = replacement != nullptr && OsCopyFileRange(source, 0, length, OsReplacementFile(replacement), nullptr);
     OsCloseFile(source);
     if (copied) {
         copied = OsCommitReplacement(replacement);
@@ -32,7 +32,7 @@ int GiveOwnFile(const char* path) {
         OsAbandonReplacement(replacement);
     }
     if (!copied) {
-        DiagnoseLastError("cannot make %s a file of its own to patch it", path);
+        DiagnoseFileError(path, "cannot make %s a file of its own to patch it", path);
         return 0;
     }
     LogEvent("%s had other names: patched as a file of its own", path);
@@ -50,7 +50,7 @@ int WritePatch(const FilePatch& patch, const char* path) {
             LogLastError("patches end at %s", path);
             return 0;
         }
-        DiagnoseLastError("cannot open %s to patch it", path);
+        DiagnoseFileError(path, "cannot open %s to patch it", path);
         return -1;
     }
     // Never more than the record's data, whatever its length field says.
@@ -58,7 +58,7 @@ int WritePatch(const FilePatch& patch, const char* path) {
     if (patch.length > 0 && static_cast<size_t>(patch.length) <= sizeof patch.data)
         written = OsWriteFileAt(file, static_cast<uint64_t>(patch.offset), patch.data,
                                 static_cast<uint32_t>(patch.length));
-    if (!written) DiagnoseLastError("cannot patch %s", path);
+    if (!written) DiagnoseFileError(path, "cannot patch %s", path);
     OsCloseFile(file);
     if (!written) return -1;
     LogEvent("patched %s: %d bytes at %d", path, patch.length, patch.offset);
@@ -84,7 +84,7 @@ int WritePatches(const char* installFolder, PlatformFlushGroup* group) {
         const int written = WritePatch(patch, path);
         if (written <= 0) return written == 0;
         if (!OsAddToFlushGroup(group, path)) {
-            DiagnoseLastError("cannot flush %s", path);
+            DiagnoseFileError(path, "cannot flush %s", path);
             return 0;
         }
     }
@@ -98,9 +98,9 @@ int ApplyFilePatches(const char* installFolder) {
     PlatformFlushGroup* group = OsBeginFlushGroup(installFolder);
     int applied = group != nullptr && WritePatches(installFolder, group);
     if (group == nullptr) {
-        DiagnoseLastError("cannot open %s to patch its files", installFolder);
+        DiagnoseFileError(installFolder, "cannot open %s to patch its files", installFolder);
     } else if (applied && !OsFlushGroup(group)) {
-        DiagnoseLastError("cannot flush the patched files in %s", installFolder);
+        DiagnoseFileError(installFolder, "cannot flush the patched files in %s", installFolder);
         applied = 0;
     }
     OsEndFlushGroup(group);

@@ -108,7 +108,7 @@ int ListFiles(const char* folder, bool (*wanted)(const char*), std::vector<SaveN
     PlatformFolderListing* listing = OsOpenFolderListing(folder);
     if (listing == nullptr) {
         if (OsLastErrorKind() == kErrorAbsent) return 1;
-        DiagnoseLastError("cannot list the save folder %s", folder);
+        DiagnoseFileError(folder, "cannot list the save folder %s", folder);
         return 0;
     }
     char name[kPathFieldSize];
@@ -120,7 +120,7 @@ int ListFiles(const char* folder, bool (*wanted)(const char*), std::vector<SaveN
         CopyText(save.text, name);
         names->push_back(save);
     }
-    if (next < 0) DiagnoseLastError("cannot list the save folder %s", folder);
+    if (next < 0) DiagnoseFileError(folder, "cannot list the save folder %s", folder);
     OsCloseFolderListing(listing);
     return next == 0;
 }
@@ -148,7 +148,7 @@ int MakeBackupFolder(const char* saveFolder, const char* backupFolder) {
     } else if (OsLastErrorKind() == kErrorExists) {
         return 1;
     }
-    DiagnoseLastError("cannot make the backup folder %s", backupFolder);
+    DiagnoseFileError(backupFolder, "cannot make the backup folder %s", backupFolder);
     return 0;
 }
 
@@ -169,7 +169,7 @@ int MoveIntoBackup(const char* path, const char* backupFolder) {
         if (OsRenameNoReplace(path, keptPath)) return 1;
         if (OsLastErrorKind() != kErrorExists) break;
     }
-    DiagnoseLastError("cannot keep %s in %s", path, backupFolder);
+    DiagnoseFileError(path, "cannot keep %s in %s", path, backupFolder);
     return 0;
 }
 
@@ -177,7 +177,7 @@ int MoveIntoBackup(const char* path, const char* backupFolder) {
 // from one to the other. Returns 1, or 0 after a diagnostic.
 int FlushBothFolders(const char* saveFolder, const char* backupFolder) {
     if (OsFlushFolder(backupFolder) && OsFlushFolder(saveFolder)) return 1;
-    DiagnoseLastError("cannot flush the save folder %s", saveFolder);
+    DiagnoseFileError(saveFolder, "cannot flush the save folder %s", saveFolder);
     return 0;
 }
 
@@ -196,7 +196,7 @@ int LoadSave(const char* path, SaveImage* image, bool* loaded) {
         LogEvent("save %s skipped: larger than %llu bytes", path, static_cast<unsigned long long>(kLargestSaveSize));
         return 1;
     default:
-        DiagnoseLastError("cannot read the save %s", path);
+        DiagnoseFileError(path, "cannot read the save %s", path);
         return 0;
     }
 }
@@ -248,7 +248,7 @@ int StageSaveConversion(const char* saveFolder, const char* backupFolder, const 
         }
     }
     if (!StoreWholeFile(path, image.bytes.get(), image.length, group)) {
-        DiagnoseLastError("cannot write the converted save beside %s", path);
+        DiagnoseFileError(path, "cannot write the converted save beside %s", path);
         return 0;
     }
     StagedSave save{};
@@ -275,13 +275,13 @@ int SwapInConversions(const char* saveFolder, const char* backupFolder, const st
         char path[kPathFieldSize];
         if (!JoinPath(path, sizeof path, saveFolder, staged[i].name.text)) continue;
         if (OsSwapInReplacement(path) != kSwapDone) {
-            DiagnoseLastError("cannot put the converted save in place of %s", path);
+            DiagnoseFileError(path, "cannot put the converted save in place of %s", path);
             return 0;
         }
         LogEvent("save %s converted", path);
     }
     if (staged.empty() || OsFlushFolder(saveFolder)) return 1;
-    DiagnoseLastError("cannot flush the save folder %s", saveFolder);
+    DiagnoseFileError(saveFolder, "cannot flush the save folder %s", saveFolder);
     return 0;
 }
 
@@ -344,7 +344,7 @@ int ConvertSaves(const char* saveFolder, const char* backupFolder) {
     if (g_convertRuleTable.count == 0 || saves.empty()) return 1;
     PlatformFlushGroup* group = OsBeginFlushGroup(saveFolder);
     if (group == nullptr) {
-        DiagnoseLastError("cannot open the save folder %s", saveFolder);
+        DiagnoseFileError(saveFolder, "cannot open the save folder %s", saveFolder);
         return 0;
     }
     std::vector<StagedSave> staged;
@@ -355,7 +355,7 @@ int ConvertSaves(const char* saveFolder, const char* backupFolder) {
                                         &staged);
     }
     if (converted && !staged.empty() && !OsFlushGroup(group)) {
-        DiagnoseLastError("cannot flush the converted saves in %s", saveFolder);
+        DiagnoseFileError(saveFolder, "cannot flush the converted saves in %s", saveFolder);
         converted = 0;
     }
     OsEndFlushGroup(group);

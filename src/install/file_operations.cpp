@@ -5,10 +5,12 @@
 #include <cstring>
 
 #include "common/digest.h"
+#include "common/failure_note.h"
 #include "common/run_log.h"
 #include "common/sjis_text.h"
 #include "install/update_journal.h"
 #include "package/member_reader.h"
+#include "package/package_digests.h"
 #include "package/package_format.h"
 #include "platform/changed_folders.h"
 #include "platform/last_error.h"
@@ -84,12 +86,21 @@ int CheckCopyList(PlatformWindow* owner, const char* installFolder, uint32_t add
     return 1;
 }
 
+// What staging one copy entry came to.
+enum StageResult {
+    kStageFailed,   // its new file could not be written
+    kStaged,        // its new file waits beside its destination
+    kStageDamaged,  // the member does not match its digest: the package is damaged
+};
+
 // Streams the member into file in slices, telling the progress, *done of
-// total, after each. Returns 1, or 0 when reading or writing failed.
-int CopyInSlices(PackageMember* member, PlatformFile* file, const char* name, uint64_t* done, uint64_t total) {
+// total, after each; with digest (may be nullptr), hashes every byte on the
+// way. Returns 1, or 0 when reading, writing or hashing failed.
+int CopyInSlices(PackageMember* member, PlatformFile* file, PlatformDigest* digest, const char* name,
+                 uint64_t* done, uint64_t total) {
     for (uint64_t copied = 0; copied < member->size;) {
         const uint64_t slice = std::min<uint64_t>(member->size - copied, kProgressSlice);
-        if (!OsCopyFileRange(member->file, member->dataOffset + copied, slice, file)) return 0;
+        if (!OsCopyFileRange(member->file, member->dataOffset + copied, slice, file, digest)) return 0;
         copied += slice;
         *done += slice;
         ReportProgress(name, *done, total);
@@ -109,32 +120,68 @@ int CheckFreeSpace(const char* installFolder, uint64_t total) {
     if (free >= total) return 1;
     LogDiagnostic("the update needs %llu bytes of new files in %s, and its volume has %llu bytes free",
                   static_cast<unsigned long long>(total), installFolder, static_cast<unsigned long long>(free));
+    NoteFailure(kCauseDiskFull, installFolder, total, free);
     return 0;
+}
+
+// Streams a checked member into the new file of replacement, beside
+// destination, and keeps it there, in group. A member the package lists a
+// digest for (listed not nullptr) is hashed as it is written and kept only
+// when it matches. Returns a StageResult, after a diagnostic for a failure;
+// the new file is removed unless kept.
+int WriteNewFile(PackageMember* member, const unsigned char* listed, const CopyEntry& entry, const char* source,
+                 const char* destination, PlatformReplacement* replacement, PlatformFlushGroup* group,
+                 uint64_t* done, uint64_t total) {
+    PlatformDigest* digest = listed != nullptr ? OsBeginSha256() : nullptr;
+    if (listed != nullptr && digest == nullptr) {
+        LogDiagnostic("no SHA-256 can be made to check %s", source);
+        OsAbandonReplacement(replacement);
+        return kStageFailed;
+    }
+    if (!CopyInSlices(member, OsReplacementFile(replacement), digest, entry.destination, done, total)) {
+        DiagnoseFileError(destination, "cannot write the new content of %s", destination);
+        OsAbandonDigest(digest);
+        OsAbandonReplacement(replacement);
+        return kStageFailed;
+    }
+    unsigned char actual[kSha256Size];
+    if (digest != nullptr && (!OsFinishDigest(digest, actual) || std::memcmp(actual, listed, kSha256Size) != 0)) {
+        LogDiagnostic("member %s of %s does not match its SHA-256: the package is damaged", BaseNameOf(source),
+                      kPackageFileName);
+        NoteFailure(kCauseDamaged, BaseNameOf(source));
+        OsAbandonReplacement(replacement);
+        return kStageDamaged;
+    }
+    if (!OsKeepReplacement(replacement, group)) {
+        DiagnoseFileError(destination, "cannot write the new content of %s", destination);
+        return kStageFailed;
+    }
+    return kStaged;
 }
 
 // Writes the source of a checked entry whole to a new file beside its
 // destination and keeps it there, in group, to be swapped in later. Returns
-// 1, or 0 after a diagnostic; the destination is as it was either way.
-int StageCopyEntry(const CopyEntry& entry, const char* source, const char* installFolder, PlatformFlushGroup* group,
-                   uint64_t* done, uint64_t total) {
+// a StageResult; the destination is as it was either way.
+int StageCopyEntry(const CopyEntry& entry, const char* source, const char* installFolder,
+                   const PackageDigests& digests, PlatformFlushGroup* group, uint64_t* done, uint64_t total) {
     char destination[kPathFieldSize];
-    if (!JoinPath(destination, sizeof destination, installFolder, entry.destination)) return 0;
+    if (!JoinPath(destination, sizeof destination, installFolder, entry.destination)) return kStageFailed;
     PackageMember* member = OpenCheckedSource(source, destination);
-    if (member == nullptr) return 0;
+    if (member == nullptr) return kStageFailed;
     ReportProgress(entry.destination, *done, total);
+    // A loose source is the publisher's override, taken as it is.
+    const bool packed = member->kind == kMemberPacked;
     PlatformReplacement* replacement = OsBeginReplacement(destination);
-    int staged = 0;
+    int staged = kStageFailed;
     if (replacement == nullptr) {
-        DiagnoseLastError("cannot create a new file beside %s", destination);
-    } else if (!CopyInSlices(member, OsReplacementFile(replacement), entry.destination, done, total)) {
-        DiagnoseLastError("cannot write the new content of %s", destination);
-        OsAbandonReplacement(replacement);
-    } else if (!OsKeepReplacement(replacement, group)) {
-        DiagnoseLastError("cannot write the new content of %s", destination);
+        DiagnoseFileError(destination, "cannot create a new file beside %s", destination);
     } else {
-        staged = 1;
-        LogEvent("written %s (%u bytes from %s%s%s)", destination, member->size, source,
-                 member->kind == kMemberPacked ? " in " : "", member->kind == kMemberPacked ? kPackageFileName : "");
+        staged = WriteNewFile(member, packed ? ListedDigestOf(&digests, source) : nullptr, entry, source,
+                              destination, replacement, group, done, total);
+    }
+    if (staged == kStaged) {
+        LogEvent("staged %s (%u bytes from %s%s%s)", destination, member->size, source, packed ? " in " : "",
+                 packed ? kPackageFileName : "");
     }
     CloseMember(member);
     return staged;
@@ -157,7 +204,7 @@ uint32_t CommitStagedEntries(PlatformFlushGroup* group, const char* installFolde
                              uint32_t first, uint32_t end) {
     if (first == end) return end;
     if (!OsFlushGroup(group)) {
-        DiagnoseLastError("cannot flush the new files in %s", installFolder);
+        DiagnoseFileError(installFolder, "cannot flush the new files in %s", installFolder);
         return first;
     }
     ChangedFolders changed;
@@ -165,9 +212,15 @@ uint32_t CommitStagedEntries(PlatformFlushGroup* group, const char* installFolde
         char destination[kPathFieldSize];
         if (!CopiedDestination(i, installFolder, addContents, destination)) continue;
         NoteFolderOf(&changed, destination);
-        if (OsSwapInReplacement(destination) == kSwapFailed) {
-            DiagnoseLastError("cannot put the new content in place of %s", destination);
+        switch (OsSwapInReplacement(destination)) {
+        case kSwapFailed:
+            DiagnoseFileError(destination, "cannot put the new content in place of %s", destination);
             return i;
+        case kSwapDone:
+            LogEvent("replaced %s", destination);
+            break;
+        default:
+            break;
         }
     }
     return FlushChangedFolders(changed) ? end : first;
@@ -207,6 +260,43 @@ bool ChangedAfterCopy(const char* name) {
     return false;
 }
 
+// ApplyCopyList once the package's digests are read.
+int CopyCheckedList(PlatformWindow* owner, const char* installFolder, uint32_t addContents, CopyScope scope,
+                    const PackageDigests& digests) {
+    uint64_t total = 0;
+    if (!CheckCopyList(owner, installFolder, addContents, &total)) return 0;
+    const uint32_t first = FirstEntryToCopy(addContents);
+    if (first == g_copyTable.count) return 1;
+    if (!CheckFreeSpace(installFolder, total)) return FailCopy(owner, g_copyTable.records[first]);
+    RemoveCopyLeftovers(installFolder);
+    PlatformFlushGroup* group = OsBeginFlushGroup(installFolder);
+    if (group == nullptr) {
+        DiagnoseFileError(installFolder, "cannot open the install folder %s", installFolder);
+        return FailCopy(owner, g_copyTable.records[first]);
+    }
+    // Every new file is written first; if one cannot be, the entries before
+    // it still go in, as they would one by one. A damaged member stops the
+    // update before anything changes.
+    uint64_t done = 0;
+    uint32_t staged = first;
+    int stage = kStaged;
+    for (; staged < g_copyTable.count; ++staged) {
+        const CopyEntry& entry = g_copyTable.records[staged];
+        const char* source = SourceFor(entry, addContents);
+        if (source[0] == '\0' || (scope == kCopyUnchangedLater && ChangedAfterCopy(entry.destination))) continue;
+        stage = StageCopyEntry(entry, source, installFolder, digests, group, &done, total);
+        if (stage != kStaged) break;
+    }
+    const uint32_t committed =
+        stage == kStageDamaged ? first : CommitStagedEntries(group, installFolder, addContents, first, staged);
+    OsEndFlushGroup(group);
+    if (committed == g_copyTable.count) return 1;
+    RemoveCopyLeftovers(installFolder);
+    // Damage is no destination that cannot be written: the apply sequence
+    // names the member.
+    return stage == kStageDamaged ? 0 : FailCopy(owner, g_copyTable.records[committed]);
+}
+
 }  // namespace
 
 int OpenCopySource(const char* source, PackageMember** member) {
@@ -223,33 +313,16 @@ int ApplyCopyList(PlatformWindow* owner, const char* installFolder, uint32_t add
         LogDiagnostic("the script has no CopyFile line: nothing to update");
         return 0;
     }
-    uint64_t total = 0;
-    if (!CheckCopyList(owner, installFolder, addContents, &total)) return 0;
-    const uint32_t first = FirstEntryToCopy(addContents);
-    if (first == g_copyTable.count) return 1;
-    if (!CheckFreeSpace(installFolder, total)) return FailCopy(owner, g_copyTable.records[first]);
-    RemoveCopyLeftovers(installFolder);
-    PlatformFlushGroup* group = OsBeginFlushGroup(installFolder);
-    if (group == nullptr) {
-        DiagnoseLastError("cannot open the install folder %s", installFolder);
-        return FailCopy(owner, g_copyTable.records[first]);
-    }
-    // Every new file is written first; if one cannot be, the entries before
-    // it still go in, as they would one by one.
-    uint64_t done = 0;
-    uint32_t staged = first;
-    while (staged < g_copyTable.count) {
-        const CopyEntry& entry = g_copyTable.records[staged];
-        const char* source = SourceFor(entry, addContents);
-        const bool wanted = scope == kCopyAll || !ChangedAfterCopy(entry.destination);
-        if (source[0] != '\0' && wanted && !StageCopyEntry(entry, source, installFolder, group, &done, total)) break;
-        ++staged;
-    }
-    const uint32_t committed = CommitStagedEntries(group, installFolder, addContents, first, staged);
-    OsEndFlushGroup(group);
-    if (committed == g_copyTable.count) return 1;
-    RemoveCopyLeftovers(installFolder);
-    return FailCopy(owner, g_copyTable.records[committed]);
+    // The package's digests are read once for every entry. A package made
+    // without them, or none at all, has nothing to compare; one found
+    // damaged was refused before the dialog, and its sources are still
+    // checked one by one.
+    PackageDigests digests;
+    char message[kPackageMessageSize];
+    ReadPackageDigests(kPackageFileName, &digests, message, sizeof message);
+    const int copied = CopyCheckedList(owner, installFolder, addContents, scope, digests);
+    ReleasePackageDigests(&digests);
+    return copied;
 }
 
 int ApplyDeleteList(const char* installFolder) {
@@ -261,7 +334,7 @@ int ApplyDeleteList(const char* installFolder) {
             LogEvent("deleted %s", path);
             NoteFolderOf(&changed, path);
         } else if (OsLastErrorKind() == kErrorIo) {
-            DiagnoseLastError("cannot delete %s", path);
+            DiagnoseFileError(path, "cannot delete %s", path);
             return 0;
         } else {
             LogLastError("not deleted: %s", path);
@@ -285,7 +358,7 @@ int ApplyRenameList(const char* installFolder, UpdateJournal* journal) {
                 NoteFolderOf(&changed, to);
                 if (!FlushChangedFolders(changed)) return 0;
             } else if (OsLastErrorKind() == kErrorIo) {
-                DiagnoseLastError("cannot rename %s", from);
+                DiagnoseFileError(from, "cannot rename %s", from);
                 return 0;
             } else {
                 LogLastError("not renamed to its new name: %s", from);

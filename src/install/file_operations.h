@@ -38,6 +38,12 @@ int OpenCopySource(const char* source, PackageMember** member);
 // old content or its new one, whatever happens meanwhile. New files left
 // beside the destinations by an interrupted run are removed first.
 //
+// A packed source of a package with a digest list is hashed as it is
+// written; one that does not match its digest, like a package found
+// damaged, fails the copy before anything is swapped in, noted as damage
+// (common/failure_note.h) without a message of its own. A loose source is
+// taken as it is.
+//
 // When an entry fails the check or its new file cannot be written, the
 // message "ファイルが書き込めません。[destination]" is shown, owned by owner;
 // the entries before it go in and later ones are not attempted.

@@ -76,7 +76,7 @@ enum MenuFolderResult : int {
 int MakeMenuFolder(const char* folder) {
     if (!OsCreateFolder(folder)) {
         if (OsLastErrorKind() != kErrorExists) {
-            DiagnoseLastError("cannot make the menu folder %s", folder);
+            DiagnoseFileError(folder, "cannot make the menu folder %s", folder);
             return kMenuFolderFailed;
         }
         // No run can change that: the shortcut is passed over.
@@ -114,7 +114,7 @@ int MakeShortcut(const ShortcutEntry& entry, const char* installFolder, const ch
     link.showCommand = kShowNormal;
     const std::string file = OsShellLinkFile(paths.link);
     if (!OsWriteShellLink(paths.link, link)) {
-        DiagnoseLastError("cannot write the shortcut %s", file.c_str());
+        DiagnoseFileError(file.c_str(), "cannot write the shortcut %s", file.c_str());
         return 0;
     }
     LogEvent("shortcut %s -> %s", file.c_str(), paths.target);

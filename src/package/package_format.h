@@ -22,6 +22,13 @@ constexpr uint64_t kPackageSizeLimit = 0x80000000u;  // packages stay below 2 Gi
 
 constexpr char kPackageFileName[] = "UpdateData.dat";
 
+// Header bytes 0-10, which the member reader does not examine: updpack
+// writes this tag, which tells a person what the file is and tells the
+// updater that the package carries a digest list (package_digests.h), so
+// that a list lost to damage is not taken for a package made without one.
+constexpr char kDigestPackageTag[] = "UPDATER+SHA";
+static_assert(sizeof kDigestPackageTag - 1 == kLayoutMarkerOffset, "the tag fills bytes 0-10");
+
 // Name field width for the layout marker byte.
 inline uint32_t NameFieldWidthFor(unsigned char marker) {
     return marker == kLongNameMarker ? kLongNameFieldWidth : kShortNameFieldWidth;

@@ -18,7 +18,7 @@ void NoteFolderOf(ChangedFolders* changed, const char* path) {
 int FlushChangedFolders(const ChangedFolders& changed) {
     for (const std::string& folder : changed.folders) {
         if (!OsFlushFolder(folder.c_str())) {
-            DiagnoseLastError("cannot flush the folder %s", folder.c_str());
+            DiagnoseFileError(folder.c_str(), "cannot flush the folder %s", folder.c_str());
             return 0;
         }
     }

@@ -4,8 +4,12 @@
 // failure, before any other operation.
 #pragma once
 
-// LogDiagnostic of the formatted text, ": " and the reason.
+// LogDiagnostic of the formatted text, ": " and the reason; the failure is
+// noted for the player (common/failure_note.h) with its cause.
 void DiagnoseLastError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// The same for a failure on the file or folder at path, which the note names.
+void DiagnoseFileError(const char* path, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // LogEvent of the same, for a failure the player is never told of.
 void LogLastError(const char* format, ...) __attribute__((format(printf, 1, 2)));

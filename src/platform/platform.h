@@ -7,9 +7,9 @@
 // exactly as the script and the package hold them; each layer converts them
 // at its edge.
 //
-// Divisions: files, file changes, file replacement, staged files, folder
-// journal, folder listings, process, program, registry, user interface,
-// console, shell.
+// Divisions: files, digests, file changes, file replacement, staged files,
+// folder journal, folder listings, process, program, registry, user
+// interface, console, shell.
 #pragma once
 
 #include <cstddef>
@@ -41,6 +41,10 @@ int OsFileLength(PlatformFile* file, uint64_t* length);
 // file: a short read), or 0 when reading failed.
 int OsReadFile(PlatformFile* file, void* buffer, uint32_t count, uint32_t* delivered);
 
+// Reads up to count bytes from offset from the start, as OsReadFile reads
+// (a short read only at the end); the position afterwards is unspecified.
+int OsReadFileAt(PlatformFile* file, uint64_t offset, void* buffer, uint32_t count, uint32_t* delivered);
+
 // Writes count bytes at the current position. Returns 1 when all were written.
 int OsWriteFile(PlatformFile* file, const void* buffer, uint32_t count);
 
@@ -61,6 +65,27 @@ int OsCutFile(PlatformFile* file, uint64_t length);
 
 // Closes the file. file may be nullptr.
 void OsCloseFile(PlatformFile* file);
+
+// Digests -------------------------------------------------------------------
+
+// The SHA-256 of bytes handed over piece by piece, computed by the system's
+// own cryptography (CNG on Windows, libcrypto on POSIX), never by our code.
+constexpr size_t kSha256Size = 32;
+struct PlatformDigest;
+
+// Begins a SHA-256. nullptr when the system cannot make one.
+PlatformDigest* OsBeginSha256();
+
+// Adds count bytes. Returns 1, or 0 when the system failed (finishing then
+// fails too).
+int OsAddToDigest(PlatformDigest* digest, const void* bytes, size_t count);
+
+// Stores the SHA-256 of every byte added in result and releases digest.
+// Returns 1, or 0 when it cannot be told.
+int OsFinishDigest(PlatformDigest* digest, unsigned char (&result)[kSha256Size]);
+
+// Releases an unfinished digest. digest may be nullptr.
+void OsAbandonDigest(PlatformDigest* digest);
 
 // File changes --------------------------------------------------------------
 
@@ -101,9 +126,12 @@ void OsRemoveStagedFiles(const char* folder);
 
 // Copies count bytes of source from offset to destination's position, which
 // then stands after them, in bounded memory; the source's position is
-// unspecified afterwards. Returns 1, or 0 when reading or writing failed or
-// the source ended before offset + count.
-int OsCopyFileRange(PlatformFile* source, uint64_t offset, uint64_t count, PlatformFile* destination);
+// unspecified afterwards. With digest, every byte copied is also added to it,
+// read once into memory for both (POSIX copies in the kernel only without).
+// Returns 1, or 0 when reading, writing or the digest failed or the source
+// ended before offset + count.
+int OsCopyFileRange(PlatformFile* source, uint64_t offset, uint64_t count, PlatformFile* destination,
+                    PlatformDigest* digest);
 
 // File replacement ------------------------------------------------------------
 
@@ -221,6 +249,10 @@ int OsNextFolderEntry(PlatformFolderListing* listing, char* name, size_t capacit
 // Ends the listing. listing may be nullptr.
 void OsCloseFolderListing(PlatformFolderListing* listing);
 
+// Returns 1 when the system says nothing is at folder (it, or a folder of its
+// path, does not exist); 0 when something is, or that cannot be told.
+int OsFolderIsMissing(const char* folder);
+
 // Process ---------------------------------------------------------------------
 
 // The system's description of the error that the last failed operation of
@@ -237,6 +269,11 @@ enum LastErrorKind : int {
     kErrorIo = 3,       // anything else: the disk failed, is full or read-only
 };
 int OsLastErrorKind();
+
+// What the last failure means for the player, as a FailureCause
+// (common/failure_note.h): a full disk, a file another program holds, or
+// access denied; kCauseUntold for any other. Call it right after the failure.
+int OsLastFailureCause();
 
 // The running program's module, handed on to the dialog; nullptr where the
 // platform needs none.

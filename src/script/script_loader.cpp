@@ -13,6 +13,7 @@
 #include "script/rule_statements.h"
 #include "script/rule_tables.h"
 #include "package/member_reader.h"
+#include "package/package_digests.h"
 #include "package/package_format.h"
 #include "script/directive_table.h"
 #include "script/script_lexer.h"
@@ -193,13 +194,29 @@ std::unique_ptr<char[]> AllocateScriptText(uint32_t length) {
     return std::unique_ptr<char[]>(new (std::nothrow) char[size_t{length} + kScriptSpareBytes]());
 }
 
+// Whether text, read from the package as the script at scriptPath, matches
+// the digest that the package's list gives for it. A package without a
+// list, or too damaged to give one, has nothing to compare here.
+bool MatchesListedDigest(const char* scriptPath, const char* text, uint32_t length) {
+    PackageDigests digests;
+    char message[kPackageMessageSize];
+    ReadPackageDigests(kPackageFileName, &digests, message, sizeof message);
+    const unsigned char* listed = ListedDigestOf(&digests, scriptPath);
+    unsigned char actual[kSha256Size];
+    const bool matches =
+        listed == nullptr || (DigestOfBytes(text, length, actual) && std::memcmp(actual, listed, kSha256Size) == 0);
+    ReleasePackageDigests(&digests);
+    return matches;
+}
+
 }  // namespace
 
 const char* ScriptLoadMessage(int result) {
     switch (result) {
     case kScriptNotFound: return kScriptNotFoundMessage;
     case kScriptNoMemory: return kScriptNoMemoryMessage;
-    case kScriptUnreadable: return kScriptUnreadableMessage;
+    case kScriptUnreadable:
+    case kScriptDamaged: return kScriptUnreadableMessage;
     case kScriptMalformed:
     case kScriptTooLarge: return kScriptMalformedMessage;
     default: return nullptr;
@@ -233,8 +250,10 @@ int LoadUpdateScriptFrom(const char* scriptPath, const ScriptLoadObserver* obser
         return kScriptNoMemory;
     }
     const int read = ReadMember(member, text.get());
+    const bool packed = member->kind == kMemberPacked;
     CloseMember(member);
     if (!read) return kScriptUnreadable;
+    if (packed && !MatchesListedDigest(scriptPath, text.get(), length)) return kScriptDamaged;
     return ScanScript(text.get(), length, observer);
 }
 

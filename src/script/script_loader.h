@@ -15,6 +15,7 @@ enum ScriptLoadResult : int {
     kScriptUnreadable = 3,  // reading the script failed
     kScriptMalformed = 4,   // a directive or rule statement is malformed
     kScriptTooLarge = 5,    // larger than any script: shown as malformed
+    kScriptDamaged = 6,     // read from the package, it does not match the digest the package lists
 };
 
 // A larger script fails with kScriptTooLarge: no script is that large, and a
@@ -22,7 +23,7 @@ enum ScriptLoadResult : int {
 constexpr uint32_t kScriptSizeLimit = 64u << 20;
 constexpr char kScriptTooLargeReason[] = "larger than 64 MiB, the most a script may hold";
 
-// The messages shown for results 1 to 5.
+// The messages shown for results 1 to 6; a damaged script is unreadable.
 constexpr char kScriptNotFoundMessage[] = "設定ファイルが見つかりません。処理を中断します。";
 constexpr char kScriptNoMemoryMessage[] = "メモリが確保出来ません。処理を中断します。";
 constexpr char kScriptUnreadableMessage[] = "設定ファイルが破損しています。処理を中断します。";
@@ -33,7 +34,9 @@ const char* ScriptLoadMessage(int result);
 
 // Clears the plan, then reads the script at scriptPath, loose or as the
 // member Update.ini of UpdateData.dat in the current folder, and fills the
-// settings, the plan tables and the rule tables from it. Returns a
+// settings, the plan tables and the rule tables from it. A script read from
+// a package with a digest list must match the digest listed for it (the
+// package's own damage is left to its check: ReadPackageDigests). Returns a
 // ScriptLoadResult; after any result but kScriptLoaded the plan must not be
 // used.
 int LoadUpdateScript(const char* scriptPath);

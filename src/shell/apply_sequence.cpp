@@ -1,5 +1,6 @@
 #include "shell/apply_sequence.h"
 
+#include "common/failure_note.h"
 #include "common/run_log.h"
 #include "convert/file_patches.h"
 #include "convert/save_folder.h"
@@ -11,6 +12,7 @@
 #include "platform/last_error.h"
 #include "platform/platform.h"
 #include "script/update_plan.h"
+#include "shell/cause_message.h"
 #include "shell/install_state.h"
 #include "shell/shell_texts.h"
 #include "shell/version_gate.h"
@@ -108,7 +110,7 @@ void RemoveLeftoversOfAnotherUpdate(InstallState& state) {
 }
 
 int FailApply(PlatformWindow* dialog, const InstallState& state) {
-    OsShowMessage(dialog, state.caption, kWriteFailedMessage);
+    ShowMessageWithCause(dialog, state.caption, kWriteFailedMessage);
     return kDialogApplyFailed;
 }
 
@@ -117,6 +119,7 @@ int FailApply(PlatformWindow* dialog, const InstallState& state) {
 int RunApplySequence(PlatformWindow* dialog) {
     InstallState& state = g_installState;
     LogEvent("dialog: apply");
+    ClearFailureNote();
     UpdateIdentity identity{g_scriptDigest, 0, state.addContents != 0 ? 1u : 0u,
                             ChooseEditionVersions(g_settings, state.addContents).newVersion};
     if (!PackageIdentityDigest(kPackageFileName, &identity.packageDigest)) {

@@ -13,7 +13,8 @@ struct PlatformWindow;
 // g_installState's journal records each step once its changes are flushed;
 // a step it marks done, by this run or an interrupted earlier one of the same
 // update, is skipped. A step that fails ends the update with the
-// write-failure message and result 0, and the next run resumes there. dialog
+// write-failure message, under which a line tells the cause when it is
+// known, and the next run resumes there. dialog
 // owns the messages shown meanwhile. Returns the dialog's result:
 // kDialogApplied when the update was applied, kDialogApplyFailed when it
 // failed.

@@ -3,6 +3,31 @@
 #include "common/sjis_text.h"
 #include "shell/version_gate.h"
 
+namespace {
+
+constexpr uint64_t kBytesPerMegabyte = uint64_t{1} << 20;
+
+// bytes in megabytes with one decimal, as "12.1 MB": rounded up, or down.
+void FormatMegabytes(char (&text)[32], uint64_t bytes, bool roundUp) {
+    const uint64_t tenths = (bytes * 10 + (roundUp ? kBytesPerMegabyte - 1 : 0)) / kBytesPerMegabyte;
+    FormatText(text, sizeof text, "%llu.%llu MB", static_cast<unsigned long long>(tenths / 10),
+               static_cast<unsigned long long>(tenths % 10));
+}
+
+// The words for cause; nullptr for a cause without words.
+const char* CauseWords(int cause) {
+    switch (cause) {
+    case kCauseDiskFull: return "ディスクの空き容量が足りません。";
+    case kCauseInUse: return "他のプログラムがファイルを使用しています。";
+    case kCauseDenied: return "ファイルへのアクセスが拒否されました。";
+    case kCauseDamaged: return "更新データが破損しています。";
+    case kCauseFolderMissing: return "インストール先のフォルダが見つかりません。";
+    default: return nullptr;
+    }
+}
+
+}  // namespace
+
 void FormatTitledCaption(char (&caption)[kMessageSize], const char* appTitle) {
     FormatText(caption, sizeof caption, "『%s』アップデート", appTitle);
 }
@@ -46,4 +71,23 @@ void FormatUpdateSentence(char (&sentence)[kMessageSize], const char* appTitle,
 
 const char* SaveDataNote(VersionNumber installed, VersionNumber saveVersion) {
     return KeepsSaveData(installed, saveVersion) ? kSaveCarryOverNote : kSaveRemovalNote;
+}
+
+int FormatCauseLine(char (&line)[kCauseLineSize], const FailureNote& note) {
+    line[0] = '\0';
+    const char* words = CauseWords(note.cause);
+    if (words == nullptr) return 0;
+    if (note.cause == kCauseDiskFull && note.neededBytes != 0) {
+        // Needed rounded up and free down: the two never read alike.
+        char needed[32];
+        char free[32];
+        FormatMegabytes(needed, note.neededBytes, true);
+        FormatMegabytes(free, note.freeBytes, false);
+        FormatText(line, sizeof line, "%s[必要 %s、空き %s]", words, needed, free);
+    } else if (note.cause == kCauseDiskFull || note.name[0] == '\0') {
+        CopyText(line, words);
+    } else {
+        FormatText(line, sizeof line, "%s[%s]", words, note.name);
+    }
+    return 1;
 }

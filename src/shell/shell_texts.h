@@ -5,11 +5,13 @@
 
 #include <cstddef>
 
+#include "common/failure_note.h"
 #include "common/version.h"
 #include "shell/install_state.h"
 
 constexpr size_t kMessageSize = 260;               // a caption or message holds at most 259 bytes
 constexpr size_t kInstalledVersionTextSize = 16;   // "4294967.295" and a zero fit
+constexpr size_t kCauseLineSize = 384;             // a cause line's words and a 259-byte path fit
 
 inline constexpr char kUpdaterCaption[] = "アップデータ";
 inline constexpr char kApplyAgainQuestion[] = "既にこのパッチは適用済みです。\n更に上書きで適用しますか？";
@@ -52,3 +54,11 @@ void FormatUpdateSentence(char (&sentence)[kMessageSize], const char* appTitle,
 // The save-data note of dialog control 1003: the removal note when the update
 // resets the save data, else the carry-over note.
 const char* SaveDataNote(VersionNumber installed, VersionNumber saveVersion);
+
+// The one line that tells the player why the update did not go through,
+// from what was noted: the disk is full (with what the update needs and the
+// volume has free, when known), another program uses a file, access is
+// denied, the update data is damaged, the install folder does not exist; the
+// file, member or folder named after it. Returns 0 with line empty for a
+// cause without words.
+int FormatCauseLine(char (&line)[kCauseLineSize], const FailureNote& note);

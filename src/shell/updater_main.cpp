@@ -4,9 +4,11 @@
 #include <string>
 
 #include "common/exit_status.h"
+#include "common/failure_note.h"
 #include "common/run_log.h"
 #include "common/sjis_text.h"
 #include "install/update_journal.h"
+#include "package/package_digests.h"
 #include "package/package_format.h"
 #include "platform/last_error.h"
 #include "platform/platform.h"
@@ -15,6 +17,7 @@
 #include "script/script_loader.h"
 #include "script/update_plan.h"
 #include "shell/apply_sequence.h"
+#include "shell/cause_message.h"
 #include "shell/install_state.h"
 #include "shell/shell_texts.h"
 #include "shell/version_gate.h"
@@ -106,6 +109,11 @@ void DiagnoseScriptLoad(int result, const char* scriptPath, const std::string& r
     case kScriptTooLarge:
         LogDiagnostic("%s: %s", scriptPath, kScriptTooLargeReason);
         break;
+    case kScriptDamaged:
+        LogDiagnostic("%s in %s does not match its SHA-256: the package is damaged", scriptPath, kPackageFileName);
+        ClearFailureNote();
+        NoteFailure(kCauseDamaged, kScriptFileName);
+        break;
     }
 }
 
@@ -126,24 +134,53 @@ int ConfirmAndApply(PlatformModule* module, const InstallState& state,
     return OsRunUpdateDialog(module, state.caption, controlTexts, RunApplySequence);
 }
 
-// Loads the script of the program's folder, telling the log what came of it.
-// Returns a ScriptLoadResult.
-int LoadScriptOfProgramFolder(InstallState& state) {
-    char scriptPath[kPathFieldSize];
-    // The program's folder is current: when its path has no Shift_JIS form,
-    // the script is named relative to it. A script path that would not fit
-    // is no script the program can find.
+// Makes the program's folder current and tells the log which it is.
+// Returns 1, or 0 after a diagnostic when it cannot be entered.
+int EnterProgramFolder(InstallState& state) {
     if (!OsEnterProgramFolder(state.programFolder, sizeof state.programFolder)) {
         DiagnoseLastError("the program's folder cannot be told or entered");
-        return kScriptNotFound;
-    }
-    if (!FormatText(scriptPath, sizeof scriptPath, "%s%s", state.programFolder, kScriptFileName)) {
-        LogDiagnostic("the program's folder %s is too long for a path", state.programFolder);
-        return kScriptNotFound;
+        return 0;
     }
     LogEvent("program folder: %s", state.programFolder[0] != '\0'
                                        ? state.programFolder
                                        : "(entered; its path has characters Shift_JIS lacks)");
+    return 1;
+}
+
+// Reads the package's directory and digest list, when there is a package,
+// before anything in it is used, so that a package cut short or damaged is
+// refused before the player is asked anything. Returns 1 when it may be
+// used, or 0 after telling the player it is damaged.
+int CheckPackageBeforeUse(const char* caption) {
+    PackageDigests digests;
+    char message[kPackageMessageSize];
+    const int result = ReadPackageDigests(kPackageFileName, &digests, message, sizeof message);
+    if (result == kDigestsListed) {
+        LogEvent("%s: %u members, each with its SHA-256", kPackageFileName, digests.directory.count);
+    } else if (result == kDigestsAbsent) {
+        LogEvent("%s: %u members, with no digest list: damage cannot be told", kPackageFileName,
+                 digests.directory.count);
+    }
+    ReleasePackageDigests(&digests);
+    if (result != kPackageDamaged) return 1;
+    LogDiagnostic("%s", message);
+    ClearFailureNote();
+    NoteFailure(kCauseDamaged, kPackageFileName);
+    ShowMessageWithCause(nullptr, caption, "");
+    return 0;
+}
+
+// Loads the script of the program's folder, which is current, telling the
+// log what came of it. Returns a ScriptLoadResult.
+int LoadScriptOfProgramFolder(const InstallState& state) {
+    char scriptPath[kPathFieldSize];
+    // When the folder's path has no Shift_JIS form, the script is named
+    // relative to it. A script path that would not fit is no script the
+    // program can find.
+    if (!FormatText(scriptPath, sizeof scriptPath, "%s%s", state.programFolder, kScriptFileName)) {
+        LogDiagnostic("the program's folder %s is too long for a path", state.programFolder);
+        return kScriptNotFound;
+    }
     std::string reason;
     const int result = LoadUpdateScriptExplained(scriptPath, &reason);
     if (result == kScriptLoaded) {
@@ -159,6 +196,7 @@ int LoadScriptOfProgramFolder(InstallState& state) {
 // Takes the install folder's journal, which is also its lock. Returns kGoOn
 // once this run holds it, else the status to end with.
 int LockInstallFolder(InstallState& state) {
+    ClearFailureNote();
     const int opened = OpenUpdateJournal(state.installFolder, g_settings.registrySubkey, &state.journal);
     if (opened == kJournalOpened) return kGoOn;
     switch (opened) {
@@ -166,8 +204,8 @@ int LockInstallFolder(InstallState& state) {
         LogDiagnostic("another updater is working on %s", state.installFolder);
         return kExitAlreadyRunning;
     case kJournalNotCreated:
-        DiagnoseLastError("the update journal cannot be created in %s", state.installFolder);
-        OsShowMessage(nullptr, state.caption, kWriteFailedMessage);
+        DiagnoseFileError(state.installFolder, "the update journal cannot be created in %s", state.installFolder);
+        ShowMessageWithCause(nullptr, state.caption, kWriteFailedMessage);
         return kExitWriteFailed;
     case kJournalNotAFile:
         LogDiagnostic("the update journal cannot be created in %s: Update.journal-* there is no file but a "
@@ -188,6 +226,16 @@ int LockInstallFolder(InstallState& state) {
 int FindAndLockInstall(InstallState& state) {
     char message[kMessageSize];
     InstallLookup lookup = ReadInstallState(state, g_settings.registrySubkey);
+    // A folder that is not there is a game that is not installed (any more),
+    // not a file that cannot be written.
+    if (lookup == kGameInstalled && OsFolderIsMissing(state.installFolder)) {
+        LogDiagnostic("the install folder %s does not exist", state.installFolder);
+        ClearFailureNote();
+        NoteFailure(kCauseFolderMissing, state.installFolder);
+        FormatNotInstalledMessage(message, g_settings.appTitle);
+        ShowMessageWithCause(nullptr, state.caption, message);
+        return kExitNotInstalled;
+    }
     if (lookup == kGameInstalled) {
         char lockedFolder[kPathFieldSize];
         CopyText(lockedFolder, state.installFolder);
@@ -249,7 +297,7 @@ int GateAndApply(PlatformModule* module, InstallState& state) {
     case kDialogApplied:
         break;
     case kDialogApplyFailed:
-        return kExitWriteFailed;
+        return NotedFailure().cause == kCauseDamaged ? kExitDataDamaged : kExitWriteFailed;
     case kDialogNotShown:
         DiagnoseLastError("the confirmation dialog cannot be shown");
         return kExitDialogNotShown;
@@ -267,7 +315,16 @@ int RunGuarded(PlatformModule* module) {
     InstallState& state = g_installState;
     CopyText(state.caption, kUpdaterCaption);
 
+    if (!EnterProgramFolder(state)) {
+        OsShowMessage(nullptr, state.caption, ScriptLoadMessage(kScriptNotFound));
+        return kExitScriptNotLoaded;
+    }
+    if (!CheckPackageBeforeUse(state.caption)) return kExitDataDamaged;
     const int loadResult = LoadScriptOfProgramFolder(state);
+    if (loadResult == kScriptDamaged) {
+        ShowMessageWithCause(nullptr, state.caption, ScriptLoadMessage(loadResult));
+        return kExitDataDamaged;
+    }
     if (loadResult != kScriptLoaded) {
         OsShowMessage(nullptr, state.caption, ScriptLoadMessage(loadResult));
         return kExitScriptNotLoaded;

@@ -8,8 +8,10 @@
 #
 #   wine_crash_walk.sh WINE_ROOT UPDATER_CRASH_EXE UPDPACK_EXE power|fail [STRIDE] [FROM]
 #   wine_crash_walk.sh WINE_ROOT UPDATER_CRASH_EXE UPDPACK_EXE kills KILLS
+#   wine_crash_walk.sh WINE_ROOT UPDATER_CRASH_EXE UPDPACK_EXE selftest
 #
-# kills ends the updater at KILLS random moments instead.
+# kills ends the updater at KILLS random moments instead; selftest is
+# crash_walk.sh's, with flushes counting for nothing.
 #
 # A shell link holds the times of its target, which every run writes anew:
 # links are compared by name only.
@@ -108,8 +110,8 @@ kill_walk() {
 crash_report="C:\\$folder\\report.txt"
 crash_report_file="$base/report.txt"
 prepare_walk
-if [ "$walk" = kills ]; then
-    kill_walk "$stride"
-else
-    walk_changes "$walk" "$stride" "$from"
-fi
+case $walk in
+kills) kill_walk "$stride" ;;
+selftest) self_test_walk ;;
+*) walk_changes "$walk" "$stride" "$from" ;;
+esac

@@ -62,6 +62,13 @@ make_example_update() {
     pack_update
 }
 
+# Flips the bits MASK of byte OFFSET of FILE:   flip_bits FILE OFFSET MASK
+flip_bits() {
+    local byte
+    byte=$(od -An -tu1 -j "$2" -N1 "$1" | tr -d ' ')
+    printf "$(printf '\\%03o' $((byte ^ $3)))" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
+}
+
 # path=source: the install folder's file holds the example update's source,
 # or, for "-", what the example install holds, or, for an absolute path, what
 # that file holds.

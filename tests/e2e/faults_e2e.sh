@@ -1,22 +1,25 @@
 #!/bin/bash
 # Fault injection for the POSIX updater: an update killed at random moments,
-# and an update onto a full disk. Whatever happens, every file the update
-# writes (game files and saves) holds its old content or its new one, the
-# version is recorded only after a complete run, and the next run completes
-# the update.
+# an update onto a full disk, and damaged packages. Whatever happens, every
+# file the update writes (game files and saves) holds its old content or its
+# new one, the version is recorded only after a complete run, and the next
+# run completes the update; a damaged package changes nothing.
 #
 #   faults_e2e.sh UPDATER UPDPACK kill [KILLS]
 #   faults_e2e.sh UPDATER UPDPACK full-disk
 #   faults_e2e.sh UPDATER UPDPACK full-save-disk
+#   faults_e2e.sh UPDATER UPDPACK damage
 #
 # kill: an update of 200 members, one of them 16 MiB, and 200 saves, killed
 # KILLS times (default 50) at a random moment of its run, each time followed
 # by a run to the end. full-disk: needs root for a small tmpfs; exits with 77
-# (skipped) where none can be mounted.
+# (skipped) where none can be mounted. damage: the example update, damaged
+# one way a row, checked by updpack and applied by the updater.
 set -euo pipefail
 
 . "$(dirname "${BASH_SOURCE[0]}")/e2e-common.sh"
 native_setup "$1" "$2"
+updpack=$(realpath "$2")
 scenario=$3
 game="$work/game"
 subkey='Software\Faults\Game'
@@ -59,12 +62,14 @@ reset_game() {
 # Every file below the game is its old or its new content, and nothing else
 # lies there, but for the update's journal, which stays until the run after
 # the version is recorded has ended, and new files a killed run left beside
-# their destination (LEFTOVERS=allowed).
+# their destination (LEFTOVERS=allowed). A save may be missing while its
+# original is in the backup folder and its conversion not yet in place.
 expect_old_or_new() {
     local strays='^\./Update\.journal-é$'
     [ "$1" != allowed ] || strays+='|\.new-é$'
     checksums_of "$game" >"$work/now.md5"
-    expect_old_or_new_sums "$work/old.md5" "$work/new.md5" "$work/now.md5" "$strays" '^$' "kill $kill"
+    expect_old_or_new_sums "$work/old.md5" "$work/new.md5" "$work/now.md5" "$strays" '^\./save/save[0-9]+\.sav$' \
+        "kill $kill"
 }
 
 expect_complete() {
@@ -133,7 +138,11 @@ full-disk)
     expect_diagnostic "the update needs 17"
     expect_diagnostic "bytes free"
     [[ $output == *'ファイルが書き込めません。[big.dat]'* ]] || fail "no message for big.dat: $output"
-    [[ $output == *"$general_failure"* ]] || fail "no general failure message: $output"
+    # The cause under the message, and the same line on standard error.
+    cause=$(tail -n 1 <<<"$output")
+    [[ $output == *"$general_failure"$'\n'"$cause" && $cause =~ ^ディスクの空き容量が足りません。\[必要\ 16\.[0-9]\ MB、空き\ [0-9.]+\ MB\]$ ]] ||
+        fail "no cause with both figures under the message: $output"
+    expect_diagnostic "updater: $cause"
     checksums_of "$game" | diff "$work/old.md5" - >&2 || fail "the install folder changed"
     expect_registry_untouched
     [ "$(df --output=avail "$game" | tail -1)" = "$free_before" ] || fail "the space of the new file is not given back"
@@ -157,7 +166,7 @@ full-save-disk)
     run_updater --yes
     expect_status 7
     expect_diagnostic "No space left on device"
-    [[ $output == *"$general_failure"* ]] || fail "no general failure message: $output"
+    [[ $output == *"$general_failure"$'\n''ディスクの空き容量が足りません。' ]] || fail "no cause under the message: $output"
     checksums_of "$saves" | diff "$work/saves.md5" - >&2 || fail "a save changed"
     expect_registry_untouched
     mount -o remount,size=4m "$saves"
@@ -167,6 +176,81 @@ full-save-disk)
         [ "$(save_word "$save" 16804)" = 200 ] || fail "$save holds message $(save_word "$save" 16804)"
     done
     [ -z "$(find "$saves" -name '*.new-*')" ] || fail "new files stay beside the saves"
+    ;;
+damage)
+    # One package of the example update, damaged afresh for each row: what
+    # updpack check says, then what the updater shows last and its status;
+    # the game, the registry and the folder of the update stay as they were.
+    subkey='Software\Shirogane\Niwa'
+    make_example_update
+    cp "$dist/UpdateData.dat" "$work/whole.dat"
+    checksums_of "$examples/install" >"$work/old.md5"
+    caption='『白銀の庭』アップデート'
+    count=$("$updpack" list "$work/whole.dat" | sed -n 's/^layout: long-names, \([0-9]*\) members$/\1/p')
+    # The first byte of member NAME in the package.
+    member_start() {
+        "$updpack" list "$work/whole.dat" |
+            awk -F'\t' -v name="$1" -v data=$((16 + 40 * count)) '$1 == name { print data + $2 }'
+    }
+    flip() { flip_bits "$dist/UpdateData.dat" "$@"; }
+    # The row NAME, with the package damaged by the command after it: the
+    # check fails saying CHECKED, the updater's output ends with the lines
+    # SHOWN, and its status is 11.
+    row() {
+        local name=$1 checked=$2 shown=$3
+        shift 3
+        cp "$work/whole.dat" "$dist/UpdateData.dat"
+        "$@"
+        set +e
+        "$updpack" check "$dist" >/dev/null 2>"$work/check.err"
+        local check_status=$?
+        set -e
+        [ "$check_status" = 1 ] && grep -qF -- "$checked" "$work/check.err" ||
+            fail "$name: updpack check ($check_status) does not say $checked: $(cat "$work/check.err")"
+        rm -rf "$game"
+        cp -R "$examples/install" "$game"
+        installed_registry '"Version"=hex:e8,03,00,00'
+        run_updater --yes
+        expect_status 11
+        [[ $output == *"$shown" ]] || fail "$name: the output does not end with $shown: $output"
+        expect_diagnostic "updater: ${shown##*$'\n'}"
+        checksums_of "$game" | diff "$work/old.md5" - >&2 || fail "$name: the game changed"
+        expect_registry_untouched
+    }
+    before_dialog="[アップデータ]"$'\n''更新データが破損しています。[UpdateData.dat]'
+    row 'a bit of Update.ini' 'member "Update.ini" (entry 0) does not match its SHA-256' \
+        '設定ファイルが破損しています。処理を中断します。'$'\n''更新データが破損しています。[Update.ini]' \
+        flip "$(($(member_start Update.ini) + 100))" 0x01
+    # script.dat is staged before config.txt, and is not swapped in either.
+    row 'a bit of a member' 'member "config.txt" (entry 1) does not match its SHA-256' \
+        "[$caption]"$'\n'"$general_failure"$'\n''更新データが破損しています。[config.txt]' \
+        flip "$(($(member_start config.txt) + 39))" 0x80
+    row 'a bit of the digest list' "its first line does not give the directory's digest" "$before_dialog" \
+        flip "$(($(member_start @SHA256SUMS) + 64))" 0x01
+    row 'a bit of a name' 'does not list member "script.eat" (entry 2)' "$before_dialog" \
+        flip $((16 + 2 * 32 + 7)) 0x01
+    row 'a directory that lies: a size' 'the header or directory does not match its digest' "$before_dialog" \
+        flip $((16 + 32 * count + 8 * 4 + 4)) 0x04
+    row 'a directory that lies: the member count' 'member "Update.ini" (entry 0) runs past the end' "$before_dialog" \
+        flip 12 0x01
+    row 'a digest list that is missing' '"@SHA256SUMS" is not in its directory' "$before_dialog" \
+        flip $((16 + 32 * (count - 1))) 0x01
+    row 'a digest list naming a member that is not there' 'does not list member "title2.dat"' \
+        "$before_dialog" flip "$(($(member_start @SHA256SUMS) + 77 * 4 + 80 + 66))" 0x08
+    row 'cut short' 'runs past the end of the file' "$before_dialog" \
+        truncate -s -1 "$dist/UpdateData.dat"
+    # Another tool's package has no list: it is applied, and the check warns.
+    cp "$work/whole.dat" "$dist/UpdateData.dat"
+    printf 'UPDATERPACK' | dd of="$dist/UpdateData.dat" conv=notrunc status=none
+    flip $((16 + 32 * (count - 1))) 0x01
+    "$updpack" check "$dist" >/dev/null 2>"$work/check.err" || fail "another tool's package fails the check"
+    grep -qF 'UpdateData.dat: warning: the package has no digest list' "$work/check.err" ||
+        fail "no warning for a package without digests: $(cat "$work/check.err")"
+    rm -rf "$game"
+    cp -R "$examples/install" "$game"
+    installed_registry '"Version"=hex:e8,03,00,00'
+    run_updater --yes
+    expect_status 0
     ;;
 *)
     fail "unknown scenario $scenario"

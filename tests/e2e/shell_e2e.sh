@@ -121,6 +121,17 @@ not-installed)
     expect_status 5
     expect_diagnostic "registry.reg: No such file or directory"
     [ ! -e "$UPDATER_REGISTRY" ] || fail "a registry file was made"
+    # An install folder that is not there (any more): the same message,
+    # with the folder named under it.
+    installed_registry '"Version"=dword:000003e8'
+    rmdir "$game"
+    run_updater --yes
+    expect_status 5
+    expect_output "[$caption]" \
+        "『${title}』がインストールされていません。インストールが終了してから再度アップデートを行って下さいませ。" \
+        "インストール先のフォルダが見つかりません。[$game]"
+    expect_diagnostic "updater: インストール先のフォルダが見つかりません。[$game]"
+    expect_registry_untouched
     # A registry file saved as UTF-8 is told so, with the way to convert it,
     # and names no game.
     printf 'REGEDIT4\n\n[HKEY_CURRENT_USER\\%s]\n"InstallFolder"="%s/ゲーム"\n' "$subkey" "$work" >"$UPDATER_REGISTRY"
@@ -288,7 +299,7 @@ check)
     truncate -s -5 "$dist/UpdateData.dat"
     run_updater --check
     expect_status 2
-    grep -qF 'UpdateData.dat: error: member "readme.txt" (entry 1) runs past the end of the file' <<<"$errors" ||
+    grep -qF 'UpdateData.dat: error: member "@SHA256SUMS" (entry 2) runs past the end of the file' <<<"$errors" ||
         fail "no member named: $errors"
     run_updater --check "$work/missing"
     expect_status 2
@@ -316,7 +327,7 @@ log)
     for line in "program folder: $dist/" \
         "registry: InstallFolder \"$game\", Version 1010, AddContents 0" \
         'edition: standard; installed 1010, NewVersion 1020, SupportVersion 1000, SaveVersion 1010' \
-        "written $game/sub/readme.txt (12 bytes from readme.txt in UpdateData.dat)" \
+        "staged $game/sub/readme.txt (12 bytes from readme.txt in UpdateData.dat)" "replaced $game/sub/readme.txt" \
         'registry: Version 1020 recorded' 'outcome: applied, exit status 0' \
         'updater: source missing.txt is found neither beside the updater nor in UpdateData.dat' \
         'outcome: a file could not be written, exit status 7'; do

@@ -42,11 +42,11 @@ diff -u <(docs_block 'example: Update.ini') <(iconv -f CP932 -t UTF-8 "$root/exa
 diff -u <(docs_block 'example: plan') "$root/examples/update-plan.json" >&2 ||
     fail "docs/script.md shows another plan than examples/update-plan.json"
 
-# The package cut short by 100 bytes: its last member is named, and the
-# statement that copies it.
+# The package cut short by 600 bytes, the digest list and part of the last
+# member: the member is named, and the statement that copies it.
 cp -R example cut
 size=$(stat -c %s cut/UpdateData.dat)
-truncate -s $((size - 100)) cut/UpdateData.dat
+truncate -s $((size - 600)) cut/UpdateData.dat
 run check cut
 expect_status 1 "a cut package"
 expect_error 'UpdateData.dat: error: member "script_ac.dat" (entry 5) runs past the end of the file' "a cut package"

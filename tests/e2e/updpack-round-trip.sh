@@ -25,16 +25,30 @@ expect_status 0 "create"
 
 run list pkg.dat
 expect_status 0 "list"
+# Each member with its SHA-256 as sha256sum tells it, then the digest list:
+# a line for the directory and one a member, each 64 digits, two spaces, the
+# name in Shift_JIS and a line feed.
 {
-    echo "layout: long-names, ${#files[@]} members"
+    echo "layout: long-names, $((${#files[@]} + 1)) members"
     offset=0
+    list=$((64 + 2 + 10 + 1))
     for name in "${files[@]}"; do
         size=$(stat -c %s "in/$name")
-        printf '%s\t%s\t%s\n' "$name" "$offset" "$size"
+        printf '%s\t%s\t%s\t%s\n' "$name" "$offset" "$size" "$(sha256sum <"in/$name" | cut -c1-64)"
         offset=$((offset + size))
+        list=$((list + 64 + 2 + $(printf '%s' "$name" | iconv -t CP932 | wc -c) + 1))
     done
+    printf '@SHA256SUMS\t%s\t%s\t-\n' "$offset" "$list"
 } >expected.txt
 diff -u expected.txt out.txt >&2 || fail "list output"
+run verify pkg.dat
+expect_status 0 "verify a whole package"
+grep -qx "${#files[@]} members match their SHA-256" out.txt || fail "verify printed: $(cat out.txt)"
+cp pkg.dat flipped.dat
+printf 'X' | dd of=flipped.dat bs=1 seek=$((16 + 6 * 32 + 6 * 8 + 42 + 1000)) conv=notrunc status=none
+run verify flipped.dat
+expect_status 1 "verify a damaged package"
+expect_error 'flipped.dat: member "big.bin" (entry 4) does not match its SHA-256: it is damaged' "verify names it"
 
 run extract pkg.dat -C out
 expect_status 0 "extract all"
@@ -57,7 +71,7 @@ expect_error 'no member named "missing.txt"' "extract a missing name"
 run create --short-names short.dat in/表示.txt in/ソフト.dat
 expect_status 0 "create with short names"
 run list short.dat
-head -n 1 out.txt | grep -qx 'layout: short-names, 2 members' || fail "short layout: $(head -n 1 out.txt)"
+head -n 1 out.txt | grep -qx 'layout: short-names, 3 members' || fail "short layout: $(head -n 1 out.txt)"
 
 printf 'x' >in/ソフトウェア.dat  # 16 bytes in Shift_JIS
 run create --short-names long.dat in/ソフトウェア.dat
@@ -78,8 +92,9 @@ expect_status 1 "missing file"
 [ ! -e bad.dat ] || fail "a refused package was written"
 
 # Broken packages ------------------------------------------------------------
+# Cut into big.bin, which comes before the digest list.
 size=$(stat -c %s pkg.dat)
-head -c $((size - 1)) pkg.dat >cut.dat
+head -c $((size - 1000)) pkg.dat >cut.dat
 run list cut.dat
 expect_status 1 "list a truncated package"
 expect_error 'member "big.bin" (entry 4) runs past the end' "list a truncated package"

@@ -6,8 +6,10 @@
 // every byte it claims lies inside the file, and reads those bytes; the
 // strict inspection accepts only a package whose every member lies inside the
 // file, and finds the same entries; the loader tells a script that is not
-// there (1) from one that runs past the file (3) and never sizes a buffer by
-// a claim the file does not hold.
+// there (1) from one that runs past the file (3), finds one damaged (5) only
+// in a package that names a digest list, and never sizes a buffer by a claim
+// the file does not hold; a digest list is read only from a package whose
+// every member lies inside it.
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -17,6 +19,7 @@
 #include "common/sjis_text.h"
 #include "fuzz_support.h"
 #include "package/member_reader.h"
+#include "package/package_digests.h"
 #include "package/package_directory.h"
 #include "package/package_format.h"
 #include "script/script_loader.h"
@@ -119,9 +122,24 @@ void CheckScriptLoad(const uint8_t* bytes, size_t size) {
         FUZZ_ASSERT(result == kScriptNotFound);
     } else if (expected.dataOffset + expected.size > size) {
         FUZZ_ASSERT(result == kScriptUnreadable);
+    } else if (result == kScriptDamaged) {
+        FUZZ_ASSERT(Locate(bytes, size, kDigestListName).found);
     } else {
         FUZZ_ASSERT(result == kScriptLoaded || result == kScriptMalformed);
     }
+}
+
+void CheckDigests(size_t size) {
+    PackageDigests digests;
+    char message[kPackageMessageSize];
+    if (ReadPackageDigests(kPackageFileName, &digests, message, sizeof message) == kDigestsListed) {
+        FUZZ_ASSERT(digests.listEntry >= 0 && digests.directory.fileLength == size);
+        for (uint32_t i = 0; i < digests.directory.count; ++i) {
+            const PackageEntry& entry = digests.directory.entries[i];
+            if (i != digests.listEntry) FUZZ_ASSERT(uint64_t{entry.dataStart} + entry.size <= size);
+        }
+    }
+    ReleasePackageDigests(&digests);
 }
 
 }  // namespace
@@ -132,5 +150,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     for (const std::string& name : Candidates(bytes, size)) CheckMember(bytes, size, name);
     CheckDirectory(bytes, size);
     CheckScriptLoad(bytes, size);
+    CheckDigests(size);
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/failure_note.h"
 #include "package/package_format.h"
 #include "platform/platform.h"
 #include "script/update_plan.h"
@@ -158,6 +159,35 @@ TEST_F(CopyFailureTest, FailingEntryStopsTheCopyWithItsMessage) {
         std::string own;
         EXPECT_TRUE(ReadTestFile("own.dat", &own) && own == "own") << row.name;
     }
+}
+
+TEST_F(CopyFailureTest, DamagedMemberChangesNothingButALooseOverrideIsTakenAsItIs) {
+    // m3.dat has one bit flipped after it was packed; m1.dat and m2.dat are
+    // written beside their destinations before it, yet none goes in.
+    std::string package = DigestedPackage({{"m1.dat", "one"}, {"m2.dat", "two"}, {"m3.dat", "three"}});
+    package[16 + 4 * 40 + 3 + 3 + 1] ^= 0x01;
+    ASSERT_TRUE(WriteTestFile(kPackageFileName, package));
+    ASSERT_TRUE(WriteTestFile(InGame("d1.dat").c_str(), "old"));
+    AddCopyEntry("m1.dat", "", "d1.dat");
+    AddCopyEntry("m2.dat", "", "d2.dat");
+    AddCopyEntry("bgm\\m3.dat", "", "d3.dat");
+    ClearFailureNote();
+    std::string printed;
+    EXPECT_EQ(CopyPrinting(&printed), 0);
+    EXPECT_EQ(printed, "") << "no destination failed to be written";
+    EXPECT_EQ(NotedFailure().cause, kCauseDamaged);
+    EXPECT_STREQ(NotedFailure().name, "m3.dat");
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(NativeTestPath(kGame.c_str())))
+        left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"d1.dat"}) << "nothing new stays in the game";
+    EXPECT_EQ(Installed("d1.dat"), "old");
+
+    ASSERT_TRUE(MakeTestFolder("bgm"));
+    ASSERT_TRUE(WriteTestFile("bgm\\m3.dat", "loose"));
+    EXPECT_EQ(ApplyCopyList(nullptr, kGame.c_str(), 0), 1);
+    EXPECT_EQ(Installed("d1.dat"), "one");
+    EXPECT_EQ(Installed("d3.dat"), "loose");
 }
 
 TEST_F(FileOperationsTest, DeletesListedFilesAndIgnoresFailures) {

@@ -55,8 +55,11 @@ TEST_F(PackageWriterTest, RoundTripThroughReaderInBothLayouts) {
     ASSERT_TRUE(WriteTestFile("src\\Update.ini", "[Update]\r\n"));
     ASSERT_TRUE(WriteTestFile("src\\表示.txt", "hyouji"));
     ASSERT_TRUE(WriteTestFile("src\\big.bin", big));
-    const std::vector<PackageSource> sources = {
-        {"Update.ini", "src\\Update.ini"}, {"表示.txt", "src\\表示.txt"}, {"big.bin", "src\\big.bin"}};
+    ASSERT_TRUE(WriteTestFile("src\\abc.txt", "abc"));
+    const std::vector<PackageSource> sources = {{"Update.ini", "src\\Update.ini"},
+                                                {"表示.txt", "src\\表示.txt"},
+                                                {"big.bin", "src\\big.bin"},
+                                                {"abc.txt", "src\\abc.txt"}};
 
     struct Row { const char* name; PackageLayout layout; char marker; uint32_t width; } rows[] = {
         {"long names", kLongNameLayout, '2', 32},
@@ -66,11 +69,16 @@ TEST_F(PackageWriterTest, RoundTripThroughReaderInBothLayouts) {
         ASSERT_EQ(Write(row.layout, sources), kPackageWritten) << row.name << ": " << message_;
         std::string bytes;
         ASSERT_TRUE(ReadTestFile("p.dat", &bytes));
-        const uint32_t dataArea = 16 + 3 * (row.width + 8);
-        ASSERT_EQ(bytes.size(), dataArea + 10 + 6 + big.size()) << row.name;
-        EXPECT_EQ(bytes.substr(0, 11), "UPDATERPACK") << row.name;
+        const uint32_t dataArea = 16 + 5 * (row.width + 8);
+        const size_t list = dataArea + 10 + 6 + big.size() + 3;
+        // The digest list: the directory's line, then one line a member.
+        ASSERT_EQ(bytes.size(), list + 77 + 77 + 75 + 74 + 74) << row.name;
+        EXPECT_EQ(bytes.substr(0, 11), "UPDATER+SHA") << row.name;
         EXPECT_EQ(bytes[11], row.marker) << row.name;
-        EXPECT_EQ(ReadLittleEndian32(reinterpret_cast<const unsigned char*>(&bytes[12])), 3u) << row.name;
+        EXPECT_EQ(ReadLittleEndian32(reinterpret_cast<const unsigned char*>(&bytes[12])), 5u) << row.name;
+        EXPECT_EQ(bytes.substr(list + 77 + 77 + 75 + 74),
+                  "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad  abc.txt\n")
+            << row.name << ": the SHA-256 of \"abc\" (FIPS 180-2)";
         // The second name field, zero-padded to its width.
         std::string field = "表示.txt";
         field.resize(row.width, '\0');
@@ -107,6 +115,7 @@ TEST_F(PackageWriterTest, RefusalsLeaveAnExistingPackageUntouched) {
     struct Row { const char* name; std::vector<PackageSource> sources; const char* expected; } rows[] = {
         {"32 bytes in long layout", {{name32.c_str(), "a.txt"}}, "at most 31"},
         {"letter case duplicate", {{"Title.ogg", "a.txt"}, {"TITLE.OGG", "b.txt"}}, "letter case"},
+        {"the digest list's name", {{"@sha256sums", "a.txt"}}, "digest list"},
         {"folder separator", {{"data\\a.txt", "a.txt"}}, "separator"},
         {"missing source", {{"a.txt", "a.txt"}, {"c.txt", "c.txt"}}, "cannot open"},
         {"empty source", {{"empty.txt", "empty.txt"}}, "size 0"},

@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
+#include "package/package_digests.h"
 #include "platform/platform.h"
 #include "test_support.h"
 
@@ -16,8 +18,8 @@ namespace {
 using PosixFileChangesTest = TempFolderTest;
 
 // The fallback copy is only taken where the kernel refuses copy_file_range,
-// so it is exercised directly.
-TEST_F(PosixFileChangesTest, ChunkedCopyCopiesExactlyTheRange) {
+// or where the copy is hashed, so it is exercised directly.
+TEST_F(PosixFileChangesTest, ChunkedCopyCopiesAndHashesExactlyTheRange) {
     std::string source(2 * 1024 * 1024 + 100, '\0');
     for (size_t i = 0; i < source.size(); ++i) source[i] = static_cast<char>(i % 251);
     ASSERT_TRUE(WriteTestFile("source.bin", source));
@@ -25,8 +27,14 @@ TEST_F(PosixFileChangesTest, ChunkedCopyCopiesExactlyTheRange) {
     const int in = open("source.bin", O_RDONLY);
     const int out = open("out.bin", O_WRONLY);
     const uint64_t count = source.size() - 7 - 3;
-    EXPECT_EQ(CopyRangeInChunks(in, 7, out, 4, count), 1);
-    EXPECT_EQ(CopyRangeInChunks(in, 7, out, 4, source.size()), 0) << "the source ends early";
+    PlatformDigest* digest = OsBeginSha256();
+    EXPECT_EQ(CopyRangeInChunks(in, 7, out, 4, count, digest), 1);
+    unsigned char copiedDigest[kSha256Size];
+    unsigned char rangeDigest[kSha256Size];
+    ASSERT_EQ(OsFinishDigest(digest, copiedDigest), 1);
+    ASSERT_EQ(DigestOfBytes(source.data() + 7, count, rangeDigest), 1);
+    EXPECT_EQ(std::memcmp(copiedDigest, rangeDigest, kSha256Size), 0) << "every chunk is hashed once, in order";
+    EXPECT_EQ(CopyRangeInChunks(in, 7, out, 4, source.size(), nullptr), 0) << "the source ends early";
     close(in);
     close(out);
     std::string copied;
@@ -42,9 +50,9 @@ TEST_F(PosixFileChangesTest, RangeCopyLeavesTheDestinationAfterItsBytes) {
     ASSERT_TRUE(WriteTestFile("out.bin", ""));
     PlatformFile* destination = OsOpenExistingForWriting("out.bin");
     ASSERT_TRUE(source != nullptr && destination != nullptr);
-    EXPECT_EQ(OsCopyFileRange(source, 2, 5, destination), 1);
+    EXPECT_EQ(OsCopyFileRange(source, 2, 5, destination, nullptr), 1);
     EXPECT_EQ(OsWriteFile(destination, "|", 1), 1);
-    EXPECT_EQ(OsCopyFileRange(source, 8, 3, destination), 0) << "the source ends early";
+    EXPECT_EQ(OsCopyFileRange(source, 8, 3, destination, nullptr), 0) << "the source ends early";
     OsCloseFile(source);
     OsCloseFile(destination);
     std::string copied;

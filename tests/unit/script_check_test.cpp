@@ -42,7 +42,7 @@ protected:
 const std::string kSoundSettings = "AppTitle = T\nRegistory = Software\\T\nNewVersion = 1020, 1020\n";
 
 TEST_F(ScriptCheckTest, PrintsTheWholePlan) {
-    ASSERT_TRUE(WriteTestFile("UpdateData.dat", RawPackage('2', {{"a.dat", 0, 1}}, "A")));
+    ASSERT_TRUE(WriteTestFile("UpdateData.dat", DigestedPackage({{"a.dat", "A"}})));
     const ScriptCheckReport report = Check(
         "AppTitle = 表示\n"
         "Registory = Software\\Brand\\Game\n"
@@ -248,7 +248,7 @@ TEST_F(ScriptCheckTest, WarnsAboutLikelyMistakes) {
 }
 
 TEST_F(ScriptCheckTest, WarnsAboutTextsAndNumbersThatDoNotReadAsWritten) {
-    ASSERT_TRUE(WriteTestFile("UpdateData.dat", RawPackage('2', {{"a.dat", 0, 1}}, "A")));
+    ASSERT_TRUE(WriteTestFile("UpdateData.dat", DigestedPackage({{"a.dat", "A"}})));
     struct Row { const char* name; std::string script; std::string warnings; } rows[] = {
         {"saved as UTF-8", "AppTitle = \xE7\x99\xBD\xE9\x8A\x80\n",
          "Update.ini(1): warning: the script is UTF-8 text; it must be saved as Shift_JIS (code page 932), or "
@@ -304,10 +304,13 @@ TEST_F(ScriptCheckTest, PackageAndSourcesMustHoldWhatTheUpdateCopies) {
         "CopyFile = , loose.dat, l.dat\n"  // 3: nothing to copy for the standard edition
         + kSoundSettings;
     ASSERT_TRUE(WriteTestFile("loose.dat", "L"));
-    const std::string whole =
-        RawPackage('2', {{"a.dat", 0, 2}, {"b.dat", 2, 2}, {"c.dat", 4, 2}, {"Update.ini", 6, 0}}, "AABBCC");
+    const std::string whole = DigestedPackage({{"a.dat", "AA"}, {"b.dat", "BB"}, {"c.dat", "CC"}});
+    std::string damaged = whole;
+    damaged[16 + 4 * 40 + 5] ^= 0x01;  // the last byte of c.dat
     struct Row { const char* name; std::string package; int status; std::string errors; } rows[] = {
         {"a whole package", whole, kCheckPassed, ""},
+        {"a member that does not match its digest", damaged, kCheckFailed,
+         "UpdateData.dat: error: member \"c.dat\" (entry 2) does not match its SHA-256: it is damaged\n"},
         {"a member cut short",
          RawPackage('2', {{"a.dat", 0, 2}, {"b.dat", 2, 2}, {"c.dat", 4, 3}}, "AABBCC"), kCheckFailed,
          "UpdateData.dat: error: member \"c.dat\" (entry 2) runs past the end of the file: it ends at byte 143, "
@@ -331,6 +334,11 @@ TEST_F(ScriptCheckTest, PackageAndSourcesMustHoldWhatTheUpdateCopies) {
         EXPECT_NE(report.output, "") << row.name << ": the plan is printed whenever the script loads";
     }
 
+    ASSERT_TRUE(WriteTestFile("UpdateData.dat", RawPackage('2', {{"a.dat", 0, 1}}, "A")));
+    EXPECT_EQ(WarningsOf(Check("CopyFile = a.dat, a.dat, a.dat\n" + kSoundSettings)),
+              "UpdateData.dat: warning: the package has no digest list (@SHA256SUMS), as one made by another tool: "
+              "damage to it cannot be found; make it with updpack create\n");
+
     ASSERT_TRUE(WriteTestFile("UpdateData.dat", whole));
     const ScriptCheckReport report = Check("CopyFile = a.dat, a.dat, \"\"\n" + kSoundSettings);
     EXPECT_EQ(report.status, kCheckFailed);
@@ -339,7 +347,7 @@ TEST_F(ScriptCheckTest, PackageAndSourcesMustHoldWhatTheUpdateCopies) {
 }
 
 TEST_F(ScriptCheckTest, UpdatesSureToFailAreErrors) {
-    ASSERT_TRUE(WriteTestFile("UpdateData.dat", RawPackage('2', {{"a.dat", 0, 1}}, "A")));
+    ASSERT_TRUE(WriteTestFile("UpdateData.dat", DigestedPackage({{"a.dat", "A"}})));
     const std::string copy = "CopyFile = a.dat, a.dat, a.dat\n";
     struct Row { const char* name; std::string script; std::string errors; } rows[] = {
         {"sound", kSoundSettings + copy, ""},

@@ -206,6 +206,15 @@ TEST_F(LoadScriptFile, ResultCodesOfOpeningAndReading) {
     ASSERT_TRUE(WriteTestFile("UpdateData.dat", truncated));
     EXPECT_EQ(LoadUpdateScript("Update.ini"), kScriptUnreadable) << "a short read";
 
+    // A packed script must match the digest its package lists; the
+    // publisher's loose script beside the package is taken as it is.
+    std::string damaged = DigestedPackage({{"Update.ini", "AppTitle = T\n"}});
+    ASSERT_TRUE(WriteTestFile("UpdateData.dat", damaged));
+    EXPECT_EQ(LoadUpdateScript("Update.ini"), kScriptLoaded) << "a whole package";
+    damaged[16 + 2 * 40 + 11] ^= 0x20;  // "T" becomes "t": a script that loads
+    ASSERT_TRUE(WriteTestFile("UpdateData.dat", damaged));
+    EXPECT_EQ(LoadUpdateScript("Update.ini"), kScriptDamaged) << "one bit flipped";
+
     ASSERT_TRUE(WriteTestFile("Update.ini", ""));
     EXPECT_EQ(LoadUpdateScript("Update.ini"), kScriptLoaded) << "an empty loose script";
     EXPECT_EQ(g_copyTable.count, 0u);

@@ -80,3 +80,27 @@ TEST(TitledTexts, LongTitleIsCutAtCharacterBoundary) {
         EXPECT_TRUE(EndsOnCharacter(text)) << row.name;
     }
 }
+
+TEST(CauseLines, SayTheCauseNameWhatItConcernsAndGiveBothFigures) {
+    constexpr uint64_t kMegabyte = uint64_t{1} << 20;
+    struct Row { const char* name; FailureNote note; const char* line; } rows[] = {
+        {"nothing noted", {0, kCauseUntold, "", 0, 0}, ""},
+        {"a cause without words", {1, kCauseUntold, "C:\\game\\a.dat", 0, 0}, ""},
+        // Needed rounds up and free down, so that the two never read alike.
+        {"disk full, figures known", {1, kCauseDiskFull, "C:\\game", 12 * kMegabyte + 1, 8 * kMegabyte - 1},
+         "ディスクの空き容量が足りません。[必要 12.1 MB、空き 7.9 MB]"},
+        {"disk full, figures unknown", {1, kCauseDiskFull, "C:\\game\\a.dat", 0, 0},
+         "ディスクの空き容量が足りません。"},
+        {"in use", {1, kCauseInUse, "C:\\game\\data\\movie.dat", 0, 0},
+         "他のプログラムがファイルを使用しています。[C:\\game\\data\\movie.dat]"},
+        {"denied, no name", {1, kCauseDenied, "", 0, 0}, "ファイルへのアクセスが拒否されました。"},
+        {"damaged", {1, kCauseDamaged, "config.txt", 0, 0}, "更新データが破損しています。[config.txt]"},
+        {"folder missing", {1, kCauseFolderMissing, "C:\\ゲーム表", 0, 0},
+         "インストール先のフォルダが見つかりません。[C:\\ゲーム表]"},
+    };
+    for (const Row& row : rows) {
+        char line[kCauseLineSize];
+        EXPECT_EQ(FormatCauseLine(line, row.note), row.line[0] != '\0' ? 1 : 0) << row.name;
+        EXPECT_STREQ(line, row.line) << row.name;
+    }
+}

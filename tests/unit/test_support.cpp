@@ -5,6 +5,7 @@
 #include <random>
 
 #include "package/package_format.h"
+#include "package/package_writer.h"
 #include "common/sjis_text.h"
 #include "platform/platform.h"
 #include "script/update_plan.h"
@@ -83,6 +84,30 @@ std::string RawPackage(char marker, const std::vector<RawEntry>& entries, const 
         bytes.append(reinterpret_cast<const char*>(pair), sizeof pair);
     }
     return bytes + data;
+}
+
+std::string DigestedPackage(const std::vector<std::pair<std::string, std::string>>& members) {
+    // The sources lie in a folder of their own, which no test names.
+    const std::string folder = "digested-package-sources";
+    std::vector<std::string> paths;
+    std::vector<PackageSource> sources;
+    if (!MakeTestFolder(folder.c_str())) return "";
+    for (const auto& [name, content] : members) {
+        paths.push_back(folder + "\\" + name);
+        if (!WriteTestFile(paths.back().c_str(), content)) return "";
+    }
+    for (size_t i = 0; i < members.size(); ++i) sources.push_back({members[i].first.c_str(), paths[i].c_str()});
+    const std::string package = folder + "\\package.dat";
+    char message[512];
+    std::string bytes;
+    const uint32_t count = static_cast<uint32_t>(sources.size());
+    const bool written =
+        WritePackage(package.c_str(), kLongNameLayout, sources.data(), count, message, sizeof message) ==
+            kPackageWritten &&
+        ReadTestFile(package.c_str(), &bytes);
+    std::error_code ignored;
+    fs::remove_all(NativeTestPath(folder.c_str()), ignored);
+    return written ? bytes : "";
 }
 
 #if defined(__SANITIZE_ADDRESS__)

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // A test fixture that runs each test in a fresh empty folder made the current
@@ -53,6 +54,10 @@ struct RawEntry {
 // default the number of entries.
 std::string RawPackage(char marker, const std::vector<RawEntry>& entries, const std::string& data,
                        std::optional<uint32_t> count = std::nullopt);
+
+// Package bytes as updpack create writes them, with their digest list: the
+// members (name, content) in order, long names. Empty when the writer fails.
+std::string DigestedPackage(const std::vector<std::pair<std::string, std::string>>& members);
 
 // The largest single allocation made since the previous call, in bytes, and
 // starts counting anew. Only a sanitized build can tell; elsewhere it is

@@ -4,10 +4,11 @@
 # updater_driver.exe: the example update in examples/ applied for real,
 # shortcuts of every kind read back through the shell by read_shortcut.exe,
 # a destination that another process holds open the way a running game does,
-# which fails the update before any patch or shortcut, and an install folder
-# on a full drive. Scenario shortcuts-1252 makes the shortcuts under code page
-# 1252, where only the explicit code page 932 conversions keep their names and
-# texts right.
+# which fails the update before any patch or shortcut, an install folder on a
+# full drive, each with its cause under the message, and a package with one
+# bit flipped in a member, or cut short, which changes nothing. Scenario
+# shortcuts-1252 makes the shortcuts under code page 1252, where only the
+# explicit code page 932 conversions keep their names and texts right.
 #
 #   install_wine_e2e.sh ROOT UPDATER_EXE DRIVER_EXE UPDPACK_EXE HOLD_FILE_EXE READ_SHORTCUT_EXE SCENARIO
 #
@@ -125,8 +126,8 @@ held-destination)
         kill -0 "$holder" 2>/dev/null || fail "the file cannot be held: $(cat "$work/hold.out")"
         sleep 0.1
     done
-    apply message 'エラー' 'ファイルが書き込めません。[data\script.dat]' ok message "$caption" "$general_failure" ok \
-        exit 7
+    apply message 'エラー' 'ファイルが書き込めません。[data\script.dat]' ok message "$caption" \
+        "$general_failure"$'\n'"他のプログラムがファイルを使用しています。[$game_windows\data\script.dat]" ok exit 7
     expect_files config.txt=config.txt data/script.dat=- data/old_patch.dat=- data/system.dat=-
     expect_missing bgm/title2.dat
     [ -z "$(menu_files)" ] || fail "a shortcut was made: $(menu_files)"
@@ -154,8 +155,27 @@ full-disk)
     pack_update
     before=$(version_value)
     drive dialog "$caption" 1.000 'T:\ゲーム' '『白銀の庭』 を Ver.1.02 にアップデートします。' "$carry_note" apply \
-        message 'エラー' 'ファイルが書き込めません。[data\script.dat]' ok message "$caption" "$general_failure" ok \
-        exit 7
+        message 'エラー' 'ファイルが書き込めません。[data\script.dat]' ok message "$caption" \
+        "$general_failure"$'\n''ディスクの空き容量が足りません。[必要 12.1 MB、空き *' ok exit 7
+    diff -r "$examples/install" "$game" >&2 || fail "the install folder changed"
+    [ "$(version_value)" = "$before" ] || fail "Version changed to $(version_value)"
+    ;;
+damaged-member | cut-short)
+    # One bit of config.txt flipped after it was packed: data\script.dat is
+    # written beside its destination first, and neither goes in. A package
+    # cut short is refused before the dialog.
+    make_example_update
+    before=$(version_value)
+    if [ "$scenario" = damaged-member ]; then
+        list=$(wine "${pack_command[1]}" list "$dist_windows\\UpdateData.dat" | tr -d '\r')
+        count=$(sed -n 's/^layout: long-names, \([0-9]*\) members$/\1/p' <<<"$list")
+        offset=$(awk -F'\t' '$1 == "config.txt" { print $2 }' <<<"$list")
+        flip_bits "$base/アップデート/UpdateData.dat" $((16 + 40 * count + offset)) 0x01
+        apply message "$caption" "$general_failure"$'\n''更新データが破損しています。[config.txt]' ok exit 11
+    else
+        truncate -s -1 "$base/アップデート/UpdateData.dat"
+        drive message 'アップデータ' '更新データが破損しています。[UpdateData.dat]' ok exit 11
+    fi
     diff -r "$examples/install" "$game" >&2 || fail "the install folder changed"
     [ "$(version_value)" = "$before" ] || fail "Version changed to $(version_value)"
     ;;

@@ -58,9 +58,13 @@ script-missing)
     ;;
 not-installed)
     standard_update
-    drive exit 5 message "$caption" \
-        "『${title}』がインストールされていません。インストールが終了してから再度アップデートを行って下さいませ。" ok
+    not_installed="『${title}』がインストールされていません。インストールが終了してから再度アップデートを行って下さいませ。"
+    drive exit 5 message "$caption" "$not_installed" ok
     [ -z "$(export_key)" ] || fail "the key was made"
+    # The key names an install folder that is not there (any more).
+    installed
+    rmdir "$game"
+    drive exit 5 message "$caption" "$not_installed"$'\n'"インストール先のフォルダが見つかりません。[$game_windows]" ok
     ;;
 too-old)
     standard_update 'NewVersion = 1020, 1020' 'SupportVersion = 1015, 1015' 'SaveVersion = 1000, 1000'

@@ -80,7 +80,8 @@ log)
     log=$(tr -d '\r' <"$base/run.log" | sed 's/^[0-9]\{4\}-[0-9][0-9]-[0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9] //')
     [ "$(grep -c '^updater.exe [0-9.]* started$' <<<"$log")" = 3 ] || fail "the log holds not three runs: $log"
     for line in "registry: InstallFolder \"$game_windows\", Version 1000, AddContents 0" \
-        "written $game_windows\\readme.txt (12 bytes from readme.txt in UpdateData.dat)" \
+        "staged $game_windows\\readme.txt (12 bytes from readme.txt in UpdateData.dat)" \
+        "replaced $game_windows\\readme.txt" \
         'registry: Version 1020 recorded' 'outcome: applied, exit status 0' \
         'updater: source missing.txt is found neither beside the updater nor in UpdateData.dat' \
         'outcome: a file could not be written, exit status 7' 'outcome: game not installed, exit status 5'; do

@@ -29,7 +29,8 @@
 //       the program must end with NUMBER instead of 0
 //
 // and finally waits for the program to exit with 0 (or the given number).
-// Texts are compared as UTF-16; an expected text "*" matches any. Prints what
+// Texts are compared as UTF-16; an expected text ending in "*" matches any
+// text that begins with what stands before it ("*" alone, any). Prints what
 // it sees as UTF-8 and exits with 0 when every step matched, 1 otherwise
 // (ending the program if it still runs), 2 on a bad command line.
 //
@@ -86,9 +87,13 @@ std::wstring ControlText(HWND dialog, int id) {
     return text;
 }
 
-// Compares one text and reports a difference. Returns true when equal.
+// Compares one text and reports a difference. Returns true when equal, or
+// when expected ends in '*' and actual begins with the text before it.
 bool Matches(const char* what, const std::wstring& actual, const wchar_t* expected) {
-    if (actual == expected || std::wcscmp(expected, L"*") == 0) return true;
+    const std::wstring pattern = expected;
+    const size_t prefix = pattern.size() - 1;
+    if (actual == pattern) return true;
+    if (!pattern.empty() && pattern.back() == L'*' && actual.compare(0, prefix, pattern, 0, prefix) == 0) return true;
     std::printf("MISMATCH %s\n  expected: %s\n  actual:   %s\n", what, Utf8(expected).c_str(), Utf8(actual).c_str());
     std::fflush(stdout);
     return false;

@@ -3,7 +3,10 @@
 //
 // The copy runs in the kernel (copy_file_range) and falls back to pread and
 // pwrite through one 1 MiB buffer where the kernel refuses, so memory stays
-// bounded whatever the size of a member.
+// bounded whatever the size of a member. A copy that is digested goes
+// through two such buffers from the start: each block is read once, and a
+// thread of its own hashes it while it is written and the next one read, so
+// that the hashing costs the copy little more than a second core.
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -11,10 +14,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include "platform/disk_change_hook.h"
 #include "platform/platform.h"
@@ -35,27 +42,135 @@ bool KernelRefusedCopy(int error) {
     return error == EXDEV || error == EINVAL || error == ENOSYS || error == EOPNOTSUPP;
 }
 
+// Reads up to count bytes at offset. The bytes read, 0 at the end of the
+// file, or -1 when reading failed.
+ssize_t ReadAt(int in, char* bytes, size_t count, off_t offset) {
+    for (;;) {
+        const ssize_t got = pread(in, bytes, count, offset);
+        if (got >= 0 || errno != EINTR) return got;
+    }
+}
+
+// Block hashing -----------------------------------------------------------------
+
+// Hands the blocks of a copy, one at a time and in order, to a thread that
+// adds them to a digest.
+struct BlockHasher {
+    PlatformDigest* digest = nullptr;
+    std::mutex lock;
+    std::condition_variable changed;
+    const char* block = nullptr;  // handed over and not yet hashed; nullptr when none
+    size_t size = 0;              // its bytes
+    bool finished = false;        // no more blocks come
+    bool failed = false;          // a block could not be hashed
+};
+
+void HashBlocks(BlockHasher* hasher) {
+    std::unique_lock<std::mutex> held(hasher->lock);
+    for (;;) {
+        hasher->changed.wait(held, [hasher] { return hasher->block != nullptr || hasher->finished; });
+        if (hasher->block == nullptr) return;
+        const char* block = hasher->block;
+        const size_t size = hasher->size;
+        held.unlock();
+        const bool hashed = OsAddToDigest(hasher->digest, block, size);
+        held.lock();
+        hasher->failed = hasher->failed || !hashed;
+        hasher->block = nullptr;
+        hasher->changed.notify_all();
+    }
+}
+
+// Waits until the block handed before is hashed, then hands block, of size
+// bytes, or with nullptr tells that none comes any more. Returns 0 when a
+// block could not be hashed.
+int HandBlock(BlockHasher* hasher, const char* block, size_t size) {
+    std::unique_lock<std::mutex> held(hasher->lock);
+    hasher->changed.wait(held, [hasher] { return hasher->block == nullptr; });
+    hasher->block = block;
+    hasher->size = size;
+    hasher->finished = block == nullptr;
+    hasher->changed.notify_all();
+    return hasher->failed ? 0 : 1;
+}
+
+// Copies count bytes from in at inOffset to out at outOffset through two
+// buffers, hashing each block on a thread of its own while it is written and
+// the next is read; a buffer is read into again only once its block is
+// hashed. Returns 1, or 0 when a read, write or the digest failed, or in
+// ended early.
+int CopyHashedInChunks(int in, off_t inOffset, int out, off_t outOffset, uint64_t count, PlatformDigest* digest) {
+    std::unique_ptr<char[]> buffers(new (std::nothrow) char[2 * kChunkSize]);
+    if (!buffers) return 0;
+    BlockHasher hasher;
+    hasher.digest = digest;
+    std::thread thread;
+    try {
+        thread = std::thread(HashBlocks, &hasher);
+    } catch (const std::system_error&) {
+        errno = EAGAIN;
+        return 0;
+    }
+    int copied = 1;
+    for (size_t slot = 0; copied && count > 0; slot ^= 1) {
+        char* block = buffers.get() + slot * kChunkSize;
+        const ssize_t got = ReadAt(in, block, static_cast<size_t>(std::min<uint64_t>(count, kChunkSize)), inOffset);
+        copied = got > 0 && HandBlock(&hasher, block, static_cast<size_t>(got)) &&
+                 WriteAll(out, block, static_cast<uint64_t>(got), outOffset);
+        if (!copied) break;
+        inOffset += got;
+        outOffset += got;
+        count -= static_cast<uint64_t>(got);
+    }
+    const int error = errno;
+    copied = HandBlock(&hasher, nullptr, 0) && copied;
+    thread.join();
+    errno = error;
+    return copied;
+}
+
 }  // namespace
 
-int CopyRangeInChunks(int in, off_t inOffset, int out, off_t outOffset, uint64_t count) {
+int CopyRangeInChunks(int in, off_t inOffset, int out, off_t outOffset, uint64_t count, PlatformDigest* digest) {
     if (count == 0) return 1;
+    if (digest != nullptr) return CopyHashedInChunks(in, inOffset, out, outOffset, count, digest);
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[kChunkSize]);
     if (!buffer) return 0;
     while (count > 0) {
-        const size_t wanted = static_cast<size_t>(std::min<uint64_t>(count, kChunkSize));
-        const ssize_t got = pread(in, buffer.get(), wanted, inOffset);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            return 0;
-        }
-        if (got == 0) return 0;
-        if (!WriteAll(out, buffer.get(), static_cast<uint64_t>(got), outOffset)) return 0;
+        const ssize_t got = ReadAt(in, buffer.get(), static_cast<size_t>(std::min<uint64_t>(count, kChunkSize)),
+                                   inOffset);
+        if (got <= 0 || !WriteAll(out, buffer.get(), static_cast<uint64_t>(got), outOffset)) return 0;
         inOffset += got;
         outOffset += got;
         count -= static_cast<uint64_t>(got);
     }
     return 1;
 }
+
+namespace {
+
+// Copies count bytes from in at inOffset to out at outOffset in the kernel,
+// without moving either file position. Returns 1, or 0 when a read or write
+// failed or in ended early.
+int CopyInKernel(int in, off_t inOffset, int out, off_t outOffset, uint64_t count) {
+    while (count > 0) {
+        const ssize_t copied =
+            copy_file_range(in, &inOffset, out, &outOffset, static_cast<size_t>(std::min(count, kKernelStep)), 0);
+        if (copied > 0) {
+            count -= static_cast<uint64_t>(copied);
+            continue;
+        }
+        if (copied < 0 && errno == EINTR) continue;
+        if (copied < 0 && !KernelRefusedCopy(errno)) return 0;
+        // Refused, or nothing copied (the source ended, or a file system that
+        // copies nothing this way): the portable path copies the rest or
+        // finds the end of the source.
+        return CopyRangeInChunks(in, inOffset, out, outOffset, count, nullptr);
+    }
+    return 1;
+}
+
+}  // namespace
 
 int RenameWithoutReplaceFlag(const char* from, const char* to) {
     struct stat info;
@@ -136,37 +251,27 @@ int OsIsSameFile(PlatformFile* file, const char* path) {
     return named.st_dev == open.st_dev && named.st_ino == open.st_ino;
 }
 
-int OsCopyFileRange(PlatformFile* source, uint64_t offset, uint64_t count, PlatformFile* destination) {
+int OsCopyFileRange(PlatformFile* source, uint64_t offset, uint64_t count, PlatformFile* destination,
+                    PlatformDigest* digest) {
     const off_t start = lseek(destination->descriptor, 0, SEEK_CUR);
     constexpr uint64_t kLargestOffset = static_cast<uint64_t>(INT64_MAX);
-    if (start < 0 || count > kLargestOffset || offset > kLargestOffset - count) return 0;
+    if (start < 0 || count > kLargestOffset - static_cast<uint64_t>(start) || offset > kLargestOffset - count)
+        return 0;
     uint64_t allowed = count;
     if (!AllowDiskAccess(kAccessRead) || !AllowDiskChange(kDiskWrite, FileTarget(destination->descriptor, &allowed)))
         return 0;
     const int injected = errno;
-    off_t in = static_cast<off_t>(offset);
-    off_t out = start;
-    uint64_t left = std::min(allowed, count);
-    while (left > 0) {
-        const ssize_t copied = copy_file_range(source->descriptor, &in, destination->descriptor, &out,
-                                               static_cast<size_t>(std::min(left, kKernelStep)), 0);
-        if (copied > 0) {
-            left -= static_cast<uint64_t>(copied);
-            continue;
-        }
-        if (copied < 0 && errno == EINTR) continue;
-        if (copied < 0 && !KernelRefusedCopy(errno)) return 0;
-        // Refused, or nothing copied (the source ended, or a file system that
-        // copies nothing this way): the portable path copies the rest or
-        // finds the end of the source.
-        if (!CopyRangeInChunks(source->descriptor, in, destination->descriptor, out, left)) return 0;
-        out += static_cast<off_t>(left);
-        left = 0;
-    }
+    const uint64_t length = std::min(allowed, count);
+    const off_t in = static_cast<off_t>(offset);
+    const int copied = digest != nullptr
+                           ? CopyRangeInChunks(source->descriptor, in, destination->descriptor, start, length, digest)
+                           : CopyInKernel(source->descriptor, in, destination->descriptor, start, length);
+    if (!copied) return 0;
     // Start writing the copied range to disk now, so that the flush that
     // makes a new file durable finds most of it written.
-    sync_file_range(destination->descriptor, start, out - start, SYNC_FILE_RANGE_WRITE);
-    if (lseek(destination->descriptor, out, SEEK_SET) < 0) return 0;
+    const off_t end = start + static_cast<off_t>(length);
+    sync_file_range(destination->descriptor, start, end - start, SYNC_FILE_RANGE_WRITE);
+    if (lseek(destination->descriptor, end, SEEK_SET) < 0) return 0;
     if (allowed >= count) return 1;
     errno = injected;
     return 0;

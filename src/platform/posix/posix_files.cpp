@@ -114,6 +114,12 @@ int OsReadFile(PlatformFile* file, void* buffer, uint32_t count, uint32_t* deliv
     return 1;
 }
 
+int OsReadFileAt(PlatformFile* file, uint64_t offset, void* buffer, uint32_t count, uint32_t* delivered) {
+    return offset <= static_cast<uint64_t>(INT64_MAX) &&
+           lseek(file->descriptor, static_cast<off_t>(offset), SEEK_SET) >= 0 &&
+           OsReadFile(file, buffer, count, delivered);
+}
+
 int OsWriteFile(PlatformFile* file, const void* buffer, uint32_t count) {
     return WriteAllowed(file->descriptor, buffer, count, -1);
 }

@@ -61,3 +61,10 @@ void OsCloseFolderListing(PlatformFolderListing* listing) {
     closedir(listing->folder);
     delete listing;
 }
+
+int OsFolderIsMissing(const char* folder) {
+    std::string native;
+    struct stat info;
+    if (!ToNativePath(folder, &native) || stat(native.c_str(), &info) == 0) return 0;
+    return errno == ENOENT || errno == ENOTDIR;
+}

@@ -18,6 +18,7 @@
 #include <new>
 #include <string>
 
+#include "common/failure_note.h"
 #include "common/sjis_text.h"
 #include "platform/disk_change_hook.h"
 #include "platform/platform.h"
@@ -114,6 +115,23 @@ int OsLastErrorKind() {
         return kErrorRefused;
     default:
         return kErrorIo;
+    }
+}
+
+int OsLastFailureCause() {
+    switch (errno) {
+    case ENOSPC:
+    case EDQUOT:
+        return kCauseDiskFull;
+    case EBUSY:
+    case ETXTBSY:
+        return kCauseInUse;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return kCauseDenied;
+    default:
+        return kCauseUntold;
     }
 }
 

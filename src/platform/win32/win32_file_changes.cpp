@@ -3,8 +3,9 @@
 //
 // MoveFileW never replaces an existing file or folder, which is what a rename
 // of the update needs. The copy goes through one 1 MiB buffer, so memory stays
-// bounded whatever the size of a member, also in a 32-bit process. Every
-// wrapper leaves GetLastError as the failing call set it.
+// bounded whatever the size of a member, also in a 32-bit process; a digested
+// copy hashes each block there before writing it. Every wrapper leaves
+// GetLastError as the failing call set it.
 #include <windows.h>
 
 #include <algorithm>
@@ -22,8 +23,9 @@ namespace {
 
 constexpr DWORD kChunkSize = DWORD{1} << 20;
 
-// Copies count bytes from source's position to destination's.
-int CopyInChunks(HANDLE source, HANDLE destination, uint64_t count) {
+// Copies count bytes from source's position to destination's, adding them
+// to digest unless it is nullptr.
+int CopyInChunks(HANDLE source, HANDLE destination, uint64_t count, PlatformDigest* digest) {
     if (count == 0) return 1;
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[kChunkSize]);
     if (!buffer) {
@@ -38,6 +40,7 @@ int CopyInChunks(HANDLE source, HANDLE destination, uint64_t count) {
             ::SetLastError(ERROR_HANDLE_EOF);
             return 0;
         }
+        if (digest != nullptr && !OsAddToDigest(digest, buffer.get(), got)) return 0;
         if (!WriteAll(destination, buffer.get(), got)) return 0;
         count -= got;
     }
@@ -118,7 +121,8 @@ int OsIsSameFile(PlatformFile* file, const char* path) {
     return same;
 }
 
-int OsCopyFileRange(PlatformFile* source, uint64_t offset, uint64_t count, PlatformFile* destination) {
+int OsCopyFileRange(PlatformFile* source, uint64_t offset, uint64_t count, PlatformFile* destination,
+                    PlatformDigest* digest) {
     if (offset > static_cast<uint64_t>(INT64_MAX)) return 0;
     uint64_t allowed = count;
     if (!AllowDiskAccess(kAccessRead) ||
@@ -128,7 +132,7 @@ int OsCopyFileRange(PlatformFile* source, uint64_t offset, uint64_t count, Platf
     LARGE_INTEGER start;
     start.QuadPart = static_cast<LONGLONG>(offset);
     if (!::SetFilePointerEx(source->handle, start, nullptr, FILE_BEGIN) ||
-        !CopyInChunks(source->handle, destination->handle, std::min(allowed, count)))
+        !CopyInChunks(source->handle, destination->handle, std::min(allowed, count), digest))
         return 0;
     if (allowed >= count) return 1;
     ::SetLastError(injected);

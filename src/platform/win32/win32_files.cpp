@@ -65,6 +65,14 @@ int OsReadFile(PlatformFile* file, void* buffer, uint32_t count, uint32_t* deliv
     return 1;
 }
 
+int OsReadFileAt(PlatformFile* file, uint64_t offset, void* buffer, uint32_t count, uint32_t* delivered) {
+    if (offset > static_cast<uint64_t>(INT64_MAX)) return 0;
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(offset);
+    return ::SetFilePointerEx(file->handle, position, nullptr, FILE_BEGIN) &&
+           OsReadFile(file, buffer, count, delivered);
+}
+
 int WriteAll(HANDLE output, const char* bytes, uint64_t count) {
     while (count > 0) {
         DWORD put = 0;

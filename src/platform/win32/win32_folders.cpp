@@ -53,3 +53,10 @@ void OsCloseFolderListing(PlatformFolderListing* listing) {
     ::FindClose(listing->search);
     delete listing;
 }
+
+int OsFolderIsMissing(const char* folder) {
+    std::wstring wide;
+    if (!Cp932ToWide(folder, &wide) || ::GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES) return 0;
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "common/failure_note.h"
 #include "common/sjis_text.h"
 #include "platform/disk_change_hook.h"
 #include "platform/platform.h"
@@ -73,6 +74,22 @@ int OsLastErrorKind() {
         return kErrorRefused;
     default:
         return kErrorIo;
+    }
+}
+
+int OsLastFailureCause() {
+    switch (::GetLastError()) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return kCauseDiskFull;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return kCauseInUse;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+        return kCauseDenied;
+    default:
+        return kCauseUntold;
     }
 }
 

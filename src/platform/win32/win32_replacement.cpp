@@ -48,6 +48,22 @@ int TemporaryPathOf(const std::wstring& target, std::wstring* temporary) {
     return 1;
 }
 
+// Moves temporary over target, written through. MoveFileExW says "access
+// denied" also when another program holds target open without sharing its
+// deletion, as a running game does: opening it for deletion, as the move
+// does, tells that case apart, and its sharing violation then stands as the
+// move's error. Returns 1, or 0 with the last error set.
+int MoveOver(const std::wstring& temporary, const std::wstring& target) {
+    if (::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 1;
+    if (::GetLastError() != ERROR_ACCESS_DENIED) return 0;
+    const HANDLE probe = ::CreateFileW(target.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const DWORD error = probe == INVALID_HANDLE_VALUE ? ::GetLastError() : ERROR_ACCESS_DENIED;
+    if (probe != INVALID_HANDLE_VALUE) ::CloseHandle(probe);
+    ::SetLastError(error == ERROR_SHARING_VIOLATION ? ERROR_SHARING_VIOLATION : ERROR_ACCESS_DENIED);
+    return 0;
+}
+
 // Deletes the new file at temporary, if it is there, keeping the error of
 // the failure that led here.
 void RemoveTemporary(const std::wstring& temporary) {
@@ -60,8 +76,7 @@ void RemoveTemporary(const std::wstring& temporary) {
 
 // Puts the file at temporary in place of target, written through.
 int SwapWide(const std::wstring& temporary, const std::wstring& target) {
-    return AllowDiskChange(kDiskSwap, PathTarget(temporary.c_str(), target.c_str())) &&
-           ::MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    return AllowDiskChange(kDiskSwap, PathTarget(temporary.c_str(), target.c_str())) && MoveOver(temporary, target);
 }
 
 // Flushes the file at path: its cached data belongs to the file, not to the
