@@ -184,6 +184,12 @@ std::vector<std::string> SaveFilesIn(const char* folder, bool numberedOnly) {
     return names;
 }
 
+// folder as the game names it: below the copy, relative to it.
+std::string ShownFolder(const Trial& trial, const char* folder) {
+    const size_t length = std::strlen(trial.game);
+    return std::strncmp(folder, trial.game, length) == 0 && folder[length] == '\\' ? folder + length + 1 : folder;
+}
+
 // Before the saves: a reset deletes them; a save the rules leave as it is
 // is not converted.
 void LookBeforeSaves(Trial& trial) {
@@ -195,8 +201,9 @@ void LookBeforeSaves(Trial& trial) {
         const std::vector<std::string> saves = SaveFilesIn(saveFolder, false);
         if (!saves.empty()) {
             Fail(trial, "saves reset: installed " + std::to_string(trial.installed) + " is below SaveVersion " +
-                            std::to_string(versions.saveVersion) + ", so the " + std::to_string(saves.size()) +
-                            " save files of " + saveFolder + " are deleted");
+                            std::to_string(versions.saveVersion) + ", so the update deletes " +
+                            std::to_string(saves.size()) + (saves.size() == 1 ? " file" : " files") +
+                            " of the save folder " + ShownFolder(trial, saveFolder));
         }
         return;
     }
