@@ -43,7 +43,9 @@ std::string FreeMemberName(const std::string& destination, const std::set<std::s
     if (MemberNameProblem(base.c_str()) != nullptr) base = "member";
     if (base.size() <= kLongestMemberName && used.count(Folded(base)) == 0) return base;
     for (unsigned n = 1;; ++n) {
-        const std::string name = NameWithSuffix(base, "~" + std::to_string(n));
+        std::string suffix(1, '~');
+        suffix += std::to_string(n);
+        const std::string name = NameWithSuffix(base, suffix);
         if (used.count(Folded(name)) == 0) return name;
     }
 }

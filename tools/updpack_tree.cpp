@@ -77,24 +77,27 @@ int ListFolder(const char* root, const std::string& prefix, Tree* tree, std::str
     return 1;
 }
 
-// Adds the run [start, end) of b's bytes to runs, joined to the last run when
-// it begins fewer than joinGap bytes after it. Returns 0 when the runs would
-// hold more than maxBytes.
-int AddRun(std::vector<ChangedRun>* runs, uint64_t start, const unsigned char* b, uint64_t sliceStart,
-           uint64_t end, uint64_t joinGap, uint64_t maxBytes, uint64_t* held) {
+// Adds the bytes from to to of slice, which starts at sliceStart in the
+// file, to runs: joined to the last run when they begin fewer than joinGap
+// bytes after it in the same slice. Returns 0 when the runs would hold more
+// than maxBytes (*held counts them).
+int AddRun(std::vector<ChangedRun>* runs, const unsigned char* slice, uint64_t sliceStart, uint32_t from,
+           uint32_t to, uint64_t joinGap, uint64_t maxBytes, uint64_t* held) {
+    const char* bytes = reinterpret_cast<const char*>(slice);
     if (!runs->empty()) {
         ChangedRun& last = runs->back();
         const uint64_t lastEnd = last.offset + last.bytes.size();
-        if (start - lastEnd < joinGap && lastEnd >= sliceStart) {
-            *held += end - lastEnd;
+        if (lastEnd >= sliceStart && sliceStart + from - lastEnd < joinGap) {
+            const uint32_t gapStart = static_cast<uint32_t>(lastEnd - sliceStart);
+            *held += to - gapStart;
             if (*held > maxBytes) return 0;
-            last.bytes.append(reinterpret_cast<const char*>(b + (lastEnd - sliceStart)), end - lastEnd);
+            last.bytes.append(bytes + gapStart, to - gapStart);
             return 1;
         }
     }
-    *held += end - start;
+    *held += to - from;
     if (*held > maxBytes) return 0;
-    runs->push_back({start, std::string(reinterpret_cast<const char*>(b + (start - sliceStart)), end - start)});
+    runs->push_back({sliceStart + from, std::string(bytes + from, to - from)});
     return 1;
 }
 
@@ -192,7 +195,7 @@ int CompareFiles(const char* pathA, const char* pathB, std::vector<ChangedRun>* 
                     }
                     uint32_t end = i;
                     while (end < want && bufferA[end] != bufferB[end]) ++end;
-                    collect = AddRun(runs, done + i, bufferB.get(), done, done + end, joinGap, maxBytes, &held);
+                    collect = AddRun(runs, bufferB.get(), done, i, end, joinGap, maxBytes, &held);
                     i = end;
                 }
                 if (!collect) {
