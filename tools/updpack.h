@@ -19,6 +19,9 @@ int RunUpdpack(int argc, char** argv);
 // Shift_JIS are written as \xNN, so a damaged name still shows.
 void PutText(std::FILE* stream, const char* text);
 
+// "1 file", "2 files": count and noun, with an s unless count is 1.
+std::string Counted(size_t count, const char* noun);
+
 // "updpack: " and a Shift_JIS message on standard error.
 void Complain(const char* message);
 

@@ -7,7 +7,6 @@
 #include <memory>
 #include <new>
 
-#include "common/digest.h"
 #include "platform/platform.h"
 #include "script/rule_tables.h"
 #include "script/update_plan.h"
@@ -16,7 +15,6 @@ namespace {
 
 constexpr uint64_t kLargestPatchOffset = 0x7FFFFFFF;  // a patch's offset is signed 32-bit
 constexpr size_t kLongestScriptName = kNameFieldSize - 1;
-constexpr uint32_t kDigestSlice = 1u << 20;
 
 // The bytes of the BINARY lines of a patch of the file at path.
 uint64_t PatchScriptBytes(const std::string& path, const std::vector<ChangedRun>& runs) {
@@ -37,24 +35,6 @@ bool WorthPatching(const std::string& path, uint64_t size, const std::vector<Cha
     if (runs.empty() || path.size() > kLongestScriptName || PatchLinesOf(runs) > kMostPatchLinesPerFile) return false;
     const ChangedRun& last = runs.back();
     return last.offset + last.bytes.size() <= kLargestPatchOffset && PatchScriptBytes(path, runs) < size;
-}
-
-// A digest of the whole file at path, read in slices. Returns 0 when it
-// cannot be read.
-int DigestFile(const std::string& path, uint64_t* digest) {
-    PlatformFile* file = OsOpenForReading(path.c_str());
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kDigestSlice]);
-    uint64_t length = 0;
-    int read = file != nullptr && buffer && OsFileLength(file, &length);
-    *digest = 0;
-    for (uint64_t done = 0; read && done < length;) {
-        uint32_t got = 0;
-        read = OsReadFile(file, buffer.get(), kDigestSlice, &got) && got > 0;
-        *digest = (*digest * 0x100000001b3u) ^ DigestOf(buffer.get(), got);
-        done += got;
-    }
-    OsCloseFile(file);
-    return read;
 }
 
 // The file of tree at path, in full, or "" when it does not fit.

@@ -263,11 +263,10 @@ void SayWhatItDoes(const MergedChanges& merged, const std::vector<PackedMember>&
     uint32_t lines = 0;
     for (const PackedMember& member : members) packed += member.size;
     for (const PatchedFile& patch : merged.patches) lines += PatchLinesOf(patch.runs);
-    Say(std::to_string(merged.copies.size()) + " files copied from " + std::to_string(members.size()) +
-        " members (" + std::to_string(packed) + " bytes), " + std::to_string(merged.patches.size()) +
-        " patched in " + std::to_string(lines) + " lines, " + std::to_string(merged.renames.size()) +
-        " renamed, " + std::to_string(merged.deletes.size()) + " deleted, " + std::to_string(merged.folders.size()) +
-        " folders made");
+    Say(Counted(merged.copies.size(), "file") + " copied from " + Counted(members.size(), "member") + " (" +
+        Counted(packed, "byte") + "), " + Counted(merged.patches.size(), "file") + " patched in " +
+        Counted(lines, "line") + ", " + Counted(merged.renames.size(), "file") + " renamed, " +
+        Counted(merged.deletes.size(), "file") + " deleted, " + Counted(merged.folders.size(), "folder") + " made");
     for (const std::string& folder : keptFolders)
         Say("note: the folder " + folder + " is not in the new build; no update removes a folder, so it stays");
 }

@@ -1,5 +1,6 @@
 // updpack's output: Shift_JIS texts through the platform's console.
 #include <cstdio>
+#include <cstddef>
 #include <string>
 
 #include "platform/platform.h"
@@ -31,4 +32,8 @@ void Complain(const char* message) {
     std::fputs("updpack: ", stderr);
     PutText(stderr, message);
     std::fputc('\n', stderr);
+}
+
+std::string Counted(size_t count, const char* noun) {
+    return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }

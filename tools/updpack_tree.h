@@ -57,6 +57,10 @@ enum FileComparison : int {
 int CompareFiles(const char* pathA, const char* pathB, std::vector<ChangedRun>* runs, uint64_t joinGap,
                  uint64_t maxBytes, bool* runsOverflow);
 
+// A digest of the whole file at path, to tell files apart before comparing
+// them. Returns 0 when it cannot be read.
+int DigestFile(const std::string& path, uint64_t* digest);
+
 // Copies the tree at from into the folder to (which exists, empty): each
 // folder made anew, each file made another name of the same file where the
 // volume allows (a hard link), else copied. A file whose key is in
@@ -73,10 +77,11 @@ struct TreeDifference {
 
 // The paths where the tree at actual differs from the tree at expected:
 // missing, extra, or with other bytes. A file whose key is in sameAsOriginal
-// and that is still the very file of original (linked, untouched) is not
-// read: it holds what expected holds. A folder of original that actual
-// keeps, empty, and expected lacks is no difference: no update removes a
-// folder. Returns 1, or 0 with *problem set when a tree cannot be listed.
-int CompareTrees(const char* actual, const char* expected, const char* original,
+// and that is still the very file of the tree at original (listed as
+// originalTree: linked, untouched) is not read: it holds what expected
+// holds. A folder of original that actual keeps with no file in it, and
+// expected lacks, is no difference: no update removes a folder. Returns 1,
+// or 0 with *problem set when a tree cannot be listed.
+int CompareTrees(const char* actual, const char* expected, const char* original, const Tree& originalTree,
                  const std::unordered_set<std::string>& sameAsOriginal, std::vector<TreeDifference>* differences,
                  std::string* problem);

@@ -202,8 +202,7 @@ void LookBeforeSaves(Trial& trial) {
         if (!saves.empty()) {
             Fail(trial, "saves reset: installed " + std::to_string(trial.installed) + " is below SaveVersion " +
                             std::to_string(versions.saveVersion) + ", so the update deletes " +
-                            std::to_string(saves.size()) + (saves.size() == 1 ? " file" : " files") +
-                            " of the save folder " + ShownFolder(trial, saveFolder));
+                            Counted(saves.size(), "file") + " of the save folder " + ShownFolder(trial, saveFolder));
         }
         return;
     }
@@ -325,8 +324,8 @@ int TryInFolder(const TrialRequest& request, const char* game, const char* expec
     if (expected == nullptr || status < 0) return status;
     std::vector<TreeDifference> differences;
     static const std::unordered_set<std::string> kNone;
-    if (!CompareTrees(copy, expected, game, request.sameAsGame != nullptr ? *request.sameAsGame : kNone,
-                      &differences, &problem)) {
+    const std::unordered_set<std::string>& same = request.sameAsGame != nullptr ? *request.sameAsGame : kNone;
+    if (!CompareTrees(copy, expected, game, gameTree, same, &differences, &problem)) {
         Fail(trial, problem);
         return status;
     }
@@ -380,9 +379,8 @@ int TryUpdate(const TrialRequest& request, TrialOutcome* outcome) {
         if (!OsRemoveTree(folder)) Say(std::string("the trial's folder ") + folder + " cannot be removed");
     }
     outcome->failures = trial.failures;
-    Say(std::to_string(outcome->failures) + (outcome->failures == 1 ? " failure" : " failures") +
-        (request.expected != nullptr ? ", " + std::to_string(outcome->differences) +
-                                           (outcome->differences == 1 ? " difference" : " differences")
+    Say(Counted(static_cast<size_t>(outcome->failures), "failure") +
+        (request.expected != nullptr ? ", " + Counted(static_cast<size_t>(outcome->differences), "difference")
                                      : std::string()));
     return outcome->status == kExitApplied && outcome->failures == 0 && outcome->differences == 0;
 }
