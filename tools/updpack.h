@@ -4,6 +4,7 @@
 // entry point (updpack_main.cpp) converts the arguments.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -20,7 +21,7 @@ int RunUpdpack(int argc, char** argv);
 void PutText(std::FILE* stream, const char* text);
 
 // "1 file", "2 files": count and noun, with an s unless count is 1.
-std::string Counted(size_t count, const char* noun);
+std::string Counted(uint64_t count, const char* noun);
 
 // "updpack: " and a Shift_JIS message on standard error.
 void Complain(const char* message);

@@ -133,28 +133,45 @@ bool LiesIn(const char* inner, const char* outer) {
            (in.size() == out.size() || in[out.size()] == '\\' || in[out.size()] == '/');
 }
 
-// The full paths of request's folders, the update's folder made when
-// missing. Returns 1, or 0 with *problem set.
+// The full path of the folder out, which need not exist yet: its parent's
+// full path and its name. Returns 0 when the parent cannot be found.
+int FullOutPath(const char* out, char* full, size_t capacity) {
+    if (OsFullPath(out, full, capacity)) return 1;
+    std::string path = out;
+    while (path.size() > 1 && (path.back() == '\\' || path.back() == '/')) path.pop_back();
+    const char* name = ArgumentBaseNameOf(path.c_str());
+    std::string parent(path.c_str(), name);
+    if (parent.size() > 1 && (parent.back() == '\\' || parent.back() == '/')) parent.pop_back();
+    char parentPath[kPathFieldSize];
+    return *name != '\0' && OsFullPath(parent.empty() ? "." : parent.c_str(), parentPath, sizeof parentPath) &&
+           JoinPath(full, capacity, parentPath, name);
+}
+
+// The full paths of request's folders; the update's folder is made when
+// missing, unless it would lie in a build. Returns 1, or 0 with *problem set.
 int FindFolders(const DiffRequest& request, DiffFolders* folders, std::string* problem) {
-    OsCreateFolder(request.out);
-    const std::pair<const char*, char*> paths[] = {
+    const std::pair<const char*, char*> builds[] = {
         {request.oldRoot, folders->oldRoot},
         {request.newRoot, folders->newRoot},
         {request.addContentsOld, folders->addContentsOld},
         {request.addContentsNew, folders->addContentsNew},
-        {request.out, folders->out},
     };
-    for (const auto& [given, full] : paths) {
+    for (const auto& [given, full] : builds) {
         full[0] = '\0';
         if (given == nullptr || OsFullPath(given, full, kPathFieldSize)) continue;
         *problem = std::string(given) + ": no such folder, or its path is too long";
         return 0;
     }
-    for (const auto& [given, full] : paths) {
-        if (full == folders->out || full[0] == '\0' || !LiesIn(folders->out, full)) continue;
+    if (!FullOutPath(request.out, folders->out, sizeof folders->out)) {
+        *problem = std::string(request.out) + ": its folder cannot be found, or its path is too long";
+        return 0;
+    }
+    for (const auto& [given, full] : builds) {
+        if (full[0] == '\0' || !LiesIn(folders->out, full)) continue;
         *problem = std::string(request.out) + " lies in " + given + ": the update is written beside the builds";
         return 0;
     }
+    OsCreateFolder(folders->out);
     return 1;
 }
 

@@ -1,6 +1,6 @@
 // updpack's output: Shift_JIS texts through the platform's console.
+#include <cstdint>
 #include <cstdio>
-#include <cstddef>
 #include <string>
 
 #include "platform/platform.h"
@@ -34,6 +34,6 @@ void Complain(const char* message) {
     std::fputc('\n', stderr);
 }
 
-std::string Counted(size_t count, const char* noun) {
+std::string Counted(uint64_t count, const char* noun) {
     return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
