@@ -201,8 +201,9 @@ void LookBeforeSaves(Trial& trial) {
         const std::vector<std::string> saves = SaveFilesIn(saveFolder, false);
         if (!saves.empty()) {
             Fail(trial, "saves reset: installed " + std::to_string(trial.installed) + " is below SaveVersion " +
-                            std::to_string(versions.saveVersion) + ", so the update deletes " +
-                            Counted(saves.size(), "file") + " of the save folder " + ShownFolder(trial, saveFolder));
+                            std::to_string(versions.saveVersion) + ", so the update takes " +
+                            Counted(saves.size(), "file") + " of the save folder " + ShownFolder(trial, saveFolder) +
+                            " from the game");
         }
         return;
     }

@@ -126,7 +126,7 @@ rename of a missing file|RenameFile = missing.dat, c.dat|try: failure: RenameFil
 rename onto a file|RenameFile = a.dat, b.dat|try: failure: RenameFile a.dat to b.dat: b.dat exists, and a rename replaces nothing
 patch beyond the end|ConvertFile BINARY = a.dat, 3, 4142|try: failure: patch of a.dat at 3 (2 bytes) goes past the file's end at 4: the file grows
 patch of a missing file|ConvertFile BINARY = none.dat, 0, 41|try: failure: patch of none.dat at 0: no such file, so the patches end here
-saves reset|SaveVersion = 1010, 1010|try: failure: saves reset: installed 1000 is below SaveVersion 1010, so the update deletes 1 file of the save folder save
+saves reset|SaveVersion = 1010, 1010|try: failure: saves reset: installed 1000 is below SaveVersion 1010, so the update takes 1 file of the save folder save from the game
 saves not converted|ConvertSave BGMNO = 5000, 6000, 3|try: failure: save save001.sav is not converted: no rule changes it, or it is no save
 a result other than expected|CopyFile = x.dat, x.dat, a.dat|try: differs: a.dat: other bytes (another size)
 ROWS
