@@ -22,11 +22,9 @@
 #include "platform/platform.h"
 #include "script/rule_tables.h"
 #include "script/script_faults.h"
-#include "script/script_lexer.h"
 #include "script/script_loader.h"
 #include "script/update_plan.h"
 #include "shell/apply_sequence.h"
-#include "shell/install_state.h"
 #include "shell/updater_main.h"
 #include "shell/version_gate.h"
 #include "updpack.h"
@@ -37,9 +35,9 @@ namespace {
 constexpr char kTrialGameFolder[] = "game";
 constexpr char kTrialProgramsFolder[] = "programs";
 
-constexpr const char* kStepNames[kStepCount] = {
-    "copy", "delete", "rename", "patches", "saves", "shortcuts",
-};
+// The steps as the updater runs them.
+constexpr const char* kStepNames[] = {"copy", "delete", "rename", "patches", "saves", "shortcuts"};
+static_assert(sizeof kStepNames / sizeof kStepNames[0] == kStepCount, "every step has a name");
 
 // What the trial knows while the update runs.
 struct Trial {
@@ -184,7 +182,7 @@ std::vector<std::string> SaveFilesIn(const char* folder, bool numberedOnly) {
     return names;
 }
 
-// folder as the game names it: below the copy, relative to it.
+// folder as try shows it: relative to the copy when it lies below it.
 std::string ShownFolder(const Trial& trial, const char* folder) {
     const size_t length = std::strlen(trial.game);
     return std::strncmp(folder, trial.game, length) == 0 && folder[length] == '\\' ? folder + length + 1 : folder;
@@ -281,7 +279,7 @@ int RunOnCopy(Trial& trial, const char* folder, const char* programs) {
     } else {
         uint32_t recorded = 0;
         PlatformRegistryKey* key = OsOpenRegistryKey(g_settings.registrySubkey);
-        OsQueryRegistryNumber(key, "Version", &recorded);
+        if (key != nullptr) OsQueryRegistryNumber(key, "Version", &recorded);
         OsCloseRegistryKey(key);
         Say(outcome + "; Version " + std::to_string(recorded) + " recorded");
     }
@@ -380,8 +378,8 @@ int TryUpdate(const TrialRequest& request, TrialOutcome* outcome) {
         if (!OsRemoveTree(folder)) Say(std::string("the trial's folder ") + folder + " cannot be removed");
     }
     outcome->failures = trial.failures;
-    Say(Counted(static_cast<size_t>(outcome->failures), "failure") +
-        (request.expected != nullptr ? ", " + Counted(static_cast<size_t>(outcome->differences), "difference")
+    Say(Counted(static_cast<uint64_t>(outcome->failures), "failure") +
+        (request.expected != nullptr ? ", " + Counted(static_cast<uint64_t>(outcome->differences), "difference")
                                      : std::string()));
     return outcome->status == kExitApplied && outcome->failures == 0 && outcome->differences == 0;
 }
@@ -405,7 +403,10 @@ int RunTry(int argc, char** argv) {
                 return UsageError("--installed needs a version number, such as 1000");
             request.installedGiven = true;
         } else if (argument[0] == '-') {
-            return UsageError((std::string(argument) + " needs a value").c_str());
+            const bool known = std::strcmp(argument, "--game") == 0 || std::strcmp(argument, "--expect") == 0 ||
+                               std::strcmp(argument, "--edition") == 0 || std::strcmp(argument, "--installed") == 0;
+            return UsageError(known ? (std::string(argument) + " needs a value").c_str()
+                                    : (std::string("unknown option \"") + argument + "\"").c_str());
         } else if (request.updateFolder == nullptr) {
             request.updateFolder = argument;
         } else {

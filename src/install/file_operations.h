@@ -37,8 +37,8 @@ int OpenCopySource(const char* source, PackageMember** member);
 // source is written whole to a new file beside its destination; when all are
 // written they are flushed together, swapped in in table order, and their
 // folders flushed, so every destination holds its old content or its new
-// one, whatever happens meanwhile. New files left
-// beside the destinations by an interrupted run are removed first.
+// one, whatever happens meanwhile. New files left beside the destinations by
+// an interrupted run are removed first.
 //
 // A packed source of a package with a digest list is hashed as it is
 // written; one that does not match its digest, like a package found

@@ -94,7 +94,7 @@ const char* KeywordText(int id);
 
 // The byte that ends the field starting at position once past blanks, as
 // ReadField reads it; *quoted (if not nullptr) tells whether a double quote
-// was open there, so that a ',' or '=' cut a quoted text short.
+// was open there: a ',' or '=' that cuts a quoted text short.
 const char* FieldEnd(const char* position, bool* quoted);
 
 // Skips blanks from position (crossing line ends), then copies one field into

@@ -4,12 +4,12 @@
 
 #include <fcntl.h>
 #include <ftw.h>
-#include <stdio.h>
 #include <stdlib.h>
 #include <unistd.h>
 
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <new>
 #include <string>
 #include <vector>
@@ -31,7 +31,7 @@ int ToProgramPath(const char* native, char* path, size_t capacity) {
 }
 
 int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
-    return remove(path);
+    return std::remove(path);
 }
 
 }  // namespace

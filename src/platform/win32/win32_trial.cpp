@@ -89,7 +89,8 @@ int OsFullPath(const char* path, char* full, size_t capacity) {
     result.resize(length);
     // A folder given with a trailing separator is named without it.
     if (result.size() > 3 && result.back() == L'\\') result.pop_back();
-    return WideToProgramPath(result.c_str(), full, capacity);
+    return ::GetFileAttributesW(result.c_str()) != INVALID_FILE_ATTRIBUTES &&
+           WideToProgramPath(result.c_str(), full, capacity);
 }
 
 PlatformFile* OsCreateNewFile(const char* path) {
