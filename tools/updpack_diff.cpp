@@ -10,6 +10,7 @@
 
 #include "check/script_check.h"
 #include "common/sjis_text.h"
+#include "package/package_digests.h"
 #include "package/package_directory.h"
 #include "package/package_format.h"
 #include "package/package_writer.h"
@@ -23,9 +24,10 @@
 
 namespace {
 
-// Names no member may have: the script, the package, and the programs
-// shipped beside them, which the updater would take for a loose source.
-constexpr const char* kReservedNames[] = {"Update.ini", "UpdateData.dat", "updater.exe",
+// Names no member may have: the script, the package and its digest list, and
+// the programs shipped beside them, which the updater would take for a loose
+// source.
+constexpr const char* kReservedNames[] = {"Update.ini", "UpdateData.dat", kDigestListName, "updater.exe",
                                           "updater",    "updpack.exe",    "updpack"};
 
 struct DiffRequest {

@@ -19,6 +19,8 @@
 #include "common/sjis_text.h"
 #include "convert/save_conversion.h"
 #include "convert/save_folder.h"
+#include "package/package_digests.h"
+#include "package/package_format.h"
 #include "platform/platform.h"
 #include "script/rule_tables.h"
 #include "script/script_faults.h"
@@ -333,6 +335,19 @@ int TryInFolder(const TrialRequest& request, const char* game, const char* expec
     return status;
 }
 
+// Whether the current folder's package, if any, is whole and matches its
+// digest list, as the updater reads it before its dialog; else *problem says
+// what is wrong.
+bool PackageSound(std::string* problem) {
+    PackageDigests digests;
+    char message[kPackageMessageSize];
+    const int result = ReadPackageDigests(kPackageFileName, &digests, message, sizeof message);
+    ReleasePackageDigests(&digests);
+    if (result != kPackageDamaged) return true;
+    *problem = message;
+    return false;
+}
+
 }  // namespace
 
 int ParseVersionArgument(const char* text, VersionNumber* version) {
@@ -359,7 +374,13 @@ int TryUpdate(const TrialRequest& request, TrialOutcome* outcome) {
     std::string reason;
     char scriptPath[sizeof kScriptFileName + 2];
     JoinPath(scriptPath, sizeof scriptPath, ".", kScriptFileName);
-    const int loaded = OsEnterFolder(update) ? LoadUpdateScriptExplained(scriptPath, &reason) : kScriptNotFound;
+    const bool entered = OsEnterFolder(update);
+    if (entered && !PackageSound(&reason)) {
+        Fail(trial, reason + ": the updater refuses the package before it asks anything");
+        outcome->failures = trial.failures;
+        return 0;
+    }
+    const int loaded = entered ? LoadUpdateScriptExplained(scriptPath, &reason) : kScriptNotFound;
     if (loaded != kScriptLoaded) {
         Fail(trial, std::string(update) + ": " + (reason.empty() ? ScriptLoadMessage(loaded) : reason));
         outcome->failures = trial.failures;

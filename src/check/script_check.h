@@ -32,11 +32,12 @@ struct ScriptCheckReport {
 //
 // Warnings, for what loads but is likely a mistake: a package without a
 // digest list; a script that is no valid Shift_JIS text (saved as UTF-8, for
-// instance); a number too large for its 32 bits; a field taken from the next line because its own line ended
-// early; fields after a directive's last; a record dropped past the 256th of
-// its kind; a line ignored because its first word is two slips from a
-// directive, or a rule keyword without its prefix; a rule statement without
-// rule keyword; NewVersion equal to SupportVersion.
+// instance); a number too large for its 32 bits; a field taken from the next
+// line because its own line ended early; fields after a directive's last; a
+// record dropped past the 256th of its kind; a line ignored because its
+// first word is two slips from a directive, or a rule keyword without its
+// prefix; a rule statement without rule keyword; NewVersion equal to
+// SupportVersion.
 void CheckScript(ScriptCheckReport* report);
 
 // Checks the script of the current folder, which the caller has entered, and
