@@ -1,11 +1,15 @@
 // updpack: builds, lists, extracts and verifies update packages
-// (UpdateData.dat), and checks an update (updpack_check.cpp).
+// (UpdateData.dat), checks an update (updpack_check.cpp), writes one from two
+// builds of a game (updpack_diff.cpp) and tries one on a copy of a game
+// (updpack_try.cpp).
 //
 //   updpack create [--short-names] PACKAGE FILE...
 //   updpack list PACKAGE
 //   updpack extract PACKAGE [-C DIR] [NAME...]
 //   updpack verify PACKAGE
 //   updpack check [--strict] [FOLDER]
+//   updpack diff OLD NEW --out FOLDER [OPTION...]
+//   updpack try FOLDER --game OLD [OPTION...]
 #include "updpack.h"
 
 #include <cstdio>
@@ -20,6 +24,8 @@
 #include "package/package_directory.h"
 #include "package/package_writer.h"
 #include "platform/platform.h"
+#include "updpack_diff.h"
+#include "updpack_try.h"
 
 namespace {
 
@@ -31,13 +37,18 @@ constexpr char kSynopsis[] =
     "       updpack extract PACKAGE [-C DIR] [NAME...]\n"
     "       updpack verify PACKAGE\n"
     "       updpack check [--strict] [FOLDER]\n"
+    "       updpack diff OLD NEW --out FOLDER [--template FILE] [--title TEXT]\n"
+    "                    [--registry KEY] [--new-version N[,M]] [--support-version N[,M]]\n"
+    "                    [--save-version N[,M]] [--ac-old OLD --ac-new NEW]\n"
+    "       updpack try FOLDER --game OLD [--edition standard|add-contents]\n"
+    "                   [--installed VERSION] [--expect NEW]\n"
     "       updpack --help | --version\n";
 
 constexpr char kUsage[] =
     "\n"
     "Builds, lists, extracts and verifies the update packages (UpdateData.dat)\n"
-    "that the updater reads its files from, and checks an update before it\n"
-    "ships.\n"
+    "that the updater reads its files from, checks an update before it ships,\n"
+    "writes one from two builds of a game and tries one on a copy of a game.\n"
     "\n"
     "  create    stores each FILE under its base name, in the long-name layout\n"
     "            (names of up to 31 bytes in Shift_JIS), or with --short-names\n"
@@ -49,7 +60,8 @@ constexpr char kUsage[] =
     "            written. The package is written to a new file and put in\n"
     "            place only when complete: a failed create leaves an existing\n"
     "            PACKAGE and every FILE as they were, and a FILE that is\n"
-    "            PACKAGE itself is refused.\n"
+    "            PACKAGE itself is refused. On Windows a FILE's '*' and '?' are\n"
+    "            expanded, as cmd.exe leaves them.\n"
     "  list      prints the layout, then one line per directory entry in\n"
     "            order: name, offset in the data area, size in bytes, and the\n"
     "            SHA-256 the package lists for it (- for none).\n"
@@ -68,50 +80,22 @@ constexpr char kUsage[] =
     "            holds every CopyFile source of both editions. Warnings and\n"
     "            errors go to standard error, naming the line of Update.ini.\n"
     "            With --strict every warning fails the check too.\n"
+    "  diff      writes into FOLDER the update that turns the build OLD into\n"
+    "            NEW: Update.ini and UpdateData.dat, with CreateFolder, CopyFile,\n"
+    "            RenameFile, DeleteFile and BINARY lines. Settings come from the\n"
+    "            options, after those of a template script whose other lines\n"
+    "            are kept. --ac-old and --ac-new give the add-contents edition's\n"
+    "            builds. The update is checked, then tried as try does; diff\n"
+    "            fails unless it turns OLD into NEW exactly.\n"
+    "  try       applies the update in FOLDER to a temporary copy of OLD with\n"
+    "            the updater's own code (a registry and a Start menu of its own)\n"
+    "            and tells each step, every failure with its cause and, with\n"
+    "            --expect, every path where the result differs from NEW. The\n"
+    "            installed version is by default the edition's SupportVersion.\n"
     "\n"
     "Options are the ones shown; any other argument beginning with '-' is\n"
     "refused (write a file named so as ./-name).\n"
     "\n";
-
-// Writes a Shift_JIS text to stream (stdout or stderr) through the platform's
-// console: UTF-8 into pipes and files, the characters themselves onto a
-// Windows console whatever its code page. Bytes that are no valid Shift_JIS
-// are written as \xNN, so a damaged name still shows.
-void PutText(std::FILE* stream, const char* text) {
-    std::string shown;
-    std::string utf8;
-    if (OsTextToUtf8(text, &utf8)) {
-        shown = text;
-    } else {
-        for (const char* c = text; *c != '\0'; ++c) {
-            const unsigned char byte = static_cast<unsigned char>(*c);
-            char escape[8];
-            std::snprintf(escape, sizeof escape, byte >= 0x20 && byte < 0x7F ? "%c" : "\\x%02X", byte);
-            shown += escape;
-        }
-    }
-    // What stdio holds goes out first, so that lines keep their order.
-    std::fflush(stream);
-    if (stream == stderr) {
-        OsWriteError(shown.c_str());
-    } else {
-        OsWriteOutput(shown.c_str());
-    }
-}
-
-// "updpack: " and a Shift_JIS message on standard error.
-void Complain(const char* message) {
-    std::fputs("updpack: ", stderr);
-    PutText(stderr, message);
-    std::fputc('\n', stderr);
-}
-
-int UsageError(const char* message) {
-    Complain(message);
-    std::fputs(kSynopsis, stderr);
-    std::fputs("Try 'updpack --help'.\n", stderr);
-    return kUpdpackUsage;
-}
 
 // Create ------------------------------------------------------------------
 
@@ -124,8 +108,18 @@ int Create(int argc, char** argv) {
     }
     if (argc - next < 2) return UsageError("create needs a package and at least one file");
     const char* packagePath = argv[next++];
+    // cmd.exe hands a wildcard over as it is written.
+    std::vector<std::string> files;
+    for (int i = next; i < argc; ++i) {
+        std::vector<std::string> matched;
+        if (!OsExpandFileArgument(argv[i], &matched)) {
+            Complain((std::string(argv[i]) + ": no file matches").c_str());
+            return kUpdpackFailed;
+        }
+        files.insert(files.end(), matched.begin(), matched.end());
+    }
     std::vector<PackageSource> sources;
-    for (int i = next; i < argc; ++i) sources.push_back({ArgumentBaseNameOf(argv[i]), argv[i]});
+    for (const std::string& file : files) sources.push_back({ArgumentBaseNameOf(file.c_str()), file.c_str()});
 
     char message[kPackageMessageSize];
     const int result =
@@ -369,6 +363,13 @@ int Extract(int argc, char** argv) {
 
 }  // namespace
 
+int UsageError(const char* message) {
+    Complain(message);
+    std::fputs(kSynopsis, stderr);
+    std::fputs("Try 'updpack --help'.\n", stderr);
+    return kUpdpackUsage;
+}
+
 int RunUpdpack(int argc, char** argv) {
     if (argc < 2) return UsageError("no command given");
     const char* command = argv[1];
@@ -396,6 +397,8 @@ int RunUpdpack(int argc, char** argv) {
     if (std::strcmp(command, "list") == 0) return List(argc - 2, argv + 2);
     if (std::strcmp(command, "extract") == 0) return Extract(argc - 2, argv + 2);
     if (std::strcmp(command, "verify") == 0) return Verify(argc - 2, argv + 2);
+    if (std::strcmp(command, "diff") == 0) return RunDiff(argc - 2, argv + 2);
+    if (std::strcmp(command, "try") == 0) return RunTry(argc - 2, argv + 2);
     const int strict = argc > 2 && std::strcmp(argv[2], "--strict") == 0;
     const int first = strict ? 3 : 2;
     if (argc > first + 1) return UsageError("check takes at most one folder");

@@ -10,13 +10,15 @@ int CheckUpdate(const char* folder, int strict) {
 }
 
 bool IsCommand(const char* command) {
-    for (const char* known : {"create", "list", "extract", "verify", "check"}) {
+    for (const char* known : {"create", "list", "extract", "verify", "check", "diff", "try"}) {
         if (std::strcmp(command, known) == 0) return true;
     }
     return false;
 }
 
 const char* UnknownOption(const char* command, int count, char** arguments) {
+    // diff and try read options with values, and tell the unknown ones.
+    if (std::strcmp(command, "diff") == 0 || std::strcmp(command, "try") == 0) return nullptr;
     const bool create = std::strcmp(command, "create") == 0;
     const bool check = std::strcmp(command, "check") == 0;
     const bool extract = std::strcmp(command, "extract") == 0;

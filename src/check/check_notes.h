@@ -13,7 +13,7 @@ struct CheckNotes {
     std::string failure;              // why the statement that failed did, and the statement
     uint32_t failureLine = 0;         // its line
     std::vector<uint32_t> copyLines;  // line of each stored CopyFile, in table order
-    uint32_t settingLines[kLastDirectiveKeyword + 1] = {};  // last line of each setting directive
+    uint32_t settingLines[kLastKeyword + 1] = {};  // last line of each directive
     std::string planErrors;           // errors about statements that load, one a line
     bool utf8Text = false;            // the script is UTF-8 text
     std::string packedSources;        // sources found in the package, ", " between them

@@ -31,7 +31,7 @@ void CheckNumberField(CheckNotes& notes, const ScriptStatementNote& note, const 
 }
 
 // A warning when a version is written as a decimal fraction (1.10 reads as
-// 1) or holds a comma (1,100 reads as 1, and 100 as the next number).
+// 1).
 void CheckVersionFields(CheckNotes& notes, const ScriptStatementNote& note) {
     const StatementReading& reading = *note.reading;
     for (int i = 0; i < reading.count; ++i) {
@@ -41,15 +41,6 @@ void CheckVersionFields(CheckNotes& notes, const ScriptStatementNote& note) {
         Warn(notes, note.line,
              StatementName(note) + ": " + reading.fields[i].field->name + " " + token + " reads as " +
                  token.substr(0, point) + ": a version is written in thousandths, without a point (1100 for 1.10)");
-    }
-    if (reading.count == 0) return;
-    const char* last = reading.fields[reading.count - 1].start;
-    const char* end = LineEnd(last);
-    for (const char* c = TokenEnd(last); c < end; ++c) {
-        if (*c != ',') continue;
-        Warn(notes, note.line,
-             StatementName(note) + ": more numbers than its two: a version holds no comma (1100, not 1,100)");
-        return;
     }
 }
 
@@ -67,10 +58,51 @@ void CheckHexData(CheckNotes& notes, const ScriptStatementNote& note) {
     }
 }
 
+bool IsVersionDirective(int keyword) {
+    return keyword == kKeywordNewVersion || keyword == kKeywordSupportVersion || keyword == kKeywordSaveVersion;
+}
+
+// An error when a quoted text holds a ',' or '=', which ends the field there
+// all the same: the text is cut, and a ',' shifts the fields after it.
+// Returns 1 when it found one.
+int CheckQuotedField(CheckNotes& notes, const ScriptStatementNote& note, const FieldReading& field, uint32_t line) {
+    bool quoted = false;
+    const char* end = FieldEnd(field.start, &quoted);
+    if (!quoted || (*end != ',' && *end != '=')) return 0;
+    const char* closing = end;
+    while (*closing != '"' && *closing != '\0' && *closing != '\n' && *closing != '\r') ++closing;
+    if (*closing == '"') ++closing;
+    char read[kWordSize] = {};
+    ReadField(read, sizeof read, field.start);
+    const std::string shift = *end == ',' ? ", and the fields after it shift" : "";
+    notes.planErrors += LinePrefix(line) + "error: " + StatementName(note) + ": " + field.field->name + " " +
+                        std::string(field.start, closing) + " ends at its '" + *end +
+                        "', which ends a field even inside quotes: it reads as " + Quoted(read) + shift + "\n";
+    return 1;
+}
+
+// A warning when a directive's line holds more fields than the directive
+// reads: they are not read.
+void CheckFieldsBeyondLast(CheckNotes& notes, const ScriptStatementNote& note) {
+    const StatementReading& reading = *note.reading;
+    if (!IsDirectiveKeyword(note.keyword) || reading.count == 0) return;
+    const FieldReading& last = reading.fields[reading.count - 1];
+    const char* end = FieldEnd(last.start, nullptr);
+    if (*end != ',') return;
+    const char* rest = SkipBlanks(end + 1);
+    const char* restEnd = LineEnd(end);
+    if (rest >= restEnd) return;
+    Warn(notes, note.line + CountLineBreaks(note.statement, end),
+         StatementName(note) + ": " + Quoted(std::string(rest, restEnd)) + " after its last field, " +
+             last.field->name + ", is not read" +
+             (IsVersionDirective(note.keyword) ? ": a version holds no comma (1100, not 1,100)" : ""));
+}
+
 }  // namespace
 
 void CheckFields(CheckNotes& notes, const ScriptStatementNote& note) {
     const StatementReading& reading = *note.reading;
+    int cut = 0;  // a quoted field cut short: what follows it is off
     for (int i = 0; i < reading.count; ++i) {
         const FieldReading& field = reading.fields[i];
         // At the very end of the text a missing field starts on a spare zero
@@ -95,11 +127,10 @@ void CheckFields(CheckNotes& notes, const ScriptStatementNote& note) {
                      (rule ? "runs as a statement of its own as well" : "does not run as a statement of its own"));
         }
         if (field.field->type != kTextField && i != reading.faultField) CheckNumberField(notes, note, field, line);
+        if (field.field->type == kTextField && !cut) cut = CheckQuotedField(notes, note, field, line);
     }
     if (reading.fault != kFaultNone) return;
-    if (note.keyword == kKeywordNewVersion || note.keyword == kKeywordSupportVersion ||
-        note.keyword == kKeywordSaveVersion)
-        CheckVersionFields(notes, note);
+    if (IsVersionDirective(note.keyword)) CheckVersionFields(notes, note);
+    if (!cut) CheckFieldsBeyondLast(notes, note);
     if (note.keyword == kKeywordConvertFile && RuleWordOf(note) == "BINARY") CheckHexData(notes, note);
 }
-

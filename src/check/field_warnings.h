@@ -6,5 +6,6 @@
 
 // Warnings for the fields of note's statement: a number that does not read
 // as written, a field taken from a later line because its own line ended
-// first.
+// first, fields after a directive's last. Errors: a statement there taken as
+// a field, a quoted text that a ',' or '=' inside it cuts short.
 void CheckFields(CheckNotes& notes, const ScriptStatementNote& note);

@@ -33,27 +33,40 @@ size_t EditDistance(const std::string& a, const std::string& b) {
     return d[a.size()][b.size()];
 }
 
-// The keyword among ids first..last that word was likely meant to be: one it
-// starts with but for letter case, or one a typing slip or two away. nullptr
-// for none. caseOnly tells which of the two it is.
-const char* LikelyKeyword(const char* word, int first, int last, bool* caseOnly) {
+// The keyword that word was likely meant to be, among those whose id
+// accepts: one it starts with but for letter case (*edits 0), or one a
+// typing slip or two away (*edits 1 or 2). nullptr for none.
+const char* LikelyKeyword(const char* word, bool (*accepts)(int id), size_t* edits) {
     const std::string lowered = Lowered(word);
-    for (int id = first; id <= last; ++id) {
+    for (int id = kFirstDirectiveKeyword; id <= kLastKeyword; ++id) {
         const std::string keyword = Lowered(KeywordText(id));
-        if (lowered.compare(0, keyword.size(), keyword) == 0) {
-            *caseOnly = true;
+        if (accepts(id) && lowered.compare(0, keyword.size(), keyword) == 0) {
+            *edits = 0;
             return KeywordText(id);
         }
     }
-    for (int id = first; id <= last; ++id) {
+    for (int id = kFirstDirectiveKeyword; id <= kLastKeyword; ++id) {
         const std::string keyword = Lowered(KeywordText(id));
         const size_t allowed = keyword.size() <= 5 ? 1 : 2;
-        if (EditDistance(lowered, keyword) <= allowed) {
-            *caseOnly = false;
-            return KeywordText(id);
-        }
+        *edits = EditDistance(lowered, keyword);
+        if (accepts(id) && *edits <= allowed) return KeywordText(id);
     }
     return nullptr;
+}
+
+// Label is left out: a line that misspells it is ignored all the same.
+bool IsDirectiveButLabel(int id) {
+    return IsDirectiveKeyword(id) && id != kKeywordLabel;
+}
+
+bool IsRuleKeyword(int id) {
+    return id >= kFirstRuleKeyword && id <= kLastRuleKeyword;
+}
+
+// "; directives are case-sensitive: CopyFile" or "; did you mean Registory?".
+std::string Suggestion(const char* kind, const char* keyword, size_t edits) {
+    return edits == 0 ? std::string("; ") + kind + " are case-sensitive: " + keyword
+                      : std::string("; did you mean ") + keyword + "?";
 }
 
 bool StartsWithAsciiLetter(const char* word) {
@@ -63,8 +76,9 @@ bool StartsWithAsciiLetter(const char* word) {
 
 }  // namespace
 
-std::string IgnoredLineWarning(const ScriptStatementNote& note) {
-    if (note.keyword >= kFirstRuleKeyword) {
+std::string IgnoredLineReason(const ScriptStatementNote& note, bool* surelyMeant) {
+    *surelyMeant = false;
+    if (IsRuleKeyword(note.keyword)) {
         return std::string("line ignored: the rule keyword ") + KeywordText(note.keyword) +
                " must follow ConvertFile or ConvertSave";
     }
@@ -72,25 +86,19 @@ std::string IgnoredLineWarning(const ScriptStatementNote& note) {
         return "line ignored: the script starts with a UTF-8 byte order mark; it must be Shift_JIS text";
     }
     if (!StartsWithAsciiLetter(note.word)) return "";
-    bool caseOnly = false;
-    // Label is left out: a line that misspells it is ignored all the same.
-    const char* keyword = LikelyKeyword(note.word, kKeywordAppTitle, kLastDirectiveKeyword, &caseOnly);
+    size_t edits = 0;
+    const char* keyword = LikelyKeyword(note.word, IsDirectiveButLabel, &edits);
     if (keyword == nullptr) return "";
-    return "line ignored: " + Quoted(note.word) + " is no directive" +
-           (caseOnly ? std::string("; directives are case-sensitive: ") : std::string("; did you mean ")) +
-           keyword + (caseOnly ? "" : "?");
+    *surelyMeant = edits <= 1;
+    return "line ignored: " + Quoted(note.word) + " is no directive" + Suggestion("directives", keyword, edits);
 }
 
 std::string IgnoredRuleWarning(const ScriptStatementNote& note) {
     const std::string ruleWord = RuleWordOf(note);
     std::string warning = std::string(KeywordText(note.keyword)) + " statement ignored: " + Quoted(ruleWord) +
                           " is no rule keyword";
-    bool caseOnly = false;
-    const char* keyword = LikelyKeyword(ruleWord.c_str(), kFirstRuleKeyword, kLastRuleKeyword, &caseOnly);
-    if (keyword != nullptr) {
-        warning += (caseOnly ? std::string("; rule keywords are case-sensitive: ") : std::string("; did you mean ")) +
-                   keyword + (caseOnly ? "" : "?");
-    }
+    size_t edits = 0;
+    const char* keyword = LikelyKeyword(ruleWord.c_str(), IsRuleKeyword, &edits);
+    if (keyword != nullptr) warning += Suggestion("rule keywords", keyword, edits);
     return warning;
 }
-

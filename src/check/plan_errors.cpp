@@ -1,6 +1,7 @@
 #include "check/plan_errors.h"
 
 #include <cstdint>
+#include <functional>
 
 #include "common/sjis_text.h"
 #include "common/version.h"
@@ -32,6 +33,33 @@ int RequireText(const CheckNotes& notes, int keyword, const char* text, const ch
     return 0;
 }
 
+// message(first, second, editions) for each edition whose versions of first
+// and second meet test, a line each; one line for both editions when their
+// numbers are the same.
+template <typename Test, typename Message>
+std::string PerEdition(const VersionPair& first, const VersionPair& second, Test test, Message message) {
+    const bool standard = test(first.standard, second.standard);
+    const bool addContents = test(first.addContents, second.addContents);
+    if (standard && addContents && first.standard == first.addContents && second.standard == second.addContents)
+        return message(first.standard, second.standard, "(both editions)") + "\n";
+    std::string found;
+    if (standard) found += message(first.standard, second.standard, "(standard edition)") + "\n";
+    if (addContents) found += message(first.addContents, second.addContents, "(add-contents edition)") + "\n";
+    return found;
+}
+
+// Each line of findings, given where directive keyword stands and how severe
+// it is ("error: ", "warning: ").
+std::string Located(const CheckNotes& notes, int keyword, const char* severity, const std::string& findings) {
+    std::string lines;
+    for (size_t start = 0; start < findings.size();) {
+        const size_t end = findings.find('\n', start) + 1;
+        lines += Where(notes, keyword) + severity + findings.substr(start, end - start);
+        start = end;
+    }
+    return lines;
+}
+
 }  // namespace
 
 int CheckPlanSettings(const CheckNotes& notes, std::string* errors) {
@@ -54,19 +82,38 @@ int CheckPlanSettings(const CheckNotes& notes, std::string* errors) {
                        " edition: its update always fails with the write-failure message\n";
             sound = 0;
         }
-        const VersionNumber newVersion = ForEdition(g_settings.newVersion, edition.addContents);
-        const VersionNumber supportVersion = ForEdition(g_settings.supportVersion, edition.addContents);
-        if (newVersion < supportVersion) {
-            *errors += Where(notes, kKeywordNewVersion) + "error: NewVersion " + std::to_string(newVersion) +
-                       " of the " + edition.name + " edition is below its SupportVersion " +
-                       std::to_string(supportVersion) + ": no player can apply it without being refused\n";
-            sound = 0;
-        }
     }
-    return sound;
+    const std::string found =
+        Located(notes, kKeywordNewVersion, "error: ",
+                PerEdition(g_settings.newVersion, g_settings.supportVersion, std::less<VersionNumber>(),
+                           [](VersionNumber newVersion, VersionNumber support, const char* editions) {
+                               return "NewVersion " + std::to_string(newVersion) + " " + editions +
+                                      " is below SupportVersion " + std::to_string(support) +
+                                      ": no player can apply it without being refused";
+                           })) +
+        Located(notes, kKeywordSaveVersion, "error: ",
+                PerEdition(g_settings.saveVersion, g_settings.newVersion, std::greater<VersionNumber>(),
+                           [](VersionNumber save, VersionNumber newVersion, const char* editions) {
+                               return "SaveVersion " + std::to_string(save) + " " + editions +
+                                      " is above NewVersion " + std::to_string(newVersion) +
+                                      ": every player's saves would be deleted, even on the newest version";
+                           }));
+    *errors += found;
+    return sound && found.empty();
 }
 
 void WarnAboutPlan(CheckNotes& notes) {
+    notes.warnings += Located(
+        notes, kKeywordNewVersion, "warning: ",
+        PerEdition(g_settings.newVersion, g_settings.supportVersion,
+                   [](VersionNumber newVersion, VersionNumber support) {
+                       return newVersion != 0 && newVersion == support;
+                   },
+                   [](VersionNumber newVersion, VersionNumber, const char* editions) {
+                       return "NewVersion " + std::to_string(newVersion) + " " + editions +
+                              " equals SupportVersion: the version is not raised, so every player who can apply "
+                              "the update is asked whether to apply it again";
+                   }));
     for (uint32_t i = 0; i < g_copyTable.count && i < notes.copyLines.size(); ++i) {
         for (uint32_t j = i + 1; j < g_copyTable.count && j < notes.copyLines.size(); ++j) {
             if (!EqualsNoCase(g_copyTable.records[i].destination, g_copyTable.records[j].destination)) continue;

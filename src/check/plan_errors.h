@@ -8,11 +8,12 @@
 
 // Errors: Registory, AppTitle or NewVersion missing or empty; an edition
 // with nothing to copy; an edition whose NewVersion lies below its
-// SupportVersion. Returns 1 when none is found.
+// SupportVersion, or whose SaveVersion lies above its NewVersion. Returns 1
+// when none is found.
 int CheckPlanSettings(const CheckNotes& notes, std::string* errors);
 
-// Warnings: two CopyFile lines with one destination (the later content
-// stays).
+// Warnings: NewVersion equal to SupportVersion (the version not raised);
+// two CopyFile lines with one destination (the later content stays).
 void WarnAboutPlan(CheckNotes& notes);
 
 // What happens to the saves, a note line per edition: which installed

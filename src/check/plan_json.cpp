@@ -164,6 +164,7 @@ int PlanAsJson(std::string* json) {
     try {
         Json plan = Json::object();
         plan["settings"] = SettingsJson();
+        plan["createFolders"] = TableJson(g_createFolderTable, kKeywordCreateFolder);
         plan["copyFiles"] = TableJson(g_copyTable, kKeywordCopyFile);
         plan["deleteFiles"] = TableJson(g_deleteTable, kKeywordDeleteFile);
         plan["renameFiles"] = TableJson(g_renameTable, kKeywordRenameFile);

@@ -58,8 +58,7 @@ void NoteStatement(void* context, const ScriptStatementNote& note) {
     switch (note.outcome) {
     case kStatementDone:
         if (note.keyword == kKeywordCopyFile) notes.copyLines.push_back(note.line);
-        if (note.keyword >= kFirstDirectiveKeyword && note.keyword <= kLastDirectiveKeyword)
-            notes.settingLines[note.keyword] = note.line;
+        if (IsDirectiveKeyword(note.keyword)) notes.settingLines[note.keyword] = note.line;
         return;
     case kStatementDropped:
         Warn(notes, note.line,
@@ -67,10 +66,17 @@ void NoteStatement(void* context, const ScriptStatementNote& note) {
                  std::to_string(kPlanTableCapacity) + " records");
         return;
     case kStatementIgnored: {
-        const std::string warning = note.keyword == kKeywordConvertFile || note.keyword == kKeywordConvertSave
-                                        ? IgnoredRuleWarning(note)
-                                        : IgnoredLineWarning(note);
-        if (!warning.empty()) Warn(notes, note.line, warning);
+        if (note.keyword == kKeywordConvertFile || note.keyword == kKeywordConvertSave) {
+            Warn(notes, note.line, IgnoredRuleWarning(note));
+            return;
+        }
+        bool surelyMeant = false;
+        const std::string reason = IgnoredLineReason(note, &surelyMeant);
+        if (surelyMeant) {
+            notes.planErrors += LinePrefix(note.line) + "error: " + reason + "\n";
+        } else if (!reason.empty()) {
+            Warn(notes, note.line, reason);
+        }
         return;
     }
     case kStatementFailed:

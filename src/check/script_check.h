@@ -25,15 +25,19 @@ struct ScriptCheckReport {
 // file, or a member that does not match its SHA-256, named; a directory or
 // digest list that does not match); a CopyFile source of either edition is
 // found neither loose nor in the package, or runs past the end of the
-// package; a CopyFile with a source has no destination.
+// package; a CopyFile with a source has no destination; a line ignored
+// because its first word is a directive in the wrong letter case or one slip
+// away; a quoted text that a ',' or '=' in it cuts short; an update sure to
+// fail every player (plan_errors.h).
 //
 // Warnings, for what loads but is likely a mistake: a package without a
-// digest list; a script that is no
-// valid Shift_JIS text (saved as UTF-8, for instance); a number too large for
-// its 32 bits; a field taken from the next line because its own line ended
-// early; a record dropped past the 256th of its kind; a line ignored because
-// its first word is a misspelt directive or a rule keyword without its
-// prefix; a rule statement without rule keyword.
+// digest list; a script that is no valid Shift_JIS text (saved as UTF-8, for
+// instance); a number too large for its 32 bits; a field taken from the next
+// line because its own line ended early; fields after a directive's last; a
+// record dropped past the 256th of its kind; a line ignored because its
+// first word is two slips from a directive, or a rule keyword without its
+// prefix; a rule statement without rule keyword; NewVersion equal to
+// SupportVersion.
 void CheckScript(ScriptCheckReport* report);
 
 // Checks the script of the current folder, which the caller has entered, and

@@ -27,20 +27,6 @@ constexpr char kThumbExtension[] = ".gra";
 constexpr size_t kSaveNameSize = 16;       // "save", three double-byte characters, ".sav" and a zero
 constexpr const char* kSystemSaveNames[] = {"syssave.dat", "qsave.sav", "qsave.gra"};
 
-// Whether name is a numbered save's: "save", then exactly three characters
-// (a double-byte character counts as one), then ".sav", letters in any case
-// as the Windows file search matches them.
-bool IsNumberedSaveName(const char* name) {
-    const size_t prefixLength = std::strlen(kSavePrefix);
-    if (!FieldEqualsNoCase(name, prefixLength, kSavePrefix)) return false;
-    const char* rest = name + prefixLength;
-    for (int i = 0; i < kSaveNameCharacters; ++i) {
-        if (*rest == '\0') return false;
-        rest += SjisCharacterWidth(rest);
-    }
-    return EqualsNoCase(rest, kSaveExtension);
-}
-
 // Reads the folder named by the Install.ini at path into saveFolder. Only
 // the bytes that can matter are read: the setting's name, a path's worth and
 // one byte more to tell a path that is too long.
@@ -79,25 +65,6 @@ int ReadOpenSave(PlatformFile* file, SaveImage* image) {
     image->bytes = std::move(bytes);
     image->length = static_cast<uint32_t>(length);
     return kSaveLoaded;
-}
-
-// Whether name is one of the save data a reset puts aside: syssave.dat,
-// qsave.sav, qsave.gra, "save" or "thumb" with three digits and ".sav" or
-// ".gra", letters in any case.
-bool IsSaveDataName(const char* name) {
-    for (const char* system : kSystemSaveNames) {
-        if (EqualsNoCase(name, system)) return true;
-    }
-    const auto numbered = [&](const char* prefix, const char* extension) -> bool {
-        const size_t length = std::strlen(prefix);
-        if (!FieldEqualsNoCase(name, length, prefix)) return false;
-        const char* digits = name + length;
-        for (int i = 0; i < kSaveNameCharacters; ++i) {
-            if (digits[i] < '0' || digits[i] > '9') return false;
-        }
-        return EqualsNoCase(digits + kSaveNameCharacters, extension);
-    };
-    return numbered(kSavePrefix, kSaveExtension) || numbered(kThumbPrefix, kThumbExtension);
 }
 
 // The files of folder whose names are wanted, listed before any is written,
@@ -286,6 +253,33 @@ int SwapInConversions(const char* saveFolder, const char* backupFolder, const st
 }
 
 }  // namespace
+
+bool IsNumberedSaveName(const char* name) {
+    const size_t prefixLength = std::strlen(kSavePrefix);
+    if (!FieldEqualsNoCase(name, prefixLength, kSavePrefix)) return false;
+    const char* rest = name + prefixLength;
+    for (int i = 0; i < kSaveNameCharacters; ++i) {
+        if (*rest == '\0') return false;
+        rest += SjisCharacterWidth(rest);
+    }
+    return EqualsNoCase(rest, kSaveExtension);
+}
+
+bool IsSaveDataName(const char* name) {
+    for (const char* system : kSystemSaveNames) {
+        if (EqualsNoCase(name, system)) return true;
+    }
+    const auto numbered = [&](const char* prefix, const char* extension) -> bool {
+        const size_t length = std::strlen(prefix);
+        if (!FieldEqualsNoCase(name, length, prefix)) return false;
+        const char* digits = name + length;
+        for (int i = 0; i < kSaveNameCharacters; ++i) {
+            if (digits[i] < '0' || digits[i] > '9') return false;
+        }
+        return EqualsNoCase(digits + kSaveNameCharacters, extension);
+    };
+    return numbered(kSavePrefix, kSaveExtension) || numbered(kThumbPrefix, kThumbExtension);
+}
 
 void LocateSaveFolder(const char* installFolder, char (&saveFolder)[kPathFieldSize]) {
     char iniPath[kPathFieldSize];

@@ -34,6 +34,16 @@ constexpr char kSaveFolderSetting[] = "save=";
 // when that does not fit either.
 void LocateSaveFolder(const char* installFolder, char (&saveFolder)[kPathFieldSize]);
 
+// Whether name is a numbered save's, which the conversion reads: "save",
+// then exactly three characters (a double-byte character counts as one),
+// then ".sav", letters in any case as the Windows file search matches them.
+bool IsNumberedSaveName(const char* name);
+
+// Whether name is one of the save data a reset puts aside: syssave.dat,
+// qsave.sav, qsave.gra, "save" or "thumb" with three digits and ".sav" or
+// ".gra", letters in any case.
+bool IsSaveDataName(const char* name);
+
 // The backup folder of the update from installed to target in saveFolder:
 // saveFolder\backup-1000-1020 for 1.00 to 1.02. Returns 0 when it does not
 // fit.

@@ -8,6 +8,7 @@
 #include "common/failure_note.h"
 #include "common/run_log.h"
 #include "common/sjis_text.h"
+#include "install/plan_folders.h"
 #include "install/update_journal.h"
 #include "package/member_reader.h"
 #include "package/package_digests.h"
@@ -30,10 +31,11 @@ const char* SourceFor(const CopyEntry& entry, uint32_t addContents) {
     return addContents != 0 ? entry.addContentsSource : entry.standardSource;
 }
 
-// Shows the copy step's message for entry and returns 0, the copy's result.
-int FailCopy(PlatformWindow* owner, const CopyEntry& entry) {
+// Shows the copy step's message for name, a destination or a folder, and
+// returns 0, the copy's result.
+int FailCopy(PlatformWindow* owner, const char* name) {
     char text[kPathFieldSize];
-    FormatText(text, sizeof text, "ファイルが書き込めません。[%s]", entry.destination);
+    FormatText(text, sizeof text, "ファイルが書き込めません。[%s]", name);
     OsShowMessage(owner, kCopyErrorCaption, text);
     return 0;
 }
@@ -76,10 +78,10 @@ int CheckCopyList(PlatformWindow* owner, const char* installFolder, uint32_t add
             !JoinPath(destination, sizeof destination, installFolder, entry.destination)) {
             LogDiagnostic("destination %s: empty, or longer than a path may be below %s", entry.destination,
                           installFolder);
-            return FailCopy(owner, entry);
+            return FailCopy(owner, entry.destination);
         }
         PackageMember* member = OpenCheckedSource(source, destination);
-        if (member == nullptr) return FailCopy(owner, entry);
+        if (member == nullptr) return FailCopy(owner, entry.destination);
         *total += member->size;
         CloseMember(member);
     }
@@ -265,14 +267,17 @@ int CopyCheckedList(PlatformWindow* owner, const char* installFolder, uint32_t a
                     const PackageDigests& digests) {
     uint64_t total = 0;
     if (!CheckCopyList(owner, installFolder, addContents, &total)) return 0;
+    const uint32_t folders = CreatePlanFolders(installFolder);
+    if (folders != g_createFolderTable.count)
+        return FailCopy(owner, g_createFolderTable.records[folders].folderName);
     const uint32_t first = FirstEntryToCopy(addContents);
     if (first == g_copyTable.count) return 1;
-    if (!CheckFreeSpace(installFolder, total)) return FailCopy(owner, g_copyTable.records[first]);
+    if (!CheckFreeSpace(installFolder, total)) return FailCopy(owner, g_copyTable.records[first].destination);
     RemoveCopyLeftovers(installFolder);
     PlatformFlushGroup* group = OsBeginFlushGroup(installFolder);
     if (group == nullptr) {
         DiagnoseFileError(installFolder, "cannot open the install folder %s", installFolder);
-        return FailCopy(owner, g_copyTable.records[first]);
+        return FailCopy(owner, g_copyTable.records[first].destination);
     }
     // Every new file is written first; if one cannot be, the entries before
     // it still go in, as they would one by one. A damaged member stops the
@@ -294,7 +299,7 @@ int CopyCheckedList(PlatformWindow* owner, const char* installFolder, uint32_t a
     RemoveCopyLeftovers(installFolder);
     // Damage is no destination that cannot be written: the apply sequence
     // names the member.
-    return stage == kStageDamaged ? 0 : FailCopy(owner, g_copyTable.records[committed]);
+    return stage == kStageDamaged ? 0 : FailCopy(owner, g_copyTable.records[committed].destination);
 }
 
 }  // namespace

@@ -32,11 +32,13 @@ int OpenCopySource(const char* source, PackageMember** member);
 // lies whole inside its file, its destination path fits, the destination is
 // not the source itself, and the volume has room for all the new files. An
 // entry whose source for the edition is empty has nothing to copy and is
-// skipped. Each source is written whole to a new file beside its
-// destination; when all are written they are flushed together, swapped in
-// in table order, and their folders flushed, so every destination holds its
-// old content or its new one, whatever happens meanwhile. New files left
-// beside the destinations by an interrupted run are removed first.
+// skipped. Then the folders of the folder list are made (CreatePlanFolders);
+// one that cannot be made fails the copy with its name in the message. Each
+// source is written whole to a new file beside its destination; when all are
+// written they are flushed together, swapped in in table order, and their
+// folders flushed, so every destination holds its old content or its new
+// one, whatever happens meanwhile. New files left beside the destinations by
+// an interrupted run are removed first.
 //
 // A packed source of a package with a digest list is hashed as it is
 // written; one that does not match its digest, like a package found

@@ -66,6 +66,8 @@ constexpr Directive kDirectives[] = {
     // RenameFile = a.tmp, a.dat
     {kKeywordRenameFile, kRenameTable, 2,
      {PathName("oldName", offsetof(RenameEntry, oldName)), PathName("newName", offsetof(RenameEntry, newName))}},
+    // CreateFolder = movie\op
+    {kKeywordCreateFolder, kFolderTable, 1, {PathName("folderName", offsetof(CreateFolderEntry, folderName))}},
 };
 
 }  // namespace

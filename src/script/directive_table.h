@@ -13,12 +13,13 @@ enum DirectiveTarget : int {
     kShortcutTable,   // a ShortcutEntry
     kDeleteTable,     // a DeleteEntry
     kRenameTable,     // a RenameEntry
+    kFolderTable,     // a CreateFolderEntry
 };
 
 constexpr int kMaxDirectiveFields = 6;
 
 struct Directive {
-    int keyword;                                  // KeywordId, 2 to 12
+    int keyword;                                  // KeywordId, 2 to 12, or 27
     DirectiveTarget target;
     int fieldCount;
     StatementField fields[kMaxDirectiveFields];   // in script order; offsets into

@@ -48,10 +48,23 @@ std::string FaultReason(const ScriptStatementNote& note) {
     switch (reading.fault) {
     case kFaultNoEquals:
         return statement + " needs '=' before its fields";
-    case kFaultNoNumber:
-        if (*field->start == '\0') return statement + ": " + fieldName + " is missing: the script ends before it";
+    case kFaultNoNumber: {
+        // A version directive's second number is the one left out.
+        const bool version = note.keyword == kKeywordNewVersion || note.keyword == kKeywordSupportVersion ||
+                             note.keyword == kKeywordSaveVersion;
+        const std::string missing = statement + ": " +
+                                    (version && reading.faultField == 1 ? "the second number, " + fieldName + ","
+                                                                        : fieldName) +
+                                    " is missing: ";
+        if (*field->start == '\0') return missing + "the script ends before it";
+        const uint32_t breaks = CountLineBreaks(note.statement, field->start);
+        if (breaks != 0) {
+            return missing + "its line ends before it, and " + Quoted(TokenAt(field->start)) + " on line " +
+                   std::to_string(note.line + breaks) + " is no number";
+        }
         return statement + ": " + fieldName + " must be a number or a named constant, not " +
                Quoted(TokenAt(field->start));
+    }
     case kFaultTooLong:
         return statement + ": " + fieldName + " is longer than " + std::to_string(field->field->capacity - 1) +
                " bytes";

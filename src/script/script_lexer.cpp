@@ -76,6 +76,7 @@ constexpr KeywordRow kKeywords[] = {
     {kKeywordInsertGraph, "INSERTGRAPH"},
     {kKeywordChangeSe, "CHANGESE"},
     {kKeywordAddSe, "ADDSE"},
+    {kKeywordCreateFolder, "CreateFolder"},        // CreateFolder = movie\op
 };
 
 // Row i holds keyword i, so that the table is read by id.
@@ -84,7 +85,7 @@ constexpr bool KeywordRowsInIdOrder() {
     for (const KeywordRow& row : kKeywords) {
         if (row.id != expected++) return false;
     }
-    return expected == kLastRuleKeyword + 1;
+    return expected == kLastKeyword + 1;
 }
 static_assert(KeywordRowsInIdOrder(), "one row per keyword id, in id order");
 
@@ -202,7 +203,7 @@ const char* FindSeparator(const char* position, char separator) {
 
 int KeywordId(const char* token) {
     if (token == nullptr || token[0] == '\0') return kNoKeyword;
-    for (int id = kFirstDirectiveKeyword; id <= kLastRuleKeyword; ++id) {
+    for (int id = kFirstDirectiveKeyword; id <= kLastKeyword; ++id) {
         const char* keyword = kKeywords[id].text;
         if (std::strncmp(token, keyword, std::strlen(keyword)) == 0) return id;
     }
@@ -210,24 +211,34 @@ int KeywordId(const char* token) {
 }
 
 const char* KeywordText(int id) {
-    if (id < kFirstDirectiveKeyword || id > kLastRuleKeyword) return nullptr;
+    if (id < kFirstDirectiveKeyword || id > kLastKeyword) return nullptr;
     return kKeywords[id].text;
 }
 
 // Fields ---------------------------------------------------------------------------
 
+const char* FieldEnd(const char* position, bool* quoted) {
+    position = SkipBlanks(position);
+    if (position == nullptr) return nullptr;
+    bool inside = false;
+    for (;; position += SjisCharacterWidth(position)) {
+        const char c = *position;
+        if (c == '\0' || c == '\t' || c == '\n' || c == '\r' || c == ',' || c == '=') break;
+        if (c == ' ' && !inside) break;
+        if (c == '"') inside = !inside;
+    }
+    if (quoted != nullptr) *quoted = inside;
+    return position;
+}
+
 int ReadField(char* destination, size_t capacity, const char* position) {
     if (destination == nullptr || position == nullptr || capacity == 0) return 1;
     position = SkipBlanks(position);
+    const char* end = FieldEnd(position, nullptr);
     size_t length = 0;
-    bool quoted = false;
     int fits = 1;
-    for (;;) {
-        const char c = *position;
-        if (c == '\0' || c == '\t' || c == '\n' || c == '\r' || c == ',' || c == '=') break;
-        if (c == ' ' && !quoted) break;
-        if (c == '"') {
-            quoted = !quoted;
+    while (position < end) {
+        if (*position == '"') {
             ++position;
             continue;
         }

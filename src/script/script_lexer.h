@@ -18,7 +18,9 @@
 #include <cstddef>
 #include <cstdint>
 
-// Keyword ids. 1 to 14 are directives, 15 to 26 rule keywords; 0 is none.
+// Keyword ids. 1 to 14 and 27 are directives, 15 to 26 rule keywords; 0 is
+// none. CreateFolder came later and takes the next free id, so that every
+// other id stays as it was.
 enum KeywordIdValue : int {
     kNoKeyword = 0,
     kKeywordLabel = 1,
@@ -47,12 +49,19 @@ enum KeywordIdValue : int {
     kKeywordInsertGraph = 24,
     kKeywordChangeSe = 25,
     kKeywordAddSe = 26,
+    kKeywordCreateFolder = 27,
 };
 
 constexpr int kFirstDirectiveKeyword = kKeywordLabel;
 constexpr int kLastDirectiveKeyword = kKeywordConvertSave;
 constexpr int kFirstRuleKeyword = kKeywordBinary;
 constexpr int kLastRuleKeyword = kKeywordAddSe;
+constexpr int kLastKeyword = kKeywordCreateFolder;
+
+// Whether id is a directive's: Label to ConvertSave, or CreateFolder.
+inline bool IsDirectiveKeyword(int id) {
+    return (id >= kFirstDirectiveKeyword && id <= kLastDirectiveKeyword) || id == kKeywordCreateFolder;
+}
 
 // First byte at or after position that is no blank (TAB, LF, CR, SPACE):
 // line ends are crossed.
@@ -80,8 +89,13 @@ const char* FindSeparator(const char* position, char separator);
 // id order wins), or 0. "REM" is held ahead of id 1 and never returned.
 int KeywordId(const char* token);
 
-// The keyword text of id 1-26; nullptr for any other id.
+// The keyword text of id 1-27; nullptr for any other id.
 const char* KeywordText(int id);
+
+// The byte that ends the field starting at position once past blanks, as
+// ReadField reads it; *quoted (if not nullptr) tells whether a double quote
+// was open there: a ',' or '=' that cuts a quoted text short.
+const char* FieldEnd(const char* position, bool* quoted);
 
 // Skips blanks from position (crossing line ends), then copies one field into
 // destination, which holds capacity bytes including the terminating zero.

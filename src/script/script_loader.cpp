@@ -90,8 +90,8 @@ int ReadRecord(const Directive& directive, const char* first, Record* record, co
     return ReadFields(directive.fields, directive.fieldCount, first, record, reading, lastField);
 }
 
-// CopyFile, Shortcut, DeleteFile, RenameFile: one record of their table,
-// dropped when the table is full.
+// CopyFile, Shortcut, DeleteFile, RenameFile, CreateFolder: one record of
+// their table, dropped when the table is full.
 ScriptStatementOutcome AddPlanRecord(const Directive& directive, const char* first, const char** lastField,
                                      StatementReading* reading) {
     switch (directive.target) {
@@ -114,6 +114,11 @@ ScriptStatementOutcome AddPlanRecord(const Directive& directive, const char* fir
         RenameEntry e{};
         if (!ReadRecord(directive, first, &e, lastField, reading)) return kStatementFailed;
         return AppendOrDrop(g_renameTable, e);
+    }
+    case kFolderTable: {
+        CreateFolderEntry e{};
+        if (!ReadRecord(directive, first, &e, lastField, reading)) return kStatementFailed;
+        return AppendOrDrop(g_createFolderTable, e);
     }
     default:
         return kStatementFailed;

@@ -1,4 +1,4 @@
-// The update plan: the script's settings and the four plan tables, filled
+// The update plan: the script's settings and the five plan tables, filled
 // once by LoadUpdateScript and only read afterwards.
 #pragma once
 
@@ -37,6 +37,10 @@ struct RenameEntry {
     char newName[kNameFieldSize];  // relative to the install folder
 };
 
+struct CreateFolderEntry {
+    char folderName[kNameFieldSize];  // relative to the install folder
+};
+
 struct ShortcutEntry {
     char linkName[kNameFieldSize];     // file name inside the game menu folder
     char target[kNameFieldSize];       // relative to the install folder (and subfolder)
@@ -54,8 +58,10 @@ extern FixedTable<CopyEntry, kPlanTableCapacity> g_copyTable;
 extern FixedTable<DeleteEntry, kPlanTableCapacity> g_deleteTable;
 extern FixedTable<RenameEntry, kPlanTableCapacity> g_renameTable;
 extern FixedTable<ShortcutEntry, kPlanTableCapacity> g_shortcutTable;
+extern FixedTable<CreateFolderEntry, kPlanTableCapacity> g_createFolderTable;
 // The digest of the script's bytes, which tells this update from another.
 inline uint64_t g_scriptDigest;
 
-// Zero-fills the copy, shortcut, delete and rename tables and their counts.
+// Zero-fills the copy, shortcut, delete, rename and folder tables and their
+// counts.
 void ClearPlanTables();

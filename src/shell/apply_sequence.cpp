@@ -21,6 +21,8 @@ namespace {
 
 constexpr char kUpdateCompletedMessage[] = "更新は完了しました。";
 
+const ApplyStepObserver* g_stepObserver = nullptr;
+
 // One step of the update. Returns 1 when its changes are made and flushed.
 using StepFunction = int (*)(PlatformWindow* dialog, InstallState& state);
 
@@ -116,6 +118,10 @@ int FailApply(PlatformWindow* dialog, const InstallState& state) {
 
 }  // namespace
 
+void SetApplyStepObserver(const ApplyStepObserver* observer) {
+    g_stepObserver = observer;
+}
+
 int RunApplySequence(PlatformWindow* dialog) {
     InstallState& state = g_installState;
     LogEvent("dialog: apply");
@@ -131,10 +137,14 @@ int RunApplySequence(PlatformWindow* dialog) {
     if (state.journal.setAside) RemoveLeftoversOfAnotherUpdate(state);
     for (const UpdateStepRun& step : kUpdateSteps) {
         if (IsStepDone(state.journal, step.step)) continue;
-        if (!step.run(dialog, state)) return FailApply(dialog, state);
+        if (g_stepObserver != nullptr) g_stepObserver->before(g_stepObserver->context, step.step);
+        int done = step.run(dialog, state);
         // What the copy left, for a later run to tell whether it is still there.
-        const uint64_t stamp = step.step == kStepCopy ? CopiedFilesStamp(state.installFolder, state.addContents) : 0;
-        if (!MarkStepDone(&state.journal, step.step, stamp)) return FailApply(dialog, state);
+        const uint64_t stamp =
+            done && step.step == kStepCopy ? CopiedFilesStamp(state.installFolder, state.addContents) : 0;
+        done = done && MarkStepDone(&state.journal, step.step, stamp);
+        if (g_stepObserver != nullptr) g_stepObserver->after(g_stepObserver->context, step.step, done);
+        if (!done) return FailApply(dialog, state);
     }
     // The bar stands full behind the last message, which its line repeats.
     ReportProgress(kUpdateCompletedMessage, 1, 1);

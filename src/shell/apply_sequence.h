@@ -1,7 +1,22 @@
 // The update itself, run when the user presses the dialog's apply button.
 #pragma once
 
+#include "install/update_journal.h"
+
 struct PlatformWindow;
+
+// Told of each step of the update that runs, before it runs and after it
+// ended (done non-zero when its changes are made and flushed), so that
+// updpack try can look at the install folder between the steps.
+struct ApplyStepObserver {
+    void (*before)(void* context, UpdateStep step);
+    void (*after)(void* context, UpdateStep step, int done);
+    void* context;
+};
+
+// Sets the observer of the steps RunApplySequence runs from now on; nullptr
+// for none (the updater has none).
+void SetApplyStepObserver(const ApplyStepObserver* observer);
 
 // Carries out the plan against g_installState's install folder, then tells
 // the user the update is complete. The steps keep a fixed order: copy,

@@ -329,9 +329,16 @@ int RunGuarded(PlatformModule* module) {
         OsShowMessage(nullptr, state.caption, ScriptLoadMessage(loadResult));
         return kExitScriptNotLoaded;
     }
+    return RunLoadedUpdate(module);
+}
 
+}  // namespace
+
+int RunLoadedUpdate(PlatformModule* module) {
+    InstallState& state = g_installState;
     FormatTitledCaption(state.caption, g_settings.appTitle);
     state.addContents = 0;
+    state.saveFolder[0] = '\0';
     int status = FindAndLockInstall(state);
     if (status == kGoOn) status = GateAndApply(module, state);
     // Once the version is recorded the journal has served; otherwise it
@@ -339,8 +346,6 @@ int RunGuarded(PlatformModule* module) {
     CloseUpdateJournal(&state.journal, status == kExitApplied);
     return status;
 }
-
-}  // namespace
 
 int RunUpdater(PlatformModule* module) {
     PlatformMutex* mutex = nullptr;

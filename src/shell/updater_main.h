@@ -11,3 +11,9 @@ struct PlatformModule;
 // and the new version recorded in the registry. Every step goes to the log,
 // and every failure gets a diagnostic line with its cause (run_log.h).
 int RunUpdater(PlatformModule* module);
+
+// What RunUpdater does once the script is loaded (the plan filled), taking
+// no instance mutex: the registry, the version gate, the dialog and the
+// record of the new version, with the install folder locked. updpack try
+// runs it on a copy of a game. Returns an ExitStatus.
+int RunLoadedUpdate(PlatformModule* module);

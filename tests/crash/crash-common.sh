@@ -46,6 +46,7 @@ make_crash_update() {
     write_script 'AppTitle = 壊れない更新' "Registory = $subkey" 'NewVersion = 1020, 1020' \
         'SupportVersion = 1000, 1000' 'SaveVersion = 1000, 1000' "${lines[@]}" \
         'CopyFile = fresh.dat, fresh.dat, data\fresh.dat' \
+        'CreateFolder = movie\op' 'CopyFile = fresh.dat, fresh.dat, movie\op\fresh.dat' \
         'DeleteFile = data\stale.dat' 'RenameFile = data\fresh.dat, data\renamed.dat' \
         'RenameFile = data\chain_a.dat, data\chain_t.dat' 'RenameFile = data\chain_b.dat, data\chain_a.dat' \
         'RenameFile = data\chain_t.dat, data\chain_b.dat' \

@@ -284,7 +284,7 @@ check)
     grep -qF '"destination": "readme.txt"' <<<"$output" || fail "no copy entry in the plan: $output"
     expect_registry_untouched
     # A warning alone passes, but not with --strict.
-    standard_update 'Registry = Software\Other'
+    standard_update 'Regestry = Software\Other'
     run_updater --check
     expect_status 0
     run_updater --check --strict

@@ -92,7 +92,8 @@ expect_error 'error: --strict: the warnings above fail the check' "warnings with
 # Unknown options are refused with the usage, and nothing is written.
 printf 'x' >a.txt
 for arguments in 'create --shortnames pkg.dat a.txt' 'create pkg.dat -v a.txt' 'list -l pkg.dat' \
-    'extract example/UpdateData.dat -D x' 'check -q' '--frobnicate'; do
+    'extract example/UpdateData.dat -D x' 'check -q' 'diff old new --out x --frob 1' 'try x --game old -v' \
+    '--frobnicate'; do
     # shellcheck disable=SC2086
     run $arguments
     expect_status 2 "updpack $arguments"

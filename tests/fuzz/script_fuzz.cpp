@@ -147,6 +147,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     FUZZ_ASSERT(result == kScriptLoaded || result == kScriptMalformed);
     FUZZ_ASSERT(g_copyTable.count <= kPlanTableCapacity && g_deleteTable.count <= kPlanTableCapacity &&
                 g_renameTable.count <= kPlanTableCapacity && g_shortcutTable.count <= kPlanTableCapacity &&
+                g_createFolderTable.count <= kPlanTableCapacity &&
                 g_filePatchTable.count <= kRuleTableCapacity && g_convertRuleTable.count <= kRuleTableCapacity);
     if (result != kScriptLoaded) return 0;
 

@@ -116,6 +116,32 @@ TEST_F(FileOperationsTest, DestinationHoldsExactlyTheNewContent) {
     EXPECT_TRUE(Installed("large.dat") == large);
 }
 
+TEST_F(FileOperationsTest, FoldersAreMadeWithTheirParentsBeforeTheCopies) {
+    ASSERT_TRUE(WriteTestFile(kPackageFileName, PackageOf({{"op.dat", "opening"}})));
+    ASSERT_TRUE(MakeTestFolder(InGame("data").c_str()));
+    ASSERT_TRUE(WriteTestFile(InGame("data\\kept.dat").c_str(), "kept"));
+    AddCreateFolderEntry("movie\\op");
+    AddCreateFolderEntry("data");          // there already
+    AddCreateFolderEntry("a\\\\b\\");     // a doubled and a trailing separator name no folder
+    AddCreateFolderEntry("");
+    AddCopyEntry("op.dat", "", "movie\\op\\op.dat");
+    EXPECT_EQ(ApplyCopyList(nullptr, kGame.c_str(), 0), 1);
+    EXPECT_EQ(Installed("movie\\op\\op.dat"), "opening");
+    EXPECT_EQ(Installed("data\\kept.dat"), "kept");
+    EXPECT_TRUE(std::filesystem::is_directory(NativeTestPath(InGame("a\\b").c_str())));
+}
+
+TEST_F(CopyFailureTest, AFolderThatCannotBeMadeStopsTheCopy) {
+    ASSERT_TRUE(WriteTestFile(kPackageFileName, PackageOf({{"op.dat", "opening"}})));
+    ASSERT_TRUE(WriteTestFile(InGame("movie").c_str(), "a file in the way"));
+    AddCopyEntry("op.dat", "", "op.dat");
+    AddCreateFolderEntry("movie\\op");
+    std::string printed;
+    EXPECT_EQ(CopyPrinting(&printed), 0);
+    EXPECT_EQ(printed, reinterpret_cast<const char*>(u8"[エラー]\nファイルが書き込めません。[movie\\op]\n"));
+    EXPECT_EQ(Installed("op.dat"), "<missing>") << "no copy is written";
+}
+
 TEST_F(FileOperationsTest, EmptyCopyListFailsWithoutMessage) {
     std::string printed;
     EXPECT_EQ(CopyPrinting(&printed), 0);

@@ -47,6 +47,7 @@ TEST_F(ScriptCheckTest, PrintsTheWholePlan) {
         "AppTitle = 表示\n"
         "Registory = Software\\Brand\\Game\n"
         "NewVersion = 1020, 1021\n"
+        "CreateFolder = data\\sub\n"
         "CopyFile = a.dat, a.dat, data\\a.dat\n"
         "Shortcut = Game.lnk, Play, game.exe, -w, , bin\n"
         "ConvertFile BINARY = game.exe, -16, 0aFF\n"
@@ -77,6 +78,11 @@ TEST_F(ScriptCheckTest, PrintsTheWholePlan) {
       "addContents": 0
     }
   },
+  "createFolders": [
+    {
+      "folderName": "data\\sub"
+    }
+  ],
   "copyFiles": [
     {
       "standardSource": "a.dat",
@@ -177,7 +183,12 @@ TEST_F(ScriptCheckTest, ErrorsNameTheStatementAndWhyItFails) {
          "Update.ini(1): error 4: NewVersion: addContents must be a number or a named constant, not \"abc\"\n"
          "    NewVersion = 1020, abc\n"},
         {"a number missing at the end", "NewVersion = 1020",
-         "Update.ini(1): error 4: NewVersion: addContents is missing: the script ends before it\n"
+         "Update.ini(1): error 4: NewVersion: the second number, addContents, is missing: the script ends before "
+         "it\n"
+         "    NewVersion = 1020\n"},
+        {"a number missing before the next line", "NewVersion = 1020\r\nSupportVersion = 1000, 1000\r\n",
+         "Update.ini(1): error 4: NewVersion: the second number, addContents, is missing: its line ends before it, "
+         "and \"SupportVersion\" on line 2 is no number\n"
          "    NewVersion = 1020\n"},
         {"a name too long for its table", "DeleteFile = " + std::string(64, 'd') + "\n",
          "Update.ini(1): error 4: DeleteFile: fileName is longer than 63 bytes\n"
@@ -186,6 +197,10 @@ TEST_F(ScriptCheckTest, ErrorsNameTheStatementAndWhyItFails) {
          "ConvertSave ADDGRAPH = 0, 9, 1, 2, " + std::string(31, 'g') + ", 3\r\n",
          "Update.ini(1): error 4: ConvertSave ADDGRAPH: graphName is longer than 30 bytes\n"
          "    ConvertSave ADDGRAPH = 0, 9, 1, 2, " + std::string(31, 'g') + ", 3\n"},
+        {"a folder made outside the install folder", "CreateFolder = ..\\save\n",
+         "Update.ini(1): error 4: CreateFolder: folderName \"..\\save\" would leave its folder: a name may not be "
+         "absolute, name a drive or hold \"..\"\n"
+         "    CreateFolder = ..\\save\n"},
         {"no hexadecimal byte", "ConvertFile BINARY = a.bin, 0, 0A1G\n",
          "Update.ini(1): error 4: ConvertFile BINARY: data \"0A1G\" must be hexadecimal digits (0-9, A-F), two "
          "for each byte\n"
@@ -221,8 +236,8 @@ TEST_F(ScriptCheckTest, WarnsAboutLikelyMistakes) {
     std::string script =
         "\xEF\xBB\xBF; a comment\r\n"                            // 1: a byte order mark
         "Note: nothing here\r"                                   // 2: a lone CR ends a line
-        "copyfile = a.dat\n"                                     // 3
-        "Registry = Software\\X\n"                               // 4
+        "copyflies = a.dat\n"                                    // 3: two edits
+        "Regestry = Software\\X\n"                               // 4: two edits
         "BGMNO = 1, 2, 3\n"                                      // 5
         "ConvertFile bgmno = 1, 2, 3\n"                          // 6
         "ConvertSave SOMETHING = 1\n"                            // 7
@@ -234,9 +249,8 @@ TEST_F(ScriptCheckTest, WarnsAboutLikelyMistakes) {
               "or the updater reads its Japanese texts as other characters\n"
               "Update.ini(1): warning: line ignored: the script starts with a UTF-8 byte order mark; it "
               "must be Shift_JIS text\n"
-              "Update.ini(3): warning: line ignored: \"copyfile\" is no directive; directives are "
-              "case-sensitive: CopyFile\n"
-              "Update.ini(4): warning: line ignored: \"Registry\" is no directive; did you mean Registory?\n"
+              "Update.ini(3): warning: line ignored: \"copyflies\" is no directive; did you mean CopyFile?\n"
+              "Update.ini(4): warning: line ignored: \"Regestry\" is no directive; did you mean Registory?\n"
               "Update.ini(5): warning: line ignored: the rule keyword BGMNO must follow ConvertFile or "
               "ConvertSave\n"
               "Update.ini(6): warning: ConvertFile statement ignored: \"bgmno\" is no rule keyword; rule "
@@ -287,8 +301,8 @@ TEST_F(ScriptCheckTest, WarnsAboutTextsAndNumbersThatDoNotReadAsWritten) {
          "Update.ini(1): warning: SupportVersion: standard 1.10 reads as 1: a version is written in thousandths, "
          "without a point (1100 for 1.10)\n"},
         {"a version with a comma", "NewVersion = 1,100, 1,100\n",
-         "Update.ini(1): warning: NewVersion: more numbers than its two: a version holds no comma (1100, not "
-         "1,100)\n"},
+         "Update.ini(1): warning: NewVersion: \"1,100\" after its last field, addContents, is not read: a version "
+         "holds no comma (1100, not 1,100)\n"},
         {"an odd number of hex digits", "ConvertFile BINARY = a.bin, 0, 0A1\n",
          "Update.ini(1): warning: ConvertFile BINARY: data \"0A1\" has an odd number of hexadecimal digits: its "
          "last, 1, is dropped\n"},
@@ -352,7 +366,7 @@ TEST_F(ScriptCheckTest, UpdatesSureToFailAreErrors) {
     struct Row { const char* name; std::string script; std::string errors; } rows[] = {
         {"sound", kSoundSettings + copy, ""},
         {"Registory misspelt", "AppTitle = T\nRegistry = Software\\T\nNewVersion = 1020, 1020\n" + copy,
-         "Update.ini(2): warning: line ignored: \"Registry\" is no directive; did you mean Registory?\n"
+         "Update.ini(2): error: line ignored: \"Registry\" is no directive; did you mean Registory?\n"
          "Update.ini: error: Registory is missing or empty: every player would be told the game is not "
          "installed\n"},
         {"no AppTitle", "Registory = Software\\T\nNewVersion = 1020, 1020\n" + copy,
@@ -365,8 +379,28 @@ TEST_F(ScriptCheckTest, UpdatesSureToFailAreErrors) {
          "Update.ini: error: no CopyFile copies anything for the add-contents edition: its update always fails "
          "with the write-failure message\n"},
         {"NewVersion below SupportVersion", kSoundSettings + "SupportVersion = 1000, 1030\n" + copy,
-         "Update.ini(3): error: NewVersion 1020 of the add-contents edition is below its SupportVersion 1030: no "
-         "player can apply it without being refused\n"},
+         "Update.ini(3): error: NewVersion 1020 (add-contents edition) is below SupportVersion 1030: no player can "
+         "apply it without being refused\n"},
+        {"SaveVersion above NewVersion", kSoundSettings + "SaveVersion = 1030, 1030\n" + copy,
+         "Update.ini(4): error: SaveVersion 1030 (both editions) is above NewVersion 1020: every player's saves "
+         "would be deleted, even on the newest version\n"},
+        {"NewVersion not raised", kSoundSettings + "SupportVersion = 1020, 1000\n" + copy,
+         "Update.ini(3): warning: NewVersion 1020 (standard edition) equals SupportVersion: the version is not "
+         "raised, so every player who can apply the update is asked whether to apply it again\n"},
+        {"a directive in the wrong case", kSoundSettings + copy + "Deletefile = old.dat\n",
+         "Update.ini(5): error: line ignored: \"Deletefile\" is no directive; directives are case-sensitive: "
+         "DeleteFile\n"},
+        {"a directive one slip away", kSoundSettings + copy + "RenameFiel = a.dat, b.dat\n",
+         "Update.ini(5): error: line ignored: \"RenameFiel\" is no directive; did you mean RenameFile?\n"},
+        {"a quoted '=' cuts the arguments", kSoundSettings + copy + "Shortcut = a.lnk, Play, a.exe, \"-mode=window\"\n",
+         "Update.ini(5): error: Shortcut: arguments \"-mode=window\" ends at its '=', which ends a field even inside "
+         "quotes: it reads as \"-mode\"\n"},
+        {"a quoted ',' shifts the fields",
+         kSoundSettings + copy + "Shortcut = a.lnk, P, a.exe, \"-w,-f\", a.ico, bin\n",
+         "Update.ini(5): error: Shortcut: arguments \"-w,-f\" ends at its ',', which ends a field even inside "
+         "quotes: it reads as \"-w\", and the fields after it shift\n"},
+        {"a field beyond the last", kSoundSettings + "CopyFile = a.dat, a.dat, a.dat, data\\a.dat\n",
+         "Update.ini(4): warning: CopyFile: \"data\\a.dat\" after its last field, destination, is not read\n"},
         {"a statement taken as fields", kSoundSettings + copy + "Shortcut = a.lnk, Play, a.exe\nDeleteFile = x\n",
          "Update.ini(5): error: Shortcut: arguments is taken from line 6, because this line ends before it; the "
          "DeleteFile statement there then never runs\n"},

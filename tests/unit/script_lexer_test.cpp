@@ -47,6 +47,7 @@ TEST(KeywordIdTest, MatchesPrefixCaseSensitively) {
     struct Row { const char* token; int id; } rows[] = {
         {"CopyFileX", kKeywordCopyFile}, {"copyfile", kNoKeyword}, {"REM", kNoKeyword}, {"", kNoKeyword},
         {"Label:", kKeywordLabel}, {"Registry", kNoKeyword}, {"ADDSE", kKeywordAddSe}, {"ADDS", kNoKeyword},
+        {"CreateFolder", kKeywordCreateFolder}, {"CreateFolders", kKeywordCreateFolder}, {"Create", kNoKeyword},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(KeywordId(row.token), row.id) << row.token;

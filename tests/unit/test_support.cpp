@@ -147,6 +147,11 @@ bool AddRenameEntry(const char* oldName, const char* newName) {
     return CopyText(entry.oldName, oldName) && CopyText(entry.newName, newName) && AddRecord(g_renameTable, entry);
 }
 
+bool AddCreateFolderEntry(const char* folderName) {
+    CreateFolderEntry entry{};
+    return CopyText(entry.folderName, folderName) && AddRecord(g_createFolderTable, entry);
+}
+
 bool AddShortcutEntry(const char* linkName, const char* target, const char* arguments, const char* description,
                       const char* iconFile, const char* subfolder) {
     ShortcutEntry entry{};

@@ -88,5 +88,6 @@ private:
 bool AddCopyEntry(const char* standardSource, const char* addContentsSource, const char* destination);
 bool AddDeleteEntry(const char* fileName);
 bool AddRenameEntry(const char* oldName, const char* newName);
+bool AddCreateFolderEntry(const char* folderName);
 bool AddShortcutEntry(const char* linkName, const char* target, const char* arguments, const char* description,
                       const char* iconFile, const char* subfolder);

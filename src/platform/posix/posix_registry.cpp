@@ -30,6 +30,7 @@
 #include "platform/posix/posix_files.h"
 #include "platform/posix/posix_registry_text.h"
 #include "platform/posix/posix_text.h"
+#include "platform/posix/posix_trial.h"
 
 struct PlatformRegistryKey {
     std::string filePath;            // the registry file, native path
@@ -277,7 +278,21 @@ int RewriteRegistryText(const PlatformRegistryKey* key, const char* name, uint32
 
 // The registry operations ---------------------------------------------------------
 
+namespace {
+
+std::string g_privateRegistryFile;  // set by updpack try; empty for the user's
+
+}  // namespace
+
+void SetPrivateRegistryFile(const std::string& native) {
+    g_privateRegistryFile = native;
+}
+
 int RegistryFilePath(std::string* path) {
+    if (!g_privateRegistryFile.empty()) {
+        *path = g_privateRegistryFile;
+        return 1;
+    }
     const char* explicitPath = std::getenv("UPDATER_REGISTRY");
     if (explicitPath != nullptr && explicitPath[0] != '\0') {
         *path = explicitPath;

@@ -23,14 +23,18 @@
 #include "platform/platform.h"
 #include "platform/posix/posix_files.h"
 #include "platform/posix/posix_text.h"
+#include "platform/posix/posix_trial.h"
 
 namespace {
 
 // The Programs folder --------------------------------------------------------------
 
-// The applications folder as a native path; empty when the environment
-// names none.
+std::string g_privateProgramsFolder;  // set by updpack try; empty for the user's
+
+// The applications folder as a native path: the private one when updpack try
+// set one; empty when the environment names none.
 std::string ApplicationsFolder() {
+    if (!g_privateProgramsFolder.empty()) return g_privateProgramsFolder;
     std::string base;
     const char* dataHome = std::getenv("XDG_DATA_HOME");
     const char* home = std::getenv("HOME");
@@ -200,6 +204,10 @@ int DesktopEntryText(const char* linkPath, const ShellLinkProperties& link, std:
 }
 
 }  // namespace
+
+void SetPrivateProgramsFolder(const std::string& native) {
+    g_privateProgramsFolder = native;
+}
 
 int OsGetProgramsFolder(char* path, size_t capacity) {
     if (capacity == 0) return 0;

@@ -14,12 +14,15 @@
 #include "common/sjis_text.h"
 #include "platform/win32/win32_paths.h"
 #include "platform/win32/win32_text.h"
+#include "platform/win32/win32_trial.h"
 
 namespace {
 
 // No value the program reads is longer; a longer one fails without being
 // fetched.
 constexpr DWORD kLargestValue = 4096;
+
+std::wstring g_privateRoot;  // set by updpack try; empty for HKEY_CURRENT_USER itself
 
 HKEY KeyOf(PlatformRegistryKey* key) {
     return reinterpret_cast<HKEY>(key);
@@ -77,6 +80,10 @@ std::wstring StoredText(const std::string& stored) {
 
 }  // namespace
 
+void SetPrivateRegistryRoot(const std::wstring& key) {
+    g_privateRoot = key;
+}
+
 // The bytes of value name as RegQueryValueExA would give them: a string
 // converted to Shift_JIS with its terminator, any other type as stored.
 // Returns 0 when the value is missing, too long or not convertible.
@@ -114,6 +121,7 @@ int OsQueryRegistryFolder(PlatformRegistryKey* key, const char* name, char* fold
 PlatformRegistryKey* OsOpenRegistryKey(const char* subkey) {
     std::wstring wide;
     if (!Cp932ToWide(subkey, &wide)) return nullptr;
+    if (!g_privateRoot.empty()) wide = g_privateRoot + L"\\" + wide;
     HKEY key = nullptr;
     if (!Succeeded(::RegOpenKeyExW(HKEY_CURRENT_USER, wide.c_str(), 0, KEY_READ | KEY_WRITE, &key))) return nullptr;
     return reinterpret_cast<PlatformRegistryKey*>(key);

@@ -20,10 +20,13 @@
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_paths.h"
 #include "platform/win32/win32_text.h"
+#include "platform/win32/win32_trial.h"
 
 namespace {
 
 // The Programs folder --------------------------------------------------------------
+
+std::string g_privateProgramsFolder;  // set by updpack try; empty for the user's
 
 // Fills folder with the path of the special folder csidl, as the shell gives
 // it; leaves folder unchanged when the folder cannot be found.
@@ -77,9 +80,14 @@ int OptionalToWide(const char* text, std::wstring* wide) {
 
 }  // namespace
 
+void SetPrivateProgramsFolder(const std::string& folder) {
+    g_privateProgramsFolder = folder;
+}
+
 int OsGetProgramsFolder(char* path, size_t capacity) {
     if (capacity == 0) return 0;
     path[0] = '\0';
+    if (!g_privateProgramsFolder.empty()) return CopyText(path, capacity, g_privateProgramsFolder.c_str());
     wchar_t folder[MAX_PATH] = {};
     GetSpecialFolder(CSIDL_PROGRAMS, folder);
     // A folder with characters Shift_JIS lacks is joined with the script's
