@@ -18,7 +18,8 @@
 #include "convert/save_conversion.h"
 #include "convert/save_format.h"
 #include "convert/save_folder.h"
-#include "platform/platform.h"
+#include "platform/platform_files.h"
+#include "platform/platform_replacement.h"
 
 namespace {
 

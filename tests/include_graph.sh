@@ -5,7 +5,7 @@
 #   common -> platform -> package -> script -> convert, install -> check -> shell -> main, tools
 #
 # platform/posix and platform/win32 include nothing above common but
-# platform.h and its neighbours, and nothing outside them includes theirs;
+# the platform_*.h headers and their neighbours, and nothing outside them includes theirs;
 # convert and install never include each other; resources/ holds the
 # Windows resources' ids.
 #
@@ -99,7 +99,7 @@ case ${1:-} in
     for library in common:updcommon platform:updplatform package:updpackage script:updscript convert:updconvert \
         install:updinstall check:updcheck shell:updshell; do
         folder=${library%%:*}
-        for header in common/sjis_text.h platform/platform.h platform/posix/posix_files.h \
+        for header in common/sjis_text.h platform/platform_files.h platform/posix/posix_files.h \
             package/member_reader.h script/update_plan.h convert/save_folder.h install/shortcuts.h \
             check/plan_json.h shell/command_line.h; do
             expected=found

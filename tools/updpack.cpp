@@ -23,7 +23,10 @@
 #include "package/package_digests.h"
 #include "package/package_directory.h"
 #include "package/package_writer.h"
-#include "platform/platform.h"
+#include "platform/platform_files.h"
+#include "platform/platform_process.h"
+#include "platform/platform_replacement.h"
+#include "platform/platform_trial.h"
 #include "updpack_diff.h"
 #include "updpack_try.h"
 

@@ -7,7 +7,6 @@
 #include <memory>
 #include <new>
 
-#include "platform/platform.h"
 #include "script/rule_tables.h"
 #include "script/update_plan.h"
 

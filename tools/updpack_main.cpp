@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/platform_dialog.h"
+#include "platform/platform_process.h"
 #include "updpack.h"
 
 namespace {

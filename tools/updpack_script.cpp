@@ -9,7 +9,7 @@
 #include "common/sjis_text.h"
 #include "package/package_directory.h"
 #include "package/package_format.h"
-#include "platform/platform.h"
+#include "platform/platform_files.h"
 #include "script/rule_tables.h"
 #include "script/script_faults.h"
 #include "script/script_lexer.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/platform_dialog.h"
 #include "updpack.h"
 
 void PutText(std::FILE* stream, const char* text) {

@@ -8,7 +8,9 @@
 
 #include "common/digest.h"
 #include "common/sjis_text.h"
-#include "platform/platform.h"
+#include "platform/platform_files.h"
+#include "platform/platform_process.h"
+#include "platform/platform_trial.h"
 
 namespace {
 

@@ -4,7 +4,8 @@
 #include <string>
 
 #include "common/sjis_text.h"
-#include "platform/platform.h"
+#include "platform/platform_dialog.h"
+#include "platform/platform_process.h"
 #include "check/script_check.h"
 
 int CheckScriptOf(const char* folder, int strict) {

@@ -13,7 +13,7 @@
 #include <new>
 
 #include "common/ascii.h"
-#include "platform/platform.h"
+#include "platform/platform_dialog.h"
 #include "script/directive_table.h"
 #include "script/rule_statements.h"
 #include "script/rule_tables.h"

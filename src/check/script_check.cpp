@@ -14,7 +14,7 @@
 #include "check/source_check.h"
 #include "common/sjis_text.h"
 #include "common/utf8_text.h"
-#include "platform/platform.h"
+#include "platform/platform_dialog.h"
 #include "script/script_faults.h"
 #include "script/script_lexer.h"
 #include "script/script_loader.h"

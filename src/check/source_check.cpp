@@ -9,7 +9,7 @@
 #include "package/package_digests.h"
 #include "package/package_directory.h"
 #include "package/package_format.h"
-#include "platform/platform.h"
+#include "platform/platform_files.h"
 #include "script/script_faults.h"
 #include "script/update_plan.h"
 

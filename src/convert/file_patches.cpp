@@ -6,7 +6,9 @@
 #include "common/sjis_text.h"
 #include "script/rule_tables.h"
 #include "platform/last_error.h"
-#include "platform/platform.h"
+#include "platform/platform_files.h"
+#include "platform/platform_process.h"
+#include "platform/platform_replacement.h"
 
 namespace {
 

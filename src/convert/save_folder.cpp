@@ -14,7 +14,9 @@
 #include "convert/save_format.h"
 #include "package/member_reader.h"
 #include "platform/last_error.h"
-#include "platform/platform.h"
+#include "platform/platform_files.h"
+#include "platform/platform_process.h"
+#include "platform/platform_replacement.h"
 
 namespace {
 

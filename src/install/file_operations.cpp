@@ -15,7 +15,11 @@
 #include "package/package_format.h"
 #include "platform/changed_folders.h"
 #include "platform/last_error.h"
-#include "platform/platform.h"
+#include "platform/platform_dialog.h"
+#include "platform/platform_digest.h"
+#include "platform/platform_files.h"
+#include "platform/platform_process.h"
+#include "platform/platform_replacement.h"
 #include "script/rule_tables.h"
 #include "script/update_plan.h"
 

@@ -7,7 +7,9 @@
 #include "common/run_log.h"
 #include "common/sjis_text.h"
 #include "platform/last_error.h"
-#include "platform/platform.h"
+#include "platform/platform_files.h"
+#include "platform/platform_process.h"
+#include "platform/platform_replacement.h"
 #include "script/update_plan.h"
 
 namespace {

@@ -8,7 +8,9 @@
 #include "common/sjis_text.h"
 #include "platform/changed_folders.h"
 #include "platform/last_error.h"
-#include "platform/platform.h"
+#include "platform/platform_files.h"
+#include "platform/platform_process.h"
+#include "platform/platform_shell.h"
 #include "script/update_plan.h"
 
 namespace {

@@ -12,7 +12,9 @@
 #include "common/digest.h"
 #include "common/run_log.h"
 #include "platform/last_error.h"
-#include "platform/platform.h"
+#include "platform/platform_files.h"
+#include "platform/platform_journal.h"
+#include "platform/platform_registry.h"
 
 namespace {
 

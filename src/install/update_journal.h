@@ -71,7 +71,7 @@ struct UpdateJournal {
 
 // Opens and locks the journal of installFolder, creating it empty when there
 // is none, and reads what it and the registry key registrySubkey record.
-// Returns a FolderJournalResult (platform.h); only for kJournalOpened is
+// Returns a FolderJournalResult (platform_journal.h); only for kJournalOpened is
 // journal open.
 int OpenUpdateJournal(const char* installFolder, const char* registrySubkey, UpdateJournal* journal);
 

@@ -6,7 +6,7 @@
 
 #include "common/sjis_text.h"
 #include "package/package_format.h"
-#include "platform/platform.h"
+#include "platform/platform_files.h"
 
 namespace {
 

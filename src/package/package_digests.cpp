@@ -7,6 +7,8 @@
 #include "common/ascii.h"
 #include "common/sjis_text.h"
 #include "package/package_format.h"
+#include "platform/platform_digest.h"
+#include "platform/platform_files.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "package/package_directory.h"
-#include "platform/platform.h"
+#include "platform/platform_digest.h"
 
 // Fits both layouts (at most 15 bytes) and begins with a character that no
 // game's file name is likely to.

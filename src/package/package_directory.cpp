@@ -7,7 +7,7 @@
 #include <unordered_map>
 
 #include "common/sjis_text.h"
-#include "platform/platform.h"
+#include "platform/platform_files.h"
 
 namespace {
 

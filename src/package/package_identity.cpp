@@ -4,7 +4,8 @@
 #include <new>
 
 #include "common/digest.h"
-#include "platform/platform.h"
+#include "platform/platform_files.h"
+#include "platform/platform_process.h"
 
 namespace {
 

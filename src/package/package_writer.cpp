@@ -8,7 +8,9 @@
 #include "common/sjis_text.h"
 #include "package/package_digests.h"
 #include "package/package_directory.h"
-#include "platform/platform.h"
+#include "platform/platform_digest.h"
+#include "platform/platform_files.h"
+#include "platform/platform_replacement.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "common/sjis_text.h"
 #include "platform/last_error.h"
-#include "platform/platform.h"
+#include "platform/platform_replacement.h"
 
 void NoteFolderOf(ChangedFolders* changed, const char* path) {
     // BaseNameOf knows double-byte characters: a 0x5C second byte is no

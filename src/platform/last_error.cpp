@@ -5,7 +5,7 @@
 
 #include "common/failure_note.h"
 #include "common/run_log.h"
-#include "platform/platform.h"
+#include "platform/platform_process.h"
 
 namespace {
 

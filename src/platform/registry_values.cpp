@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/platform_registry.h"
+
 int OsQueryRegistryText(PlatformRegistryKey* key, const char* name, char* text, size_t capacity) {
     std::string bytes;
     if (!QueryRegistryValueBytes(key, name, &bytes)) return 0;

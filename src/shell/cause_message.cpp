@@ -3,7 +3,7 @@
 #include "common/failure_note.h"
 #include "common/run_log.h"
 #include "common/sjis_text.h"
-#include "platform/platform.h"
+#include "platform/platform_dialog.h"
 #include "shell/shell_texts.h"
 
 void ShowMessageWithCause(PlatformWindow* owner, const char* caption, const char* message) {

@@ -12,7 +12,7 @@
 
 #include "common/sjis_text.h"
 #include "fuzz_support.h"
-#include "platform/platform.h"
+#include "platform/platform_registry.h"
 #include "platform/posix/posix_registry.h"
 
 namespace {

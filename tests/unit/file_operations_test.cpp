@@ -9,7 +9,7 @@
 
 #include "common/failure_note.h"
 #include "package/package_format.h"
-#include "platform/platform.h"
+#include "platform/platform_files.h"
 #include "script/update_plan.h"
 #include "test_support.h"
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "package/package_format.h"
+#include "platform/platform_digest.h"
 #include "test_support.h"
 
 namespace {

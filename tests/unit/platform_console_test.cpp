@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/platform_dialog.h"
 
 namespace {
 

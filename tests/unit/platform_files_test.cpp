@@ -8,7 +8,8 @@
 #include <set>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/platform_files.h"
+#include "platform/platform_replacement.h"
 #include "test_support.h"
 
 #ifndef _WIN32

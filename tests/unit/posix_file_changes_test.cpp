@@ -10,7 +10,9 @@
 #include <string>
 
 #include "package/package_digests.h"
-#include "platform/platform.h"
+#include "platform/platform_digest.h"
+#include "platform/platform_files.h"
+#include "platform/platform_replacement.h"
 #include "test_support.h"
 
 namespace {

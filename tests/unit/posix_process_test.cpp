@@ -6,7 +6,8 @@
 #include <string>
 
 #include "common/sjis_text.h"
-#include "platform/platform.h"
+#include "platform/platform_journal.h"
+#include "platform/platform_process.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/platform_registry.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "common/run_log.h"
-#include "platform/platform.h"
+#include "platform/platform_shell.h"
 #include "platform/posix/posix_text.h"
 #include "test_support.h"
 

@@ -9,7 +9,7 @@
 #include "script/rule_tables.h"
 #include "convert/save_conversion.h"
 #include "convert/save_format.h"
-#include "platform/platform.h"
+#include "platform/platform_replacement.h"
 #include "test_support.h"
 
 namespace {

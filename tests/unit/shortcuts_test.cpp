@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/platform_shell.h"
 #include "script/update_plan.h"
 #include "test_support.h"
 

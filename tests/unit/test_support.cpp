@@ -7,7 +7,7 @@
 #include "package/package_format.h"
 #include "package/package_writer.h"
 #include "common/sjis_text.h"
-#include "platform/platform.h"
+#include "platform/platform_files.h"
 #include "script/update_plan.h"
 
 namespace fs = std::filesystem;

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "common/digest.h"
-#include "platform/platform.h"
+#include "platform/platform_journal.h"
 #include "test_support.h"
 
 namespace {

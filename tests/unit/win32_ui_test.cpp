@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/platform.h"
+#include "platform/platform_dialog.h"
 
 namespace {
 

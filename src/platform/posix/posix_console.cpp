@@ -3,7 +3,7 @@
 #include <string>
 
 #include "common/text_conversion.h"
-#include "platform/platform.h"
+#include "platform/platform_dialog.h"
 #include "platform/posix/posix_text.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <new>
 
-#include "platform/platform.h"
+#include "platform/platform_digest.h"
 
 struct PlatformDigest {
     EVP_MD_CTX* context;

@@ -24,7 +24,8 @@
 #include <thread>
 
 #include "platform/disk_change_hook.h"
-#include "platform/platform.h"
+#include "platform/platform_digest.h"
+#include "platform/platform_files.h"
 #include "platform/posix/posix_file_changes.h"
 #include "platform/posix/posix_files.h"
 #include "platform/posix/posix_text.h"

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "platform/disk_change_hook.h"
-#include "platform/platform.h"
+#include "platform/platform_files.h"
 #include "platform/posix/posix_files.h"
 #include "platform/posix/posix_text.h"
 

@@ -11,7 +11,7 @@
 
 #include "common/sjis_text.h"
 #include "platform/disk_change_hook.h"
-#include "platform/platform.h"
+#include "platform/platform_files.h"
 #include "platform/posix/posix_text.h"
 
 struct PlatformFolderListing {

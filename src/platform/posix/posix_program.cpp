@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "common/run_log.h"
-#include "platform/platform.h"
+#include "platform/platform_dialog.h"
+#include "platform/platform_process.h"
 #include "platform/posix/posix_text.h"
 #include "platform/posix/posix_ui.h"
 

@@ -26,7 +26,7 @@
 #include "common/sjis_text.h"
 #include "common/utf8_text.h"
 #include "platform/disk_change_hook.h"
-#include "platform/platform.h"
+#include "platform/platform_registry.h"
 #include "platform/posix/posix_files.h"
 #include "platform/posix/posix_registry_text.h"
 #include "platform/posix/posix_text.h"

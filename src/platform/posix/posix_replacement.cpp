@@ -17,7 +17,8 @@
 #include <vector>
 
 #include "platform/disk_change_hook.h"
-#include "platform/platform.h"
+#include "platform/platform_files.h"
+#include "platform/platform_replacement.h"
 #include "platform/posix/posix_files.h"
 #include "platform/posix/posix_text.h"
 

@@ -20,7 +20,7 @@
 #include "common/run_log.h"
 #include "common/sjis_text.h"
 #include "platform/disk_change_hook.h"
-#include "platform/platform.h"
+#include "platform/platform_shell.h"
 #include "platform/posix/posix_files.h"
 #include "platform/posix/posix_text.h"
 #include "platform/posix/posix_trial.h"

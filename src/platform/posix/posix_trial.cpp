@@ -16,7 +16,8 @@
 
 #include "common/ascii.h"
 #include "common/sjis_text.h"
-#include "platform/platform.h"
+#include "platform/platform_files.h"
+#include "platform/platform_trial.h"
 #include "platform/posix/posix_files.h"
 #include "platform/posix/posix_registry_text.h"
 #include "platform/posix/posix_text.h"

@@ -13,7 +13,7 @@
 
 #include "common/plain_dialog.h"
 #include "common/sjis_text.h"
-#include "platform/platform.h"
+#include "platform/platform_dialog.h"
 #include "platform/posix/posix_text.h"
 
 static_assert(kPlainDialogTextCount == kDialogTextCount);

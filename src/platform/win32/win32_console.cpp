@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/platform_dialog.h"
 #include "platform/win32/win32_text.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <new>
 
-#include "platform/platform.h"
+#include "platform/platform_digest.h"
 
 struct PlatformDigest {
     BCRYPT_ALG_HANDLE algorithm;

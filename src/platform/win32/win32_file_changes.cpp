@@ -15,7 +15,8 @@
 #include <string>
 
 #include "platform/disk_change_hook.h"
-#include "platform/platform.h"
+#include "platform/platform_digest.h"
+#include "platform/platform_files.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_text.h"
 

@@ -7,7 +7,8 @@
 #include "common/failure_note.h"
 #include "common/sjis_text.h"
 #include "platform/disk_change_hook.h"
-#include "platform/platform.h"
+#include "platform/platform_journal.h"
+#include "platform/platform_process.h"
 #include "platform/win32/win32_paths.h"
 #include "platform/win32/win32_text.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/disk_change_hook.h"
-#include "platform/platform.h"
+#include "platform/platform_registry.h"
 #include "platform/registry_values.h"
 #include "common/sjis_text.h"
 #include "platform/win32/win32_paths.h"

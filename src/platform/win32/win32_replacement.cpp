@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "platform/disk_change_hook.h"
-#include "platform/platform.h"
+#include "platform/platform_files.h"
+#include "platform/platform_replacement.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_text.h"
 

@@ -16,7 +16,7 @@
 
 #include "common/sjis_text.h"
 #include "platform/disk_change_hook.h"
-#include "platform/platform.h"
+#include "platform/platform_shell.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_paths.h"
 #include "platform/win32/win32_text.h"

@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "common/sjis_text.h"
-#include "platform/platform.h"
+#include "platform/platform_files.h"
+#include "platform/platform_trial.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_paths.h"
 #include "platform/win32/win32_text.h"

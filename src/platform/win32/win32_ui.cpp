@@ -12,7 +12,7 @@
 
 #include "common/plain_dialog.h"
 #include "common/run_log.h"
-#include "platform/platform.h"
+#include "platform/platform_dialog.h"
 #include "platform/win32/win32_text.h"
 #include "resources/resource_ids.h"
 
