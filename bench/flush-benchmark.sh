@@ -5,12 +5,15 @@
 # measures the updater on the 200 files against cp followed by sync of the
 # same files, and its peak memory; and, when the Windows build can be made
 # and Wine is installed, updater.exe --yes on 100 of the files against xcopy
-# (and xcopy followed by sync) in the same Wine prefix.
+# (and xcopy followed by sync) in the same Wine prefix. Each updater also
+# runs on the same files lying loose beside it, which it copies as they are,
+# without checking them against the package's digests: what the flushes
+# cost apart from the hashing.
 #
 #   bench/flush-benchmark.sh
 #
-# Each comparison runs a warm-up pair, then five pairs, each contender into a
-# fresh folder, in an order turned by one each pair; the medians count.
+# Each comparison runs a warm-up round, then five rounds, each contender into
+# a fresh folder, in an order turned by one each round; the medians count.
 set -euo pipefail
 shopt -s inherit_errexit
 
@@ -51,6 +54,10 @@ make_update() {
         done
     } >"$1/update/Update.ini"
     "$build/tools/updpack" create "$1/update/UpdateData.dat" "$1/files"/*/* >/dev/null
+    mkdir -p "$1/loose"
+    cp "$1/update/Update.ini" "$1/loose/"
+    ln "$1/files"/*/* "$1/loose/"
+    "$build/tools/updpack" create "$1/loose/UpdateData.dat" "$1/loose/Update.ini" >/dev/null
 }
 
 # An empty install folder with the three folders, the registry at version
@@ -74,16 +81,16 @@ flushes() {
         "$work/strace.txt"
 }
 
-# pairs A B: a warm-up pair, which checks both copies, then $runs pairs of
-# run_A and run_B, each into a fresh $target. Wall times in milliseconds go to
-# times[A] and times[B]; a contender that sets $split (before its sync) also
-# gives times[NAME-alone].
+# rounds NAME...: a warm-up round, which checks every copy, then $runs rounds
+# of each run_NAME, each into a fresh $target. Wall times in milliseconds go
+# to times[NAME]; a contender that sets $split (before its sync) also gives
+# times[NAME-alone].
 declare -A times
-pairs() {
+rounds() {
     local round turn name start end
     for round in $(seq 0 "$runs"); do
-        for turn in 0 1; do
-            name=${*:(round + turn) % 2 + 1:1}
+        for turn in $(seq 0 $(($# - 1))); do
+            name=${*:(round + turn) % $# + 1:1}
             fresh_target
             split=
             start=$(date +%s%N)
@@ -100,11 +107,16 @@ pairs() {
 }
 
 # result LABEL NAME [BASE]: the median of NAME, its runs, and its ratio to BASE.
+# result LABEL CONTENDER [OTHER...]: CONTENDER's median, and each OTHER's
+# median as a ratio to it.
 result() {
-    local ms
+    local ms other
     ms=$(median "${times[$2]}")
     printf '  %-18s %6s ms  (runs: %s)' "$1" "$ms" "${times[$2]% }"
-    [ $# -lt 3 ] || awk -v a="$(median "${times[$3]}")" -v b="$ms" 'BEGIN { printf "  updater / this: %.2f", a / b }'
+    for other in "${@:3}"; do
+        awk -v name="$other" -v a="$(median "${times[$other]}")" -v b="$ms" \
+            'BEGIN { printf "  %s / this: %.2f", name, a / b }'
+    done
     echo
 }
 
@@ -117,17 +129,20 @@ for count in 20 200; do
     counted[count]=$(flushes "$work/u$count/update/updater" --yes)
 done
 
-echo "Measuring updater --yes against cp, then sync (a warm-up pair, then $runs pairs)..."
+echo "Measuring updater --yes against cp, then sync (a warm-up round, then $runs rounds)..."
 src="$work/u200/files"
 run_updater() { /usr/bin/time -v -o "$work/updater.time" "$work/u200/update/updater" --yes >/dev/null </dev/null; }
+run_loose() { "$work/u200/loose/updater" --yes >/dev/null </dev/null; }
 run_copy() { cp -R "$src/." "$target/"; split=$(date +%s%N); sync; }
-pairs updater copy
+cp "$build/src/main/updater" "$work/u200/loose/"
+rounds updater loose copy
 
 printf '\nFlushes of one update, files in %s:\n' "${folders[*]}"
 printf '  %3d files: %s\n' 20 "${counted[20]}" 200 "${counted[200]}"
 printf 'Update of 200 files, %.1f MiB, medians:\n' "$(du -sb "$src" | awk '{ print $1 / 1048576 }')"
 result 'updater --yes' updater
-result 'cp, then sync' copy updater
+result 'loose, no digests' loose
+result 'cp, then sync' copy updater loose
 result 'cp alone' copy-alone updater
 printf '  updater peak memory: %.1f MiB\n' \
     "$(awk -F': ' '/Maximum resident set size/ { print $2 / 1024 }' "$work/updater.time")"
@@ -148,23 +163,26 @@ fi
     rm -rf "$base"
     make_update "$base" 100
     cp "$build-windows/src/main/updater.exe" "$base/update/"
+    cp "$build-windows/src/main/updater.exe" "$base/loose/"
     src="$base/files"
     target="$base/game"
     wine reg add "$key" /v InstallFolder /t REG_SZ /d 'C:\flush-benchmark\game' /f >/dev/null
     reset_registry() { wine reg add "$key" /v Version /t REG_BINARY /d e8030000 /f >/dev/null; }
     run_exe() { wine "$base/update/updater.exe" --yes >/dev/null 2>&1; }
+    run_exe_loose() { wine "$base/loose/updater.exe" --yes >/dev/null 2>&1; }
     run_xcopy() {
         wine xcopy 'C:\flush-benchmark\files' 'C:\flush-benchmark\game' /E /I /Q /Y >/dev/null 2>&1
         split=$(date +%s%N)
         sync
     }
-    echo "Under Wine: counting, then updater.exe --yes against xcopy (a warm-up pair, then $runs pairs)..."
+    echo "Under Wine: counting, then updater.exe --yes against xcopy (a warm-up round, then $runs rounds)..."
     fresh_target
     counted=$(flushes wine "$base/update/updater.exe" --yes)
-    pairs exe xcopy
+    rounds exe exe_loose xcopy
     printf '\nUnder Wine, update of 100 of the files, medians:\n'
     echo "  flushes of updater.exe (seen by strace): $counted"
     result 'updater.exe --yes' exe
-    result 'xcopy, then sync' xcopy exe
+    result 'loose, no digests' exe_loose
+    result 'xcopy, then sync' xcopy exe exe_loose
     result 'xcopy alone' xcopy-alone exe
 )
