@@ -1,4 +1,5 @@
-// Replacing files whole: one at a time, or many staged, flushed together and swapped in.
+// Replacing files whole: one at a time, or many staged, flushed together
+// and swapped in.
 //
 // Part of the narrow interface between the program and the operating system
 // (see platform_files.h for its conventions).
