@@ -95,14 +95,23 @@ int HandBlock(BlockHasher* hasher, const char* block, size_t size) {
     return hasher->failed ? 0 : 1;
 }
 
+// The calling thread's two copy buffers of kChunkSize bytes, allocated once:
+// a fresh buffer for each file would cost its pages' first touch every
+// time. nullptr when they cannot be had.
+char* CopyBuffers() {
+    thread_local std::unique_ptr<char[]> buffers;
+    if (!buffers) buffers.reset(new (std::nothrow) char[2 * kChunkSize]);
+    return buffers.get();
+}
+
 // Copies count bytes from in at inOffset to out at outOffset through two
 // buffers, hashing each block on a thread of its own while it is written and
 // the next is read; a buffer is read into again only once its block is
 // hashed. Returns 1, or 0 when a read, write or the digest failed, or in
 // ended early.
 int CopyHashedInChunks(int in, off_t inOffset, int out, off_t outOffset, uint64_t count, PlatformDigest* digest) {
-    std::unique_ptr<char[]> buffers(new (std::nothrow) char[2 * kChunkSize]);
-    if (!buffers) return 0;
+    char* const buffers = CopyBuffers();
+    if (buffers == nullptr) return 0;
     BlockHasher hasher;
     hasher.digest = digest;
     std::thread thread;
@@ -114,7 +123,7 @@ int CopyHashedInChunks(int in, off_t inOffset, int out, off_t outOffset, uint64_
     }
     int copied = 1;
     for (size_t slot = 0; copied && count > 0; slot ^= 1) {
-        char* block = buffers.get() + slot * kChunkSize;
+        char* block = buffers + slot * kChunkSize;
         const ssize_t got = ReadAt(in, block, static_cast<size_t>(std::min<uint64_t>(count, kChunkSize)), inOffset);
         copied = got > 0 && HandBlock(&hasher, block, static_cast<size_t>(got)) &&
                  WriteAll(out, block, static_cast<uint64_t>(got), outOffset);
@@ -135,12 +144,12 @@ int CopyHashedInChunks(int in, off_t inOffset, int out, off_t outOffset, uint64_
 int CopyRangeInChunks(int in, off_t inOffset, int out, off_t outOffset, uint64_t count, PlatformDigest* digest) {
     if (count == 0) return 1;
     if (digest != nullptr) return CopyHashedInChunks(in, inOffset, out, outOffset, count, digest);
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kChunkSize]);
-    if (!buffer) return 0;
+    char* const buffer = CopyBuffers();
+    if (buffer == nullptr) return 0;
     while (count > 0) {
-        const ssize_t got = ReadAt(in, buffer.get(), static_cast<size_t>(std::min<uint64_t>(count, kChunkSize)),
+        const ssize_t got = ReadAt(in, buffer, static_cast<size_t>(std::min<uint64_t>(count, kChunkSize)),
                                    inOffset);
-        if (got <= 0 || !WriteAll(out, buffer.get(), static_cast<uint64_t>(got), outOffset)) return 0;
+        if (got <= 0 || !WriteAll(out, buffer, static_cast<uint64_t>(got), outOffset)) return 0;
         inOffset += got;
         outOffset += got;
         count -= static_cast<uint64_t>(got);

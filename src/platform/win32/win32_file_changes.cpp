@@ -28,7 +28,10 @@ constexpr DWORD kChunkSize = DWORD{1} << 20;
 // to digest unless it is nullptr.
 int CopyInChunks(HANDLE source, HANDLE destination, uint64_t count, PlatformDigest* digest) {
     if (count == 0) return 1;
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kChunkSize]);
+    // One buffer for every copy of the thread: a fresh one for each file
+    // would cost its pages' first touch every time.
+    thread_local std::unique_ptr<char[]> buffer;
+    if (!buffer) buffer.reset(new (std::nothrow) char[kChunkSize]);
     if (!buffer) {
         ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return 0;
