@@ -4,6 +4,16 @@
 
 #include "platform/win32/win32_text.h"
 
+int FullWidePath(const std::wstring& path, std::wstring* full) {
+    const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0) return 0;
+    full->assign(needed, L'\0');
+    const DWORD length = ::GetFullPathNameW(path.c_str(), needed, full->data(), nullptr);
+    if (length == 0 || length >= needed) return 0;
+    full->resize(length);
+    return 1;
+}
+
 int WidePathToCp932(const wchar_t* path, std::string* cp932) {
     if (WideToCp932(path, cp932)) return 1;
     const DWORD needed = ::GetShortPathNameW(path, nullptr, 0);

@@ -11,6 +11,10 @@
 // does not exist.
 int WidePathToCp932(const wchar_t* path, std::string* cp932);
 
+// The full form of path (GetFullPathNameW: relative paths taken from the
+// current folder). Returns 1, or 0 when it cannot be told.
+int FullWidePath(const std::wstring& path, std::wstring* full);
+
 // text (a path, a system message) as Shift_JIS with '?' for each character
 // Shift_JIS lacks, for a message.
 std::string WideTextForMessage(const wchar_t* text);

@@ -15,6 +15,7 @@
 #include "platform/platform_files.h"
 #include "platform/platform_replacement.h"
 #include "platform/win32/win32_files.h"
+#include "platform/win32/win32_paths.h"
 #include "platform/win32/win32_text.h"
 
 struct PlatformReplacement {
@@ -38,12 +39,8 @@ int TemporaryPathOf(const std::wstring& target, std::wstring* temporary) {
         *temporary = std::move(path);
         return 1;
     }
-    const DWORD needed = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (needed == 0) return 0;
-    std::wstring full(needed, L'\0');
-    const DWORD length = ::GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
-    if (length == 0 || length >= needed) return 0;
-    full.resize(length);
+    std::wstring full;
+    if (!FullWidePath(path, &full)) return 0;
     // UNC paths take the \\?\UNC\ form; others \\?\ in front of the drive.
     *temporary = full.compare(0, 2, L"\\\\") == 0 ? L"\\\\?\\UNC" + full.substr(1) : L"\\\\?\\" + full;
     return 1;

@@ -82,12 +82,8 @@ int OsRemoveTree(const char* path) {
 int OsFullPath(const char* path, char* full, size_t capacity) {
     std::wstring wide;
     if (!Cp932ToWide(path, &wide)) return 0;
-    const DWORD needed = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (needed == 0) return 0;
-    std::wstring result(needed, L'\0');
-    const DWORD length = ::GetFullPathNameW(wide.c_str(), needed, result.data(), nullptr);
-    if (length == 0 || length >= needed) return 0;
-    result.resize(length);
+    std::wstring result;
+    if (!FullWidePath(wide, &result)) return 0;
     // A folder given with a trailing separator is named without it.
     if (result.size() > 3 && result.back() == L'\\') result.pop_back();
     return ::GetFileAttributesW(result.c_str()) != INVALID_FILE_ATTRIBUTES &&
