@@ -130,14 +130,46 @@ int CheckFreeSpace(const char* installFolder, uint64_t total) {
     return 0;
 }
 
+// A staged member whose digest may still be at work on its own thread. It
+// is checked once the next entry is staged, so that its hashing overlaps
+// that copy, and always before anything is swapped in.
+struct PendingCheck {
+    PlatformDigest* digest = nullptr;       // nullptr when nothing waits
+    const unsigned char* listed = nullptr;  // the digest the package lists
+    const char* source = nullptr;           // the member's name
+};
+
+// Checks the member that pending waits for, if any, and clears pending.
+// stage, what the copy came to so far, becomes kStageDamaged when it does
+// not match, after a diagnostic and a note of the damage; when the package
+// is already known to be damaged, the member is not looked at.
+void SettlePendingCheck(PendingCheck* pending, int* stage) {
+    const PendingCheck check = *pending;
+    if (check.digest == nullptr) return;
+    *pending = PendingCheck{};
+    if (*stage == kStageDamaged) {
+        OsAbandonDigest(check.digest);
+        return;
+    }
+    unsigned char actual[kSha256Size];
+    if (OsFinishDigest(check.digest, actual) && std::memcmp(actual, check.listed, kSha256Size) == 0) return;
+    LogDiagnostic("member %s of %s does not match its SHA-256: the package is damaged", BaseNameOf(check.source),
+                  kPackageFileName);
+    // The member came before the entry that failed, if one did: the damage
+    // is what the player is told.
+    if (*stage == kStageFailed) ClearFailureNote();
+    NoteFailure(kCauseDamaged, BaseNameOf(check.source));
+    *stage = kStageDamaged;
+}
+
 // Streams a checked member into the new file of replacement, beside
 // destination, and keeps it there, in group. A member the package lists a
-// digest for (listed not nullptr) is hashed as it is written and kept only
-// when it matches. Returns a StageResult, after a diagnostic for a failure;
-// the new file is removed unless kept.
+// digest for (listed not nullptr) is hashed as it is written and left in
+// *pending to be checked. Returns a StageResult, after a diagnostic for a
+// failure; the new file is removed unless kept.
 int WriteNewFile(PackageMember* member, const unsigned char* listed, const CopyEntry& entry, const char* source,
                  const char* destination, PlatformReplacement* replacement, PlatformFlushGroup* group,
-                 uint64_t* done, uint64_t total) {
+                 uint64_t* done, uint64_t total, PendingCheck* pending) {
     PlatformDigest* digest = listed != nullptr ? OsBeginSha256() : nullptr;
     if (listed != nullptr && digest == nullptr) {
         LogDiagnostic("no SHA-256 can be made to check %s", source);
@@ -150,26 +182,22 @@ int WriteNewFile(PackageMember* member, const unsigned char* listed, const CopyE
         OsAbandonReplacement(replacement);
         return kStageFailed;
     }
-    unsigned char actual[kSha256Size];
-    if (digest != nullptr && (!OsFinishDigest(digest, actual) || std::memcmp(actual, listed, kSha256Size) != 0)) {
-        LogDiagnostic("member %s of %s does not match its SHA-256: the package is damaged", BaseNameOf(source),
-                      kPackageFileName);
-        NoteFailure(kCauseDamaged, BaseNameOf(source));
-        OsAbandonReplacement(replacement);
-        return kStageDamaged;
-    }
     if (!OsKeepReplacement(replacement, group)) {
         DiagnoseFileError(destination, "cannot write the new content of %s", destination);
+        OsAbandonDigest(digest);
         return kStageFailed;
     }
+    if (digest != nullptr) *pending = PendingCheck{digest, listed, source};
     return kStaged;
 }
 
 // Writes the source of a checked entry whole to a new file beside its
-// destination and keeps it there, in group, to be swapped in later. Returns
-// a StageResult; the destination is as it was either way.
+// destination and keeps it there, in group, to be swapped in later; a packed
+// member's digest is left in *pending to be checked. Returns a StageResult;
+// the destination is as it was either way.
 int StageCopyEntry(const CopyEntry& entry, const char* source, const char* installFolder,
-                   const PackageDigests& digests, PlatformFlushGroup* group, uint64_t* done, uint64_t total) {
+                   const PackageDigests& digests, PlatformFlushGroup* group, uint64_t* done, uint64_t total,
+                   PendingCheck* pending) {
     char destination[kPathFieldSize];
     if (!JoinPath(destination, sizeof destination, installFolder, entry.destination)) return kStageFailed;
     PackageMember* member = OpenCheckedSource(source, destination);
@@ -183,7 +211,7 @@ int StageCopyEntry(const CopyEntry& entry, const char* source, const char* insta
         DiagnoseFileError(destination, "cannot create a new file beside %s", destination);
     } else {
         staged = WriteNewFile(member, packed ? ListedDigestOf(&digests, source) : nullptr, entry, source,
-                              destination, replacement, group, done, total);
+                              destination, replacement, group, done, total, pending);
     }
     if (staged == kStaged) {
         LogEvent("staged %s (%u bytes from %s%s%s)", destination, member->size, source, packed ? " in " : "",
@@ -289,13 +317,18 @@ int CopyCheckedList(PlatformWindow* owner, const char* installFolder, uint32_t a
     uint64_t done = 0;
     uint32_t staged = first;
     int stage = kStaged;
+    PendingCheck pending;
     for (; staged < g_copyTable.count; ++staged) {
         const CopyEntry& entry = g_copyTable.records[staged];
         const char* source = SourceFor(entry, addContents);
         if (source[0] == '\0' || (scope == kCopyUnchangedLater && ChangedAfterCopy(entry.destination))) continue;
-        stage = StageCopyEntry(entry, source, installFolder, digests, group, &done, total);
+        PendingCheck written;
+        stage = StageCopyEntry(entry, source, installFolder, digests, group, &done, total, &written);
+        SettlePendingCheck(&pending, &stage);
+        pending = written;
         if (stage != kStaged) break;
     }
+    SettlePendingCheck(&pending, &stage);
     const uint32_t committed =
         stage == kStageDamaged ? first : CommitStagedEntries(group, installFolder, addContents, first, staged);
     OsEndFlushGroup(group);

@@ -108,9 +108,11 @@ void OsRemoveStagedFiles(const char* folder);
 // Copies count bytes of source from offset to destination's position, which
 // then stands after them, in bounded memory; the source's position is
 // unspecified afterwards. With digest, every byte copied is also added to it,
-// read once into memory for both (POSIX copies in the kernel only without).
-// Returns 1, or 0 when reading, writing or the digest failed or the source
-// ended before offset + count.
+// read once into memory for both (POSIX copies in the kernel only without),
+// on a thread of the digest's own that may still be hashing when the copy
+// returns: OsFinishDigest waits for it and tells whether hashing failed.
+// Returns 1, or 0 when reading or writing failed or the source ended before
+// offset + count.
 int OsCopyFileRange(PlatformFile* source, uint64_t offset, uint64_t count, PlatformFile* destination,
                     PlatformDigest* digest);
 

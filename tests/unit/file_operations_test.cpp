@@ -188,27 +188,44 @@ TEST_F(CopyFailureTest, FailingEntryStopsTheCopyWithItsMessage) {
 }
 
 TEST_F(CopyFailureTest, DamagedMemberChangesNothingButALooseOverrideIsTakenAsItIs) {
-    // m3.dat has one bit flipped after it was packed; m1.dat and m2.dat are
-    // written beside their destinations before it, yet none goes in.
-    std::string package = DigestedPackage({{"m1.dat", "one"}, {"m2.dat", "two"}, {"m3.dat", "three"}});
-    package[16 + 4 * 40 + 3 + 3 + 1] ^= 0x01;
-    ASSERT_TRUE(WriteTestFile(kPackageFileName, package));
-    ASSERT_TRUE(WriteTestFile(InGame("d1.dat").c_str(), "old"));
-    AddCopyEntry("m1.dat", "", "d1.dat");
-    AddCopyEntry("m2.dat", "", "d2.dat");
-    AddCopyEntry("bgm\\m3.dat", "", "d3.dat");
-    ClearFailureNote();
-    std::string printed;
-    EXPECT_EQ(CopyPrinting(&printed), 0);
-    EXPECT_EQ(printed, "") << "no destination failed to be written";
-    EXPECT_EQ(NotedFailure().cause, kCauseDamaged);
-    EXPECT_STREQ(NotedFailure().name, "m3.dat");
-    std::vector<std::string> left;
-    for (const auto& entry : std::filesystem::directory_iterator(NativeTestPath(kGame.c_str())))
-        left.push_back(entry.path().filename().string());
-    EXPECT_EQ(left, std::vector<std::string>{"d1.dat"}) << "nothing new stays in the game";
-    EXPECT_EQ(Installed("d1.dat"), "old");
+    // One member has one bit flipped after it was packed. A member is hashed
+    // while the next is written, so wherever it lies, and even when the
+    // entry after it cannot be written, the members before it were written
+    // beside their destinations, yet none goes in.
+    struct Row { const char* name; int damaged; bool unwritableAfter; } rows[] = {
+        {"first member", 0, false},
+        {"last member", 2, false},
+        {"last member, then an unwritable entry", 2, true},
+    };
+    const std::string members[] = {"m1.dat", "m2.dat", "m3.dat"};
+    for (const Row& row : rows) {
+        std::string package = DigestedPackage({{"m1.dat", "one"}, {"m2.dat", "two"}, {"m3.dat", "three"}});
+        // The member's second byte, after the header, four directory
+        // entries (the list's too) and the members before it.
+        package[16 + 4 * 40 + 3 * static_cast<size_t>(row.damaged) + 1] ^= 0x01;
+        ASSERT_TRUE(WriteTestFile(kPackageFileName, package));
+        ASSERT_TRUE(WriteTestFile(InGame("d1.dat").c_str(), "old"));
+        ClearPlanTables();
+        AddCopyEntry("m1.dat", "", "d1.dat");
+        AddCopyEntry("m2.dat", "", "d2.dat");
+        AddCopyEntry("bgm\\m3.dat", "", "d3.dat");
+        if (row.unwritableAfter) AddCopyEntry("m1.dat", "", "nosub\\d4.dat");
+        ClearFailureNote();
+        std::string printed;
+        EXPECT_EQ(CopyPrinting(&printed), 0) << row.name;
+        EXPECT_EQ(printed, "") << row.name << ": no destination failed to be written";
+        EXPECT_EQ(NotedFailure().cause, kCauseDamaged) << row.name;
+        EXPECT_EQ(NotedFailure().name, members[row.damaged]) << row.name;
+        std::vector<std::string> left;
+        for (const auto& entry : std::filesystem::directory_iterator(NativeTestPath(kGame.c_str())))
+            left.push_back(entry.path().filename().string());
+        EXPECT_EQ(left, std::vector<std::string>{"d1.dat"}) << row.name << ": nothing new stays in the game";
+        EXPECT_EQ(Installed("d1.dat"), "old") << row.name;
+    }
 
+    ClearPlanTables();
+    AddCopyEntry("m1.dat", "", "d1.dat");
+    AddCopyEntry("bgm\\m3.dat", "", "d3.dat");
     ASSERT_TRUE(MakeTestFolder("bgm"));
     ASSERT_TRUE(WriteTestFile("bgm\\m3.dat", "loose"));
     EXPECT_EQ(ApplyCopyList(nullptr, kGame.c_str(), 0), 1);

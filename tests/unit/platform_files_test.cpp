@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <iterator>
 #include <set>
 #include <string>
 
+#include "package/package_digests.h"
+#include "platform/platform_digest.h"
 #include "platform/platform_files.h"
 #include "platform/platform_replacement.h"
 #include "test_support.h"
@@ -40,6 +43,43 @@ TEST_F(PlatformFilesTest, ReadDeliversUpToTheEndThenShort) {
     ASSERT_EQ(OsReadFile(file, buffer, sizeof buffer, &delivered), 1);
     EXPECT_EQ(delivered, 0u);
     OsCloseFile(file);
+}
+
+// A copy's digest may still be hashing when the copy returns: each digest
+// keeps its own bytes in their order, whichever is finished first, bytes
+// added afterwards come after the copied ones, and a digest abandoned with
+// blocks in flight is let go cleanly.
+TEST_F(PlatformFilesTest, DigestsOfCopiesKeepTheirOwnBytesInOrder) {
+    std::string large(3 * 1024 * 1024 + 5, '\0');
+    for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>(i % 251);
+    ASSERT_TRUE(WriteTestFile("large.bin", large));
+    ASSERT_TRUE(WriteTestFile("small.bin", "small"));
+    PlatformFile* sources[] = {OsOpenForReading("large.bin"), OsOpenForReading("small.bin"),
+                               OsOpenForReading("large.bin")};
+    PlatformDigest* digests[] = {OsBeginSha256(), OsBeginSha256(), OsBeginSha256()};
+    const uint64_t sizes[] = {large.size(), 5, large.size()};
+    for (int i = 0; i < 3; ++i) {
+        const std::string name = "out" + std::to_string(i) + ".bin";
+        ASSERT_TRUE(WriteTestFile(name.c_str(), ""));
+        PlatformFile* out = OsOpenExistingForWriting(name.c_str());
+        ASSERT_TRUE(sources[i] != nullptr && digests[i] != nullptr && out != nullptr);
+        EXPECT_EQ(OsCopyFileRange(sources[i], 0, sizes[i], out, digests[i]), 1) << name;
+        OsCloseFile(out);
+        OsCloseFile(sources[i]);
+    }
+    OsAbandonDigest(digests[2]);
+    EXPECT_EQ(OsAddToDigest(digests[0], "tail", 4), 1);
+    unsigned char got[2][kSha256Size];
+    ASSERT_EQ(OsFinishDigest(digests[1], got[1]), 1);
+    ASSERT_EQ(OsFinishDigest(digests[0], got[0]), 1);
+    unsigned char expected[2][kSha256Size];
+    ASSERT_EQ(DigestOfBytes((large + "tail").data(), large.size() + 4, expected[0]), 1);
+    ASSERT_EQ(DigestOfBytes("small", 5, expected[1]), 1);
+    EXPECT_EQ(std::memcmp(got[0], expected[0], kSha256Size), 0) << "the copied bytes, then the added ones";
+    EXPECT_EQ(std::memcmp(got[1], expected[1], kSha256Size), 0);
+    std::string copied;
+    ASSERT_TRUE(ReadTestFile("out0.bin", &copied));
+    EXPECT_TRUE(copied == large);
 }
 
 TEST_F(PlatformFilesTest, WhatCannotBeOpened) {

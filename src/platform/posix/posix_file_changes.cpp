@@ -4,9 +4,10 @@
 // The copy runs in the kernel (copy_file_range) and falls back to pread and
 // pwrite through one 1 MiB buffer where the kernel refuses, so memory stays
 // bounded whatever the size of a member. A copy that is digested goes
-// through two such buffers from the start: each block is read once, and a
-// thread of its own hashes it while it is written and the next one read, so
-// that the hashing costs the copy little more than a second core.
+// through the digest's own two buffers from the start: each block is read
+// once, and the digest's thread hashes it while it is written and the next
+// one read, and may go on after the copy returns, so that the hashing costs
+// the copies little more than a second core.
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -14,18 +15,14 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <string>
-#include <system_error>
-#include <thread>
 
 #include "platform/disk_change_hook.h"
-#include "platform/platform_digest.h"
 #include "platform/platform_files.h"
+#include "platform/posix/posix_digest.h"
 #include "platform/posix/posix_file_changes.h"
 #include "platform/posix/posix_files.h"
 #include "platform/posix/posix_text.h"
@@ -52,91 +49,36 @@ ssize_t ReadAt(int in, char* bytes, size_t count, off_t offset) {
     }
 }
 
-// Block hashing -----------------------------------------------------------------
-
-// Hands the blocks of a copy, one at a time and in order, to a thread that
-// adds them to a digest.
-struct BlockHasher {
-    PlatformDigest* digest = nullptr;
-    std::mutex lock;
-    std::condition_variable changed;
-    const char* block = nullptr;  // handed over and not yet hashed; nullptr when none
-    size_t size = 0;              // its bytes
-    bool finished = false;        // no more blocks come
-    bool failed = false;          // a block could not be hashed
-};
-
-void HashBlocks(BlockHasher* hasher) {
-    std::unique_lock<std::mutex> held(hasher->lock);
-    for (;;) {
-        hasher->changed.wait(held, [hasher] { return hasher->block != nullptr || hasher->finished; });
-        if (hasher->block == nullptr) return;
-        const char* block = hasher->block;
-        const size_t size = hasher->size;
-        held.unlock();
-        const bool hashed = OsAddToDigest(hasher->digest, block, size);
-        held.lock();
-        hasher->failed = hasher->failed || !hashed;
-        hasher->block = nullptr;
-        hasher->changed.notify_all();
-    }
+// The calling thread's copy buffer of kChunkSize bytes, allocated once: a
+// fresh buffer for each file would cost its pages' first touch every time.
+// nullptr when it cannot be had.
+char* CopyBuffer() {
+    thread_local std::unique_ptr<char[]> buffer;
+    if (!buffer) buffer.reset(new (std::nothrow) char[kChunkSize]);
+    return buffer.get();
 }
 
-// Waits until the block handed before is hashed, then hands block, of size
-// bytes, or with nullptr tells that none comes any more. Returns 0 when a
-// block could not be hashed.
-int HandBlock(BlockHasher* hasher, const char* block, size_t size) {
-    std::unique_lock<std::mutex> held(hasher->lock);
-    hasher->changed.wait(held, [hasher] { return hasher->block == nullptr; });
-    hasher->block = block;
-    hasher->size = size;
-    hasher->finished = block == nullptr;
-    hasher->changed.notify_all();
-    return hasher->failed ? 0 : 1;
-}
-
-// The calling thread's two copy buffers of kChunkSize bytes, allocated once:
-// a fresh buffer for each file would cost its pages' first touch every
-// time. nullptr when they cannot be had.
-char* CopyBuffers() {
-    thread_local std::unique_ptr<char[]> buffers;
-    if (!buffers) buffers.reset(new (std::nothrow) char[2 * kChunkSize]);
-    return buffers.get();
-}
-
-// Copies count bytes from in at inOffset to out at outOffset through two
-// buffers, hashing each block on a thread of its own while it is written and
-// the next is read; a buffer is read into again only once its block is
-// hashed. Returns 1, or 0 when a read, write or the digest failed, or in
-// ended early.
+// Copies count bytes from in at inOffset to out at outOffset through the
+// digest's buffers, its thread hashing each block while it is written and
+// the next one read. Returns 1, or 0 when a read or write failed or in ended
+// early; the digest tells its own failure when it is finished.
 int CopyHashedInChunks(int in, off_t inOffset, int out, off_t outOffset, uint64_t count, PlatformDigest* digest) {
-    char* const buffers = CopyBuffers();
-    if (buffers == nullptr) return 0;
-    BlockHasher hasher;
-    hasher.digest = digest;
-    std::thread thread;
-    try {
-        thread = std::thread(HashBlocks, &hasher);
-    } catch (const std::system_error&) {
-        errno = EAGAIN;
-        return 0;
-    }
-    int copied = 1;
-    for (size_t slot = 0; copied && count > 0; slot ^= 1) {
-        char* block = buffers + slot * kChunkSize;
-        const ssize_t got = ReadAt(in, block, static_cast<size_t>(std::min<uint64_t>(count, kChunkSize)), inOffset);
-        copied = got > 0 && HandBlock(&hasher, block, static_cast<size_t>(got)) &&
-                 WriteAll(out, block, static_cast<uint64_t>(got), outOffset);
-        if (!copied) break;
+    while (count > 0) {
+        char* const block = NextDigestBlock(digest);
+        if (block == nullptr) {
+            errno = ENOMEM;
+            return 0;
+        }
+        const ssize_t got = ReadAt(in, block, static_cast<size_t>(std::min<uint64_t>(count, kDigestBlockSize)),
+                                   inOffset);
+        if (got <= 0) return 0;
+        HashInBackground(digest, static_cast<size_t>(got));
+        if (!WriteAll(out, block, static_cast<uint64_t>(got), outOffset)) return 0;
         inOffset += got;
         outOffset += got;
         count -= static_cast<uint64_t>(got);
     }
-    const int error = errno;
-    copied = HandBlock(&hasher, nullptr, 0) && copied;
-    thread.join();
-    errno = error;
-    return copied;
+    return 1;
 }
 
 }  // namespace
@@ -144,8 +86,11 @@ int CopyHashedInChunks(int in, off_t inOffset, int out, off_t outOffset, uint64_
 int CopyRangeInChunks(int in, off_t inOffset, int out, off_t outOffset, uint64_t count, PlatformDigest* digest) {
     if (count == 0) return 1;
     if (digest != nullptr) return CopyHashedInChunks(in, inOffset, out, outOffset, count, digest);
-    char* const buffer = CopyBuffers();
-    if (buffer == nullptr) return 0;
+    char* const buffer = CopyBuffer();
+    if (buffer == nullptr) {
+        errno = ENOMEM;
+        return 0;
+    }
     while (count > 0) {
         const ssize_t got = ReadAt(in, buffer, static_cast<size_t>(std::min<uint64_t>(count, kChunkSize)),
                                    inOffset);

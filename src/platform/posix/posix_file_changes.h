@@ -11,8 +11,8 @@ struct PlatformDigest;
 
 // Copies count bytes from descriptor in at inOffset to descriptor out at
 // outOffset through one bounded buffer, without moving either file position,
-// adding each block to digest when it is not nullptr. Returns 1, or 0 when a
-// read, write or the digest failed or in ended early.
+// handing each block to digest's thread when digest is not nullptr. Returns
+// 1, or 0 when a read or write failed or in ended early.
 int CopyRangeInChunks(int in, off_t inOffset, int out, off_t outOffset, uint64_t count, PlatformDigest* digest);
 
 // Renames from to to (native paths) without replacing anything at to, for file

@@ -1,18 +1,50 @@
 // SHA-256 on Windows, from the system's Cryptography API: Next Generation
-// (bcrypt.dll), which every supported Windows and Wine provide.
+// (bcrypt.dll), which every supported Windows and Wine provide. A copy's
+// blocks are hashed on a thread of the digest's own (win32_digest.h).
+#include "platform/win32/win32_digest.h"
+
 #include <windows.h>
 #include <bcrypt.h>
 
+#include <memory>
 #include <new>
+#include <utility>
+#include <vector>
 
 #include "platform/platform_digest.h"
 
-struct PlatformDigest {
-    BCRYPT_ALG_HANDLE algorithm;
-    BCRYPT_HASH_HANDLE hash;
-};
-
 namespace {
+
+// A copy reads one block while the block before is hashed.
+constexpr int kBlocksPerDigest = 2;
+
+// The block buffers of released digests, for the next ones: a fresh buffer
+// for each file would cost its pages' first touch every time.
+SRWLOCK g_spareLock = SRWLOCK_INIT;
+std::vector<std::unique_ptr<char[]>> g_spareBuffers;
+
+std::unique_ptr<char[]> TakeSpareBuffer() {
+    ::AcquireSRWLockExclusive(&g_spareLock);
+    std::unique_ptr<char[]> buffer;
+    if (!g_spareBuffers.empty()) {
+        buffer = std::move(g_spareBuffers.back());
+        g_spareBuffers.pop_back();
+    }
+    ::ReleaseSRWLockExclusive(&g_spareLock);
+    if (!buffer) buffer.reset(new (std::nothrow) char[kDigestBlockSize]);
+    return buffer;
+}
+
+void KeepSpareBuffer(std::unique_ptr<char[]> buffer) {
+    if (!buffer) return;
+    ::AcquireSRWLockExclusive(&g_spareLock);
+    // Only a failed push could throw; the buffer is then freed.
+    try {
+        g_spareBuffers.push_back(std::move(buffer));
+    } catch (const std::bad_alloc&) {
+    }
+    ::ReleaseSRWLockExclusive(&g_spareLock);
+}
 
 bool Succeeded(NTSTATUS status) {
     return status >= 0;
@@ -20,8 +52,93 @@ bool Succeeded(NTSTATUS status) {
 
 }  // namespace
 
+struct PlatformDigest {
+    BCRYPT_ALG_HANDLE algorithm = nullptr;
+    BCRYPT_HASH_HANDLE hash = nullptr;
+    // Background hashing, by one thread of the system's pool at a time.
+    SRWLOCK lock = SRWLOCK_INIT;
+    CONDITION_VARIABLE changed = CONDITION_VARIABLE_INIT;
+    std::unique_ptr<char[]> buffers[kBlocksPerDigest];
+    DWORD queued[kBlocksPerDigest] = {};  // the bytes handed over in each buffer; 0 once hashed
+    int next = 0;                         // the buffer the next block is read into
+    int hashing = 0;                      // the buffer hashed next
+    bool draining = false;                // a pool thread has it, or will take it
+    bool failed = false;                  // a block could not be hashed
+};
+
+namespace {
+
+// BCryptHashData takes no const input, though it never writes it.
+bool HashBytes(PlatformDigest* digest, const void* bytes, size_t count) {
+    PUCHAR input = static_cast<PUCHAR>(const_cast<void*>(bytes));
+    while (count > 0) {
+        const ULONG piece = count > 0x40000000u ? 0x40000000u : static_cast<ULONG>(count);
+        if (!Succeeded(::BCryptHashData(digest->hash, input, piece, 0))) return false;
+        input += piece;
+        count -= piece;
+    }
+    return true;
+}
+
+// Hashes the blocks handed to digest, in order, until none is left.
+void DrainBlocks(PlatformDigest* digest) {
+    ::AcquireSRWLockExclusive(&digest->lock);
+    while (digest->queued[digest->hashing] != 0) {
+        const int slot = digest->hashing;
+        const DWORD size = digest->queued[slot];
+        ::ReleaseSRWLockExclusive(&digest->lock);
+        const bool hashed = HashBytes(digest, digest->buffers[slot].get(), size);
+        ::AcquireSRWLockExclusive(&digest->lock);
+        digest->failed = digest->failed || !hashed;
+        digest->queued[slot] = 0;
+        digest->hashing = (slot + 1) % kBlocksPerDigest;
+        ::WakeAllConditionVariable(&digest->changed);
+    }
+    digest->draining = false;
+    ::WakeAllConditionVariable(&digest->changed);
+    ::ReleaseSRWLockExclusive(&digest->lock);
+}
+
+// The system's thread pool keeps its threads between files: starting a
+// thread for each file would cost more than hashing a small one.
+void CALLBACK DrainBlocksInPool(PTP_CALLBACK_INSTANCE, void* digest) {
+    DrainBlocks(static_cast<PlatformDigest*>(digest));
+}
+
+// Waits until every block handed to digest is hashed; the hash is then the
+// caller's alone.
+void StopHashing(PlatformDigest* digest) {
+    ::AcquireSRWLockExclusive(&digest->lock);
+    while (digest->draining) ::SleepConditionVariableSRW(&digest->changed, &digest->lock, INFINITE, 0);
+    ::ReleaseSRWLockExclusive(&digest->lock);
+}
+
+}  // namespace
+
+char* NextDigestBlock(PlatformDigest* digest) {
+    const int slot = digest->next;
+    ::AcquireSRWLockExclusive(&digest->lock);
+    while (digest->queued[slot] != 0) ::SleepConditionVariableSRW(&digest->changed, &digest->lock, INFINITE, 0);
+    ::ReleaseSRWLockExclusive(&digest->lock);
+    if (!digest->buffers[slot]) digest->buffers[slot] = TakeSpareBuffer();
+    if (!digest->buffers[slot]) ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return digest->buffers[slot].get();
+}
+
+void HashInBackground(PlatformDigest* digest, DWORD size) {
+    if (size == 0) return;
+    ::AcquireSRWLockExclusive(&digest->lock);
+    digest->queued[digest->next] = size;
+    const bool give = !digest->draining;
+    digest->draining = true;
+    ::ReleaseSRWLockExclusive(&digest->lock);
+    digest->next = (digest->next + 1) % kBlocksPerDigest;
+    // With no pool thread to hash it, the block is hashed here and now.
+    if (give && !::TrySubmitThreadpoolCallback(DrainBlocksInPool, digest, nullptr)) DrainBlocks(digest);
+}
+
 PlatformDigest* OsBeginSha256() {
-    PlatformDigest* digest = new (std::nothrow) PlatformDigest{};
+    PlatformDigest* digest = new (std::nothrow) PlatformDigest;
     if (digest == nullptr) return nullptr;
     // The hash object's memory is left to the system to provide.
     if (!Succeeded(::BCryptOpenAlgorithmProvider(&digest->algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0)) ||
@@ -33,25 +150,21 @@ PlatformDigest* OsBeginSha256() {
 }
 
 int OsAddToDigest(PlatformDigest* digest, const void* bytes, size_t count) {
-    // BCryptHashData takes no const input, though it never writes it.
-    PUCHAR input = static_cast<PUCHAR>(const_cast<void*>(bytes));
-    while (count > 0) {
-        const ULONG piece = count > 0x40000000u ? 0x40000000u : static_cast<ULONG>(count);
-        if (!Succeeded(::BCryptHashData(digest->hash, input, piece, 0))) return 0;
-        input += piece;
-        count -= piece;
-    }
-    return 1;
+    StopHashing(digest);
+    return !digest->failed && HashBytes(digest, bytes, count);
 }
 
 int OsFinishDigest(PlatformDigest* digest, unsigned char (&result)[kSha256Size]) {
-    const int finished = Succeeded(::BCryptFinishHash(digest->hash, result, kSha256Size, 0));
+    StopHashing(digest);
+    const int finished = !digest->failed && Succeeded(::BCryptFinishHash(digest->hash, result, kSha256Size, 0));
     OsAbandonDigest(digest);
     return finished;
 }
 
 void OsAbandonDigest(PlatformDigest* digest) {
     if (digest == nullptr) return;
+    StopHashing(digest);
+    for (std::unique_ptr<char[]>& buffer : digest->buffers) KeepSpareBuffer(std::move(buffer));
     if (digest->hash != nullptr) ::BCryptDestroyHash(digest->hash);
     if (digest->algorithm != nullptr) ::BCryptCloseAlgorithmProvider(digest->algorithm, 0);
     delete digest;

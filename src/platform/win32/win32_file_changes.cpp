@@ -4,8 +4,9 @@
 // MoveFileW never replaces an existing file or folder, which is what a rename
 // of the update needs. The copy goes through one 1 MiB buffer, so memory stays
 // bounded whatever the size of a member, also in a 32-bit process; a digested
-// copy hashes each block there before writing it. Every wrapper leaves
-// GetLastError as the failing call set it.
+// copy goes through the digest's own two, and its thread hashes each block
+// while it is written, and may go on after the copy returns. Every wrapper
+// leaves GetLastError as the failing call set it.
 #include <windows.h>
 
 #include <algorithm>
@@ -15,37 +16,42 @@
 #include <string>
 
 #include "platform/disk_change_hook.h"
-#include "platform/platform_digest.h"
 #include "platform/platform_files.h"
+#include "platform/win32/win32_digest.h"
 #include "platform/win32/win32_files.h"
 #include "platform/win32/win32_text.h"
 
 namespace {
 
-constexpr DWORD kChunkSize = DWORD{1} << 20;
+constexpr DWORD kChunkSize = kDigestBlockSize;
 
-// Copies count bytes from source's position to destination's, adding them
-// to digest unless it is nullptr.
-int CopyInChunks(HANDLE source, HANDLE destination, uint64_t count, PlatformDigest* digest) {
-    if (count == 0) return 1;
-    // One buffer for every copy of the thread: a fresh one for each file
-    // would cost its pages' first touch every time.
+// The calling thread's copy buffer of kChunkSize bytes, allocated once: a
+// fresh buffer for each file would cost its pages' first touch every time.
+// nullptr, with the last error set, when it cannot be had.
+char* CopyBuffer() {
     thread_local std::unique_ptr<char[]> buffer;
     if (!buffer) buffer.reset(new (std::nothrow) char[kChunkSize]);
-    if (!buffer) {
-        ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return 0;
-    }
+    if (!buffer) ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return buffer.get();
+}
+
+// Copies count bytes from source's position to destination's, handing them
+// to digest's thread unless digest is nullptr, through the digest's own
+// buffers then: its thread hashes each block while it is written and the
+// next one read.
+int CopyInChunks(HANDLE source, HANDLE destination, uint64_t count, PlatformDigest* digest) {
     while (count > 0) {
+        char* const buffer = digest != nullptr ? NextDigestBlock(digest) : CopyBuffer();
+        if (buffer == nullptr) return 0;
         const DWORD wanted = static_cast<DWORD>(std::min<uint64_t>(count, kChunkSize));
         DWORD got = 0;
-        if (!::ReadFile(source, buffer.get(), wanted, &got, nullptr)) return 0;
+        if (!::ReadFile(source, buffer, wanted, &got, nullptr)) return 0;
         if (got == 0) {
             ::SetLastError(ERROR_HANDLE_EOF);
             return 0;
         }
-        if (digest != nullptr && !OsAddToDigest(digest, buffer.get(), got)) return 0;
-        if (!WriteAll(destination, buffer.get(), got)) return 0;
+        if (digest != nullptr) HashInBackground(digest, got);
+        if (!WriteAll(destination, buffer, got)) return 0;
         count -= got;
     }
     return 1;
