@@ -7,7 +7,10 @@
 #                               builds the release TARGETs of the Windows
 #                               build (MinGW-w64) in $build-windows
 # which read $repo and $build, and
-#   median "TIMES"              the median of the $runs numbers in TIMES.
+#   median "TIMES"              the median of the $runs numbers in TIMES
+#   ratio A B                   A / B, to two places
+#   paired_ratio "TIMES" "BASE" the median of the ratios of the runs of two
+#                               contenders in the same round.
 
 bench_need() {
     command -v "$1" >/dev/null && return 0
@@ -35,3 +38,11 @@ bench_build_windows() {
 }
 
 median() { printf '%s\n' $1 | sort -n | sed -n "$(( (runs + 1) / 2 ))p"; }
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+
+paired_ratio() {
+    local a=($1) b=($2) i ratios=
+    for i in "${!a[@]}"; do ratios+="$(ratio "${a[i]}" "${b[i]}") "; done
+    median "$ratios"
+}

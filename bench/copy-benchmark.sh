@@ -118,13 +118,6 @@ cp_ms=$(median "${times[cp]}")
 cpsync_ms=$(median "${times[cpsync]}")
 updater_kib=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$work/updater.time")
 
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
-# The median of the ratios of the runs of two contenders in the same round.
-paired_ratio() {
-    local a=($1) b=($2) i ratios=
-    for i in "${!a[@]}"; do ratios+="$(ratio "${a[i]}" "${b[i]}") "; done
-    printf '%s\n' $ratios | sort -n | sed -n "$(( (runs + 1) / 2 ))p"
-}
 printf '\nUpdate: %d members plus one of 512 MiB, %.2f GiB in all\n' "$members" \
     "$(awk -v t="$total" 'BEGIN { print t / 1073741824 }')"
 printf '%-22s %6s ms (median of: %s)\n' "updater --yes" "$updater_ms" "${times[updater]}" \

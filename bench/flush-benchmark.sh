@@ -12,14 +12,15 @@
 #
 #   bench/flush-benchmark.sh
 #
-# Each comparison runs a warm-up round, then five rounds, each contender into
-# a fresh folder, in an order turned by one each round; the medians count.
+# Each comparison runs a warm-up round, then seven rounds, each contender into
+# a fresh folder, in an order turned by one each round; the medians count,
+# and for a ratio the median of the seven rounds' ratios.
 set -euo pipefail
 shopt -s inherit_errexit
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$repo/build/bench"
-runs=5
+runs=7
 folders=(data bgm movie)
 
 . "$repo/bench/bench-common.sh"
@@ -106,16 +107,13 @@ rounds() {
     done
 }
 
-# result LABEL NAME [BASE]: the median of NAME, its runs, and its ratio to BASE.
-# result LABEL CONTENDER [OTHER...]: CONTENDER's median, and each OTHER's
-# median as a ratio to it.
+# result LABEL CONTENDER [OTHER...]: CONTENDER's median, and for each OTHER
+# the median of its rounds' ratios to CONTENDER (each round's runs paired).
 result() {
-    local ms other
-    ms=$(median "${times[$2]}")
-    printf '  %-18s %6s ms  (runs: %s)' "$1" "$ms" "${times[$2]% }"
+    local other
+    printf '  %-18s %6s ms  (runs: %s)' "$1" "$(median "${times[$2]}")" "${times[$2]% }"
     for other in "${@:3}"; do
-        awk -v name="$other" -v a="$(median "${times[$other]}")" -v b="$ms" \
-            'BEGIN { printf "  %s / this: %.2f", name, a / b }'
+        printf '  %s / this: %s' "$other" "$(paired_ratio "${times[$other]}" "${times[$2]}")"
     done
     echo
 }
@@ -157,8 +155,9 @@ fi
     updater_wine_prefix
     base="$WINEPREFIX/drive_c/flush-benchmark"
     key='HKCU\Software\UpdaterBenchmark\Flush'
-    # One wineserver for every run, so that no run pays for starting it.
-    wineserver -p
+    # One wineserver for every run, so that no run pays for starting it; one
+    # already running for the prefix serves as well.
+    wineserver -p 2>/dev/null || true
     trap 'wine reg delete "$key" /f >/dev/null 2>&1; wineserver -k; rm -rf "$base"' EXIT
     rm -rf "$base"
     make_update "$base" 100
