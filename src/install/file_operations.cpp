@@ -130,7 +130,7 @@ int CheckFreeSpace(const char* installFolder, uint64_t total) {
     return 0;
 }
 
-// A staged member whose digest may still be at work on its own thread. It
+// A staged member whose digest may still be at work on another thread. It
 // is checked once the next entry is staged, so that its hashing overlaps
 // that copy, and always before anything is swapped in.
 struct PendingCheck {

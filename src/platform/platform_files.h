@@ -109,7 +109,7 @@ void OsRemoveStagedFiles(const char* folder);
 // then stands after them, in bounded memory; the source's position is
 // unspecified afterwards. With digest, every byte copied is also added to it,
 // read once into memory for both (POSIX copies in the kernel only without),
-// on a thread of the digest's own that may still be hashing when the copy
+// and hashed by another thread that may still be at it when the copy
 // returns: OsFinishDigest waits for it and tells whether hashing failed.
 // Returns 1, or 0 when reading or writing failed or the source ended before
 // offset + count.

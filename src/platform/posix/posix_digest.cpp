@@ -1,6 +1,6 @@
 // SHA-256 on POSIX systems, from libcrypto (OpenSSL), which picks the
 // processor's own SHA instructions where it has them. A copy's blocks are
-// hashed on a thread of the digest's own (posix_digest.h).
+// hashed by a few threads kept for the run (posix_digest.h).
 #include "platform/posix/posix_digest.h"
 
 #include <openssl/evp.h>

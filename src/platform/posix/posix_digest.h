@@ -1,6 +1,7 @@
-// Hashing a copy's blocks on a thread of the digest's own. The blocks lie in
-// buffers the digest owns, so its thread can still be hashing the last of
-// them while the next file is copied; OsFinishDigest waits for it.
+// Hashing a copy's blocks on another thread. The blocks lie in buffers the
+// digest owns, so they can still be hashed while the next file is copied,
+// and two files' digests be made at once; OsFinishDigest waits for the
+// last block.
 #pragma once
 
 #include <cstddef>
@@ -11,12 +12,12 @@ struct PlatformDigest;
 constexpr size_t kDigestBlockSize = size_t{1} << 20;
 
 // A buffer of kDigestBlockSize bytes of digest's own to read the next block
-// into, once its thread has hashed the block that was in it before. The
+// into, once the block that was in it before is hashed. The
 // same buffer until a block is handed over. nullptr when no buffer can be
 // had.
 char* NextDigestBlock(PlatformDigest* digest);
 
-// Hands the size bytes read into the buffer NextDigestBlock gave last to
-// digest's thread, which hashes blocks in the order they are handed. The
-// buffer is only read from then on, so it may be written out meanwhile.
+// Hands the size bytes read into the buffer NextDigestBlock gave last over
+// to be hashed, after the blocks handed before. The buffer is only read
+// from then on, so it may be written out meanwhile.
 void HashInBackground(PlatformDigest* digest, size_t size);

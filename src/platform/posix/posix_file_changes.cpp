@@ -5,8 +5,8 @@
 // pwrite through one 1 MiB buffer where the kernel refuses, so memory stays
 // bounded whatever the size of a member. A copy that is digested goes
 // through the digest's own two buffers from the start: each block is read
-// once, and the digest's thread hashes it while it is written and the next
-// one read, and may go on after the copy returns, so that the hashing costs
+// once and hashed by another thread while it is written and the next one
+// read, which may go on after the copy returns, so that the hashing costs
 // the copies little more than a second core.
 #include <fcntl.h>
 #include <stdio.h>
@@ -59,8 +59,8 @@ char* CopyBuffer() {
 }
 
 // Copies count bytes from in at inOffset to out at outOffset through the
-// digest's buffers, its thread hashing each block while it is written and
-// the next one read. Returns 1, or 0 when a read or write failed or in ended
+// digest's buffers, each block hashed by another thread while it is written
+// and the next one read. Returns 1, or 0 when a read or write failed or in ended
 // early; the digest tells its own failure when it is finished.
 int CopyHashedInChunks(int in, off_t inOffset, int out, off_t outOffset, uint64_t count, PlatformDigest* digest) {
     while (count > 0) {

@@ -11,7 +11,7 @@ struct PlatformDigest;
 
 // Copies count bytes from descriptor in at inOffset to descriptor out at
 // outOffset through one bounded buffer, without moving either file position,
-// handing each block to digest's thread when digest is not nullptr. Returns
+// handing each block over to be hashed when digest is not nullptr. Returns
 // 1, or 0 when a read or write failed or in ended early.
 int CopyRangeInChunks(int in, off_t inOffset, int out, off_t outOffset, uint64_t count, PlatformDigest* digest);
 

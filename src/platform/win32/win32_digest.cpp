@@ -1,6 +1,6 @@
 // SHA-256 on Windows, from the system's Cryptography API: Next Generation
 // (bcrypt.dll), which every supported Windows and Wine provide. A copy's
-// blocks are hashed on a thread of the digest's own (win32_digest.h).
+// blocks are hashed by threads of the system's pool (win32_digest.h).
 #include "platform/win32/win32_digest.h"
 
 #include <windows.h>

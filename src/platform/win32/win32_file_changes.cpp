@@ -4,8 +4,8 @@
 // MoveFileW never replaces an existing file or folder, which is what a rename
 // of the update needs. The copy goes through one 1 MiB buffer, so memory stays
 // bounded whatever the size of a member, also in a 32-bit process; a digested
-// copy goes through the digest's own two, and its thread hashes each block
-// while it is written, and may go on after the copy returns. Every wrapper
+// copy goes through the digest's own two, each block hashed by another
+// thread while it is written, which may go on after the copy returns. Every wrapper
 // leaves GetLastError as the failing call set it.
 #include <windows.h>
 
@@ -35,10 +35,9 @@ char* CopyBuffer() {
     return buffer.get();
 }
 
-// Copies count bytes from source's position to destination's, handing them
-// to digest's thread unless digest is nullptr, through the digest's own
-// buffers then: its thread hashes each block while it is written and the
-// next one read.
+// Copies count bytes from source's position to destination's; unless digest
+// is nullptr, through the digest's own buffers, each block hashed by another
+// thread while it is written and the next one read.
 int CopyInChunks(HANDLE source, HANDLE destination, uint64_t count, PlatformDigest* digest) {
     while (count > 0) {
         char* const buffer = digest != nullptr ? NextDigestBlock(digest) : CopyBuffer();
