@@ -12,9 +12,8 @@ struct PlatformDigest;
 constexpr size_t kDigestBlockSize = size_t{1} << 20;
 
 // A buffer of kDigestBlockSize bytes of digest's own to read the next block
-// into, once the block that was in it before is hashed. The
-// same buffer until a block is handed over. nullptr when no buffer can be
-// had.
+// into, once the block that was in it before is hashed; the same buffer
+// until a block is handed over. nullptr when no buffer can be had.
 char* NextDigestBlock(PlatformDigest* digest);
 
 // Hands the size bytes read into the buffer NextDigestBlock gave last over

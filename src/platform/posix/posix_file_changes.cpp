@@ -60,8 +60,8 @@ char* CopyBuffer() {
 
 // Copies count bytes from in at inOffset to out at outOffset through the
 // digest's buffers, each block hashed by another thread while it is written
-// and the next one read. Returns 1, or 0 when a read or write failed or in ended
-// early; the digest tells its own failure when it is finished.
+// and the next one read. Returns 1, or 0 when a read or write failed or in
+// ended early; the digest tells its own failure when it is finished.
 int CopyHashedInChunks(int in, off_t inOffset, int out, off_t outOffset, uint64_t count, PlatformDigest* digest) {
     while (count > 0) {
         char* const block = NextDigestBlock(digest);

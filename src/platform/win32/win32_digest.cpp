@@ -56,13 +56,14 @@ struct PlatformDigest {
     BCRYPT_ALG_HANDLE algorithm = nullptr;
     BCRYPT_HASH_HANDLE hash = nullptr;
     // Background hashing, by one thread of the system's pool at a time.
+    PTP_WORK work = nullptr;  // made with the first block handed over
     SRWLOCK lock = SRWLOCK_INIT;
     CONDITION_VARIABLE changed = CONDITION_VARIABLE_INIT;
     std::unique_ptr<char[]> buffers[kBlocksPerDigest];
     DWORD queued[kBlocksPerDigest] = {};  // the bytes handed over in each buffer; 0 once hashed
     int next = 0;                         // the buffer the next block is read into
     int hashing = 0;                      // the buffer hashed next
-    bool draining = false;                // a pool thread has it, or will take it
+    bool draining = false;                // work is submitted and has not seen the queue empty
     bool failed = false;                  // a block could not be hashed
 };
 
@@ -95,22 +96,19 @@ void DrainBlocks(PlatformDigest* digest) {
         ::WakeAllConditionVariable(&digest->changed);
     }
     digest->draining = false;
-    ::WakeAllConditionVariable(&digest->changed);
     ::ReleaseSRWLockExclusive(&digest->lock);
 }
 
 // The system's thread pool keeps its threads between files: starting a
 // thread for each file would cost more than hashing a small one.
-void CALLBACK DrainBlocksInPool(PTP_CALLBACK_INSTANCE, void* digest) {
+void CALLBACK DrainBlocksInPool(PTP_CALLBACK_INSTANCE, void* digest, PTP_WORK) {
     DrainBlocks(static_cast<PlatformDigest*>(digest));
 }
 
-// Waits until every block handed to digest is hashed; the hash is then the
-// caller's alone.
+// Waits until every block handed to digest is hashed and the pool is done
+// with it; the hash, and the digest's memory, are then the caller's alone.
 void StopHashing(PlatformDigest* digest) {
-    ::AcquireSRWLockExclusive(&digest->lock);
-    while (digest->draining) ::SleepConditionVariableSRW(&digest->changed, &digest->lock, INFINITE, 0);
-    ::ReleaseSRWLockExclusive(&digest->lock);
+    if (digest->work != nullptr) ::WaitForThreadpoolWorkCallbacks(digest->work, FALSE);
 }
 
 }  // namespace
@@ -133,8 +131,14 @@ void HashInBackground(PlatformDigest* digest, DWORD size) {
     digest->draining = true;
     ::ReleaseSRWLockExclusive(&digest->lock);
     digest->next = (digest->next + 1) % kBlocksPerDigest;
-    // With no pool thread to hash it, the block is hashed here and now.
-    if (give && !::TrySubmitThreadpoolCallback(DrainBlocksInPool, digest, nullptr)) DrainBlocks(digest);
+    if (!give) return;
+    if (digest->work == nullptr) digest->work = ::CreateThreadpoolWork(DrainBlocksInPool, digest, nullptr);
+    // With no pool to hash it, the block is hashed here and now.
+    if (digest->work != nullptr) {
+        ::SubmitThreadpoolWork(digest->work);
+    } else {
+        DrainBlocks(digest);
+    }
 }
 
 PlatformDigest* OsBeginSha256() {
@@ -164,6 +168,7 @@ int OsFinishDigest(PlatformDigest* digest, unsigned char (&result)[kSha256Size])
 void OsAbandonDigest(PlatformDigest* digest) {
     if (digest == nullptr) return;
     StopHashing(digest);
+    if (digest->work != nullptr) ::CloseThreadpoolWork(digest->work);
     for (std::unique_ptr<char[]>& buffer : digest->buffers) KeepSpareBuffer(std::move(buffer));
     if (digest->hash != nullptr) ::BCryptDestroyHash(digest->hash);
     if (digest->algorithm != nullptr) ::BCryptCloseAlgorithmProvider(digest->algorithm, 0);

@@ -12,9 +12,9 @@ struct PlatformDigest;
 constexpr DWORD kDigestBlockSize = DWORD{1} << 20;
 
 // A buffer of kDigestBlockSize bytes of digest's own to read the next block
-// into, once the block that was in it before is hashed. The
-// same buffer until a block is handed over. nullptr, with the last error
-// set, when no buffer can be had.
+// into, once the block that was in it before is hashed; the same buffer
+// until a block is handed over. nullptr, with the last error set, when no
+// buffer can be had.
 char* NextDigestBlock(PlatformDigest* digest);
 
 // Hands the size bytes read into the buffer NextDigestBlock gave last over
