@@ -33,7 +33,7 @@ lay_saves() {
     printf 'thumb' >"$1/thumb999.gra"
     printf 'keep' >"$1/save1000.sav"
     touch -d '2020-01-01' "$1"/*
-    ls -l --time-style=full-iso "$1" >"$work/listing.before"
+    LC_ALL=C ls -l --time-style=full-iso "$1" >"$work/listing.before"
 }
 
 expect_converted() {
@@ -49,7 +49,7 @@ expect_untouched_but() {
     local name
     for name in "$@"; do pattern+="|[[:space:]]$name\$"; done
     diff <(grep -Ev "$pattern" "$work/listing.before") \
-        <(ls -l --time-style=full-iso "$folder" | grep -Ev "$pattern") >&2 ||
+        <(LC_ALL=C ls -l --time-style=full-iso "$folder" | grep -Ev "$pattern") >&2 ||
         fail "other files of $folder changed"
 }
 
@@ -61,7 +61,7 @@ expect_kept() {
     [ "$(cd "$folder" && ls | sort | tr '\n' ' ')" = "$* " ] || fail "$folder holds $(ls "$folder")"
     local name
     for name in "$@"; do
-        [ "$(ls -l --time-style=full-iso "$folder/$name" | awk '{ print $5, $6, $7 }')" = \
+        [ "$(LC_ALL=C ls -l --time-style=full-iso "$folder/$name" | awk '{ print $5, $6, $7 }')" = \
             "$(grep "[[:space:]]$name\$" "$work/listing.before" | awk '{ print $5, $6, $7 }')" ] ||
             fail "$folder/$name is not the original"
     done
