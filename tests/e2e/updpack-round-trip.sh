@@ -36,7 +36,7 @@ expect_status 0 "list"
         size=$(stat -c %s "in/$name")
         printf '%s\t%s\t%s\t%s\n' "$name" "$offset" "$size" "$(sha256sum <"in/$name" | cut -c1-64)"
         offset=$((offset + size))
-        list=$((list + 64 + 2 + $(printf '%s' "$name" | iconv -t CP932 | wc -c) + 1))
+        list=$((list + 64 + 2 + $(printf '%s' "$name" | iconv -f UTF-8 -t CP932 | wc -c) + 1))
     done
     printf '@SHA256SUMS\t%s\t%s\t-\n' "$offset" "$list"
 } >expected.txt
