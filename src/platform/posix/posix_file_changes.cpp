@@ -29,7 +29,7 @@
 
 namespace {
 
-constexpr size_t kChunkSize = size_t{1} << 20;
+constexpr size_t kChunkSize = kDigestBlockSize;
 // One copy_file_range call asks for at most this much; the kernel caps a
 // single call near 2 GiB anyway.
 constexpr uint64_t kKernelStep = uint64_t{1} << 30;
@@ -58,43 +58,22 @@ char* CopyBuffer() {
     return buffer.get();
 }
 
-// Copies count bytes from in at inOffset to out at outOffset through the
-// digest's buffers, each block hashed by another thread while it is written
-// and the next one read. Returns 1, or 0 when a read or write failed or in
-// ended early; the digest tells its own failure when it is finished.
-int CopyHashedInChunks(int in, off_t inOffset, int out, off_t outOffset, uint64_t count, PlatformDigest* digest) {
-    while (count > 0) {
-        char* const block = NextDigestBlock(digest);
-        if (block == nullptr) {
-            errno = ENOMEM;
-            return 0;
-        }
-        const ssize_t got = ReadAt(in, block, static_cast<size_t>(std::min<uint64_t>(count, kDigestBlockSize)),
-                                   inOffset);
-        if (got <= 0) return 0;
-        HashInBackground(digest, static_cast<size_t>(got));
-        if (!WriteAll(out, block, static_cast<uint64_t>(got), outOffset)) return 0;
-        inOffset += got;
-        outOffset += got;
-        count -= static_cast<uint64_t>(got);
-    }
-    return 1;
-}
-
 }  // namespace
 
 int CopyRangeInChunks(int in, off_t inOffset, int out, off_t outOffset, uint64_t count, PlatformDigest* digest) {
-    if (count == 0) return 1;
-    if (digest != nullptr) return CopyHashedInChunks(in, inOffset, out, outOffset, count, digest);
-    char* const buffer = CopyBuffer();
-    if (buffer == nullptr) {
-        errno = ENOMEM;
-        return 0;
-    }
     while (count > 0) {
+        // A digested copy goes through the digest's own buffers, each block
+        // hashed by another thread while it is written and the next one read.
+        char* const buffer = digest != nullptr ? NextDigestBlock(digest) : CopyBuffer();
+        if (buffer == nullptr) {
+            errno = ENOMEM;
+            return 0;
+        }
         const ssize_t got = ReadAt(in, buffer, static_cast<size_t>(std::min<uint64_t>(count, kChunkSize)),
                                    inOffset);
-        if (got <= 0 || !WriteAll(out, buffer, static_cast<uint64_t>(got), outOffset)) return 0;
+        if (got <= 0) return 0;
+        if (digest != nullptr) HashInBackground(digest, static_cast<size_t>(got));
+        if (!WriteAll(out, buffer, static_cast<uint64_t>(got), outOffset)) return 0;
         inOffset += got;
         outOffset += got;
         count -= static_cast<uint64_t>(got);
